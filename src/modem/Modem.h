@@ -1,0 +1,85 @@
+// The modem: every piece of modem state for one run, transmit and receive, with the one
+// Viterbi decoder they share. The window and the command line each own one; a test builds
+// a fresh one per case. Nothing here is global.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "coding/Modes.h"
+#include "modem/ModemEvents.h"
+
+namespace vela {
+
+class BitSource;
+
+enum class OutputStyle { Mono, IQ };
+
+// What the transmitter is putting on air besides data: the Morse identifier keys the
+// carrier at the centre frequency (key up is a 1 Hz tone), tune sends the plain carrier.
+enum class CarrierMode { Data, MorseKeyDown, MorseKeyUp, Tune };
+
+class Modem {
+ public:
+  explicit Modem(ModemEvents& events);
+  ~Modem();
+  Modem(const Modem&) = delete;
+  Modem& operator=(const Modem&) = delete;
+
+  // Mode: transmit buffer length and frame builder, receive rate and filters. Frame
+  // counters, encoder registers and every ring run on across a change.
+  void SetMode(Mode mode);
+  Mode mode() const { return mode_; }
+  const ModeParams& params() const { return ModeTable(mode_); }
+
+  // ---- Receive ----
+  void SetRxSampleRate(long double fs);
+  long double rxSampleRate() const;
+  void SetRxCentreFrequency(long double fc);
+  long double rxCentreFrequency() const;
+  void SetSquelch(int threshold);
+  int squelch() const;
+  void SetPause(bool on);
+  bool paused() const;
+
+  void DemodSample(int16_t x);
+  void ProcessSamples(std::span<const int16_t> samples);
+
+  double syncPeak() const;
+  int syncLocation() const;
+  int confidence() const;  // floor(syncPeak / 9.6)
+  int signalLevel() const;
+
+  // ---- Transmit ----
+  BitSource& bitSource();
+  void SetTxCentreFrequency(long double fc);
+  long double txCentreFrequency() const;
+  void SetOutputStyle(OutputStyle style);
+  OutputStyle outputStyle() const;
+  void SetCarrierMode(CarrierMode mode);
+  CarrierMode carrierMode() const;
+  // The delayed-receive end marker watched for in the echo ("[EOT]" by default).
+  void SetEndMarker(const std::string& marker);
+  const std::string& endMarker() const;
+
+  // 16-bit values per one-symbol stereo buffer: the mode's, or 2048 while the Morse
+  // identifier overrides it (0 clears the override).
+  int bufferLength() const;
+  void SetBufferLengthOverride(int values);
+
+  // The next channel symbol (+1, -1 or 0) from the frame builder of the mode's interleave.
+  int NextSymbol();
+  // Fills `buffer` (bufferLength() values, left/right interleaved) with one symbol of MSK.
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol);
+  // A transmission has ended: the pane's unsent remainder is dropped (sent count 0).
+  void TransmissionStopped();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  Mode mode_ = kDefaultMode;
+};
+
+}  // namespace vela
