@@ -2,6 +2,7 @@
 // Mixes to baseband at the receive centre frequency, filters and decimates in two stages
 // (to 16, then 4 samples per symbol), and takes the phase change over three quarters of a
 // symbol as a frequency discriminator, with an early-late loop keeping symbol timing.
+// There is no frequency tracking: the receive frequency is exactly what the operator set.
 // All arithmetic is extended precision.
 #pragma once
 
@@ -23,42 +24,60 @@ class DemodulatorOutput {
   virtual void Refresh(int signalLevel) = 0;
 };
 
+// A phase difference of two phases in (-1, 1] half-cycles, brought back into [-1, 1] by
+// one turn: the difference lies in (-2, 2), so one correction of 2 always suffices.
+long double WrapPhaseStep(long double step);
+
 class Demodulator {
  public:
   Demodulator();
 
   // Selects R (modeRate) and the first-stage filter length; the rings and counters run on.
   void SetMode(Mode mode);
-  void SetSampleRate(long double fs) { sampleRate_ = fs; }
-  void SetCentreFrequency(long double fc) { centreFrequency_ = fc; }
+  // Both take effect from the next sample, without a phase jump. A sample rate that is not
+  // a positive number, or a frequency that is not finite, is ignored.
+  void SetSampleRate(long double fs);
+  void SetCentreFrequency(long double fc);
   long double sampleRate() const { return sampleRate_; }
   long double centreFrequency() const { return centreFrequency_; }
+  // 10 ln of the averaged baseband amplitude, at least 1 (0 before the first quarter symbol).
   int signalLevel() const { return signalLevel_; }
 
   void DemodSample(int16_t x, DemodulatorOutput& out);
 
  private:
+  // Steps taken at the first-stage output rate and at the quarter-symbol rate.
+  void FirstStageOutput(DemodulatorOutput& out);
+  void QuarterSymbol(DemodulatorOutput& out);
+  void UpdateLevel(long double i, long double q);
+
+  static constexpr int kFirstStageRing = 401;
+  static constexpr int kSymbolTaps = 86;
+  static constexpr int kPhaseDelay = 3;
+  static constexpr int kRefreshEvery = 10;
+
   long double sampleRate_ = 8000.0L;
   long double centreFrequency_ = 1000.0L;
   long double modeRate_ = 1000.0L;
   int filterLength_ = 50;
   const long double* firstStageTaps_ = nullptr;
+  const long double* symbolTaps_ = nullptr;
 
   long double mixerPhase_ = 0.0L;
-  std::array<long double, 401> i1_{};
-  std::array<long double, 401> q1_{};
+  std::array<long double, kFirstStageRing> i1_{};
+  std::array<long double, kFirstStageRing> q1_{};
   uint8_t p_ = 0;
   long double decimPhase_ = 0.0L;
-  std::array<long double, 87> i2_{};
-  std::array<long double, 87> q2_{};
+  std::array<long double, kSymbolTaps + 1> i2_{};
+  std::array<long double, kSymbolTaps + 1> q2_{};
   int s_ = 0;
   uint8_t subSymbol_ = 0;
-  std::array<long double, 4> phaseLine_{};
+  std::array<long double, kPhaseDelay + 1> phaseLine_{};
   int r_ = 0;
   long double timingError_ = 0.0L;
   static constexpr float kTimingGain = 2.0f;
   long double levelAverage_ = 0.0L;
-  int signalLevel_ = 1;
+  int signalLevel_ = 0;  // 0 until the first quarter symbol, then never below 1
   int refreshCounter_ = 0;
 };
 

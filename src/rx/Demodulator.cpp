@@ -1,0 +1,150 @@
+#include "rx/Demodulator.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "rx/FirTaps.h"
+
+namespace vela {
+
+namespace {
+
+constexpr long double kPi = std::numbers::pi_v<long double>;
+
+// The fractional part, truncating toward zero.
+long double Frac(long double x) {
+  return x - std::trunc(x);
+}
+
+}  // namespace
+
+long double WrapPhaseStep(long double step) {
+  if (step > 1.0L) return step - 2.0L;
+  if (step < -1.0L) return step + 2.0L;
+  return step;
+}
+
+Demodulator::Demodulator() : symbolTaps_(SymbolTaps86().data()) {
+  SetMode(kDefaultMode);
+}
+
+void Demodulator::SetMode(Mode mode) {
+  const ModeParams& params = ModeTable(mode);
+  modeRate_ = params.modeRate;
+  filterLength_ = params.rxFilterLength;
+  firstStageTaps_ = FirstStageTaps(filterLength_).data();
+}
+
+void Demodulator::SetSampleRate(long double fs) {
+  // A rate of zero, below zero or not a number would poison the mixer and decimation
+  // phases for good; keep the last usable rate instead.
+  if (std::isfinite(fs) && fs > 0.0L) sampleRate_ = fs;
+}
+
+void Demodulator::SetCentreFrequency(long double fc) {
+  if (std::isfinite(fc)) centreFrequency_ = fc;
+}
+
+void Demodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
+  // The mixer phase is advanced before the sample is mixed.
+  mixerPhase_ = Frac(mixerPhase_ + centreFrequency_ / sampleRate_);
+  const long double angle = 2.0L * kPi * mixerPhase_;
+  const long double sample = x;
+  i1_[p_] = sample * std::cos(angle);
+  q1_[p_] = sample * std::sin(angle);
+
+  // After a change to a shorter filter p may still lie beyond the new length; this advance
+  // brings it back into range.
+  int next = p_ + 1;
+  if (next >= filterLength_) next %= filterLength_;
+  p_ = static_cast<uint8_t>(next);
+
+  decimPhase_ += modeRate_ / sampleRate_;
+  if (decimPhase_ <= 1.0L) return;
+  decimPhase_ = Frac(decimPhase_);
+  FirstStageOutput(out);
+}
+
+void Demodulator::FirstStageOutput(DemodulatorOutput& out) {
+  // p points at the oldest stored sample, which the first coefficient weights. The two
+  // loops walk the ring from there without a modulo per tap, in the same order.
+  const long double* h = firstStageTaps_;
+  long double i = 0.0L;
+  long double q = 0.0L;
+  int j = 0;
+  for (int idx = p_; idx < filterLength_; ++idx, ++j) {
+    i += h[j] * i1_[idx];
+    q += h[j] * q1_[idx];
+  }
+  for (int idx = 0; idx < p_; ++idx, ++j) {
+    i += h[j] * i1_[idx];
+    q += h[j] * q1_[idx];
+  }
+
+  i2_[s_] = i;
+  q2_[s_] = q;
+  s_ = (s_ + 1) % kSymbolTaps;
+
+  subSymbol_ = static_cast<uint8_t>((subSymbol_ + 1) % 16);
+  if (subSymbol_ % 4 != 0) return;
+  QuarterSymbol(out);
+}
+
+void Demodulator::QuarterSymbol(DemodulatorOutput& out) {
+  const long double* g = symbolTaps_;
+  long double i = 0.0L;
+  long double q = 0.0L;
+  int j = 0;
+  for (int idx = s_; idx < kSymbolTaps; ++idx, ++j) {
+    i += g[j] * i2_[idx];
+    q += g[j] * q2_[idx];
+  }
+  for (int idx = 0; idx < s_; ++idx, ++j) {
+    i += g[j] * i2_[idx];
+    q += g[j] * q2_[idx];
+  }
+
+  UpdateLevel(i, q);
+  if (++refreshCounter_ == kRefreshEvery) {
+    out.Refresh(signalLevel_);
+    refreshCounter_ = 0;
+  }
+
+  // Phase in half-cycles, and its change over the last three quarter symbols.
+  const long double phase = std::atan2(q, i) / kPi;
+  const long double old = phaseLine_[r_];
+  phaseLine_[r_] = phase;
+  r_ = (r_ + 1) % kPhaseDelay;
+  const long double step = WrapPhaseStep(phase - old);
+
+  // Early-late timing: the step ending at k = 4 straddles the end of the last symbol, the
+  // one ending at k = 12 the start of the next; their squared difference pulls the
+  // decimation so that the span ending at the decision instant lies inside one symbol.
+  switch (subSymbol_) {
+    case 0:
+      decimPhase_ += timingError_ * kTimingGain;
+      break;
+    case 4:
+      timingError_ = step * step;
+      break;
+    case 8:
+      out.Decision(step);
+      break;
+    case 12:
+      timingError_ -= step * step;
+      break;
+    default:
+      break;
+  }
+  out.EyeStep(subSymbol_, step);
+}
+
+void Demodulator::UpdateLevel(long double i, long double q) {
+  const long double amplitude = std::nearbyint(std::sqrt(i * i + q * q) / 10.0L);
+  levelAverage_ = (99.0L * levelAverage_ + amplitude) / 100.0L;
+  // Before any signal the average is 0 and its logarithm -inf: the bar then shows 1.
+  const long double level = std::nearbyint(10.0L * std::log(levelAverage_));
+  signalLevel_ = level >= 1.0L ? static_cast<int>(level) : 1;
+}
+
+}  // namespace vela
