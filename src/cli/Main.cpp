@@ -1,36 +1,48 @@
 // vela-modem: the command-line modem.
 #include <cstdio>
-#include <string>
+#include <cstring>
 #include <string_view>
 
-#include "coding/Frame.h"
-#include "coding/Interleave.h"
-#include "coding/Modes.h"
-#include "coding/Varicode.h"
+#include "cli/Commands.h"
+#include "cli/Options.h"
 
 namespace {
 
-int PrintTables() {
-  using namespace vela;
-  std::printf("%-8s %9s %8s %10s %9s %6s %5s %6s\n", "mode", "baud", "samples", "tone Hz",
-              "interlv", "frame", "bits", "rate");
-  for (Mode m : {Mode::Vela8, Mode::Vela31, Mode::Vela63, Mode::Vela125}) {
-    const ModeParams& p = ModeTable(m);
-    std::printf("%-8s %9.4f %8d %+10.6f %9s %6d %5d %6d\n", std::string(p.name).c_str(),
-                p.symbolRate, p.samplesPerSymbol, p.toneOffset,
-                p.interleave == InterleaveLength::Short ? "short" : "long", p.frameLength,
-                p.dataBitsPerFrame, p.modeRate);
-  }
-  std::printf("\nvaricode of \"CQ\": %s%s\n", PrimaryCharacterBits('C').c_str(),
-              PrimaryCharacterBits('Q').c_str());
-  return 0;
-}
+constexpr const char* kUsage =
+    "usage: vela-modem COMMAND [options]\n"
+    "  encode  [--mode M] [--freq HZ] [--secondary TEXT] [--iq] [--tail-frames N]\n"
+    "          (--text TEXT | --text-file FILE) -o OUT.wav\n"
+    "  decode  [--mode M] [--freq HZ] [--rate HZ] [--squelch N]\n"
+    "          [--secondary-out FILE] [--frames] IN.wav\n"
+    "  channel [--snr DB] [--offset HZ] [--ppm PPM] [--seed N] IN.wav OUT.wav\n"
+    "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K]\n"
+    "M is vela8, vela31, vela63 (default) or vela125.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  using namespace vela::cli;
   const std::string_view command = argc > 1 ? argv[1] : "";
-  if (command == "tables") return PrintTables();
-  std::fprintf(stderr, "usage: vela-modem tables\n");
-  return 2;
+  try {
+    if (command == "encode") return RunEncode(argc, argv);
+    if (command == "decode") return RunDecode(argc, argv);
+    if (command == "channel") return RunChannel(argc, argv);
+    if (command == "sweep") return RunSweep(argc, argv);
+    if (command == "help" || command == "--help" || command == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    std::fprintf(stderr, "vela-modem: %s\n%s",
+                 command.empty() ? "no command given" : "unknown command", kUsage);
+    return 2;
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "vela-modem: %s\n", e.what());
+    return 2;
+  } catch (const IoError& e) {
+    std::fprintf(stderr, "vela-modem: %s\n", e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vela-modem: %s\n", e.what());
+    return 1;
+  }
 }

@@ -21,9 +21,13 @@ inline uint8_t EncoderStep(uint8_t& encoderRegister, int bit) {
   return EncoderTable()[encoderRegister];
 }
 
-inline CodePair SplitEntry(uint8_t entry) { return {(entry >> 1) & 1, entry & 1}; }
+inline CodePair SplitEntry(uint8_t entry) {
+  return {(entry >> 1) & 1, entry & 1};
+}
 
 // Coded bit 1 goes on air as +1, 0 as -1.
-inline int CodedBitToSymbol(int bit) { return bit ? 1 : -1; }
+inline int CodedBitToSymbol(int bit) {
+  return bit ? 1 : -1;
+}
 
 }  // namespace vela

@@ -3,9 +3,9 @@
 namespace vela {
 
 const std::array<int, 33>& SyncPattern() {
-  static constexpr std::array<int, 33> pattern = {
-      +1, -1, +1, -1, -1, +1, +1, -1, -1, -1, -1, -1, +1, +1, +1, -1, -1,
-      +1, -1, -1, -1, +1, -1, +1, -1, +1, +1, +1, +1, -1, +1, 0,  0};
+  static constexpr std::array<int, 33> pattern = {+1, -1, +1, -1, -1, +1, +1, -1, -1, -1, -1,
+                                                  -1, +1, +1, +1, -1, -1, +1, -1, -1, -1, +1,
+                                                  -1, +1, -1, +1, +1, +1, +1, -1, +1, 0,  0};
   return pattern;
 }
 

@@ -5,7 +5,8 @@ namespace {
 
 std::vector<int> BuildTable(int columns) {
   std::vector<int> table(static_cast<size_t>(12 * columns));
-  for (int k = 0; k < 12 * columns; ++k) table[static_cast<size_t>(k)] = columns * (k % 12) + k / 12;
+  for (int k = 0; k < 12 * columns; ++k)
+    table[static_cast<size_t>(k)] = columns * (k % 12) + k / 12;
   return table;
 }
 

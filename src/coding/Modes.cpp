@@ -9,10 +9,10 @@ namespace vela {
 namespace {
 
 constexpr std::array<ModeParams, 4> kModes = {{
-    {Mode::Vela8, "VELA8", 125, 7.8125, 4096, 1.953125, InterleaveLength::Short, 127, 48, 8192,
-     400, 100, 200, "VELA8 for LF/MF", "7.8 baud; Short interleave"},
-    {Mode::Vela31, "VELA31", 500, 31.25, 1024, 7.8125, InterleaveLength::Short, 127, 48, 2048,
-     200, 100, 100, "VELA31 for LF/MF", "31 baud; Short interleave"},
+    {Mode::Vela8, "VELA8", 125, 7.8125, 4096, 1.953125, InterleaveLength::Short, 127, 48, 8192, 400,
+     100, 200, "VELA8 for LF/MF", "7.8 baud; Short interleave"},
+    {Mode::Vela31, "VELA31", 500, 31.25, 1024, 7.8125, InterleaveLength::Short, 127, 48, 2048, 200,
+     100, 100, "VELA31 for LF/MF", "31 baud; Short interleave"},
     {Mode::Vela63, "VELA63", 1000, 62.5, 512, 15.625, InterleaveLength::Long, 223, 96, 1024, 100,
      100, 50, "VELA63 for LF/MF", "63 baud; Long interleave"},
     {Mode::Vela125, "VELA125", 2000, 125.0, 256, 31.25, InterleaveLength::Long, 223, 96, 512, 50,
@@ -21,7 +21,9 @@ constexpr std::array<ModeParams, 4> kModes = {{
 
 }  // namespace
 
-const ModeParams& ModeTable(Mode mode) { return kModes[static_cast<int>(mode)]; }
+const ModeParams& ModeTable(Mode mode) {
+  return kModes[static_cast<int>(mode)];
+}
 
 std::optional<Mode> ModeFromRate(int modeRate) {
   for (const auto& m : kModes) {
@@ -48,11 +50,16 @@ int MorseTickMs(Mode mode, int cwidFlag) {
 
 double ToneOffsetForBufferLength(int bufferLength) {
   switch (bufferLength) {
-    case 8192: return 1.953125;
-    case 2048: return 7.8125;
-    case 1024: return 15.625;
-    case 512: return 31.25;
-    default: return 0.0;
+    case 8192:
+      return 1.953125;
+    case 2048:
+      return 7.8125;
+    case 1024:
+      return 15.625;
+    case 512:
+      return 31.25;
+    default:
+      return 0.0;
   }
 }
 

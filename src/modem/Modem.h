@@ -71,6 +71,8 @@ class Modem {
 
   // The next channel symbol (+1, -1 or 0) from the frame builder of the mode's interleave.
   int NextSymbol();
+  // Position of the next symbol within the current frame of that builder (0 = a new frame).
+  int frameCounter() const;
   // Fills `buffer` (bufferLength() values, left/right interleaved) with one symbol of MSK.
   void SynthesiseSymbol(std::span<int16_t> buffer, int symbol);
   // A transmission has ended: the pane's unsent remainder is dropped (sent count 0).

@@ -10,10 +10,10 @@
 namespace vela {
 
 struct FrameReport {
-  int64_t frame;        // frames processed by the receiver since start
-  int location;         // sync location chosen
-  double syncPeak;      // squared PN correlation at that location, 0..961
-  int confidence;       // floor(syncPeak / 9.6), 0..100
+  int64_t frame;    // frames processed by the receiver since start
+  int location;     // sync location chosen
+  double syncPeak;  // squared PN correlation at that location, 0..961
+  int confidence;   // floor(syncPeak / 9.6), 0..100
 };
 
 class ModemEvents {

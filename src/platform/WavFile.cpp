@@ -30,8 +30,8 @@ struct WavReader::State {
   double ratio = 1.0;
   int outputRate = 0;
   bool inputEnded = false;
-  std::vector<float> frames;     // interleaved, as read
-  std::vector<float> mono;       // first channel, waiting for the converter
+  std::vector<float> frames;  // interleaved, as read
+  std::vector<float> mono;    // first channel, waiting for the converter
   size_t monoUsed = 0;
   std::vector<float> converted;  // converter output
   std::vector<int16_t> out;
@@ -72,7 +72,8 @@ bool WavReader::Open(const std::string& path, int outputRate) {
     }
     state_->ratio = static_cast<double>(state_->outputRate) / state_->info.samplerate;
   }
-  state_->frames.resize(static_cast<size_t>(kBlockFrames) * static_cast<size_t>(state_->info.channels));
+  state_->frames.resize(static_cast<size_t>(kBlockFrames) *
+                        static_cast<size_t>(state_->info.channels));
   return true;
 }
 
@@ -117,7 +118,8 @@ std::span<const int16_t> WavReader::Read() {
       return {};
     }
     s.monoUsed += static_cast<size_t>(data.input_frames_used);
-    for (long i = 0; i < data.output_frames_gen; ++i) s.out.push_back(ToInt16(s.converted[static_cast<size_t>(i)]));
+    for (long i = 0; i < data.output_frames_gen; ++i)
+      s.out.push_back(ToInt16(s.converted[static_cast<size_t>(i)]));
     if (s.out.empty() && s.inputEnded && data.input_frames_used == 0) {
       src_delete(s.converter);
       s.converter = nullptr;  // fully drained
@@ -129,10 +131,18 @@ std::span<const int16_t> WavReader::Read() {
   return s.out;
 }
 
-int WavReader::fileRate() const { return state_ ? state_->info.samplerate : 0; }
-int WavReader::channels() const { return state_ ? state_->info.channels : 0; }
-int WavReader::outputRate() const { return state_ ? state_->outputRate : 0; }
-int64_t WavReader::fileFrames() const { return state_ ? state_->info.frames : 0; }
+int WavReader::fileRate() const {
+  return state_ ? state_->info.samplerate : 0;
+}
+int WavReader::channels() const {
+  return state_ ? state_->info.channels : 0;
+}
+int WavReader::outputRate() const {
+  return state_ ? state_->outputRate : 0;
+}
+int64_t WavReader::fileFrames() const {
+  return state_ ? state_->info.frames : 0;
+}
 
 bool WavReader::ReadAll(const std::string& path, int outputRate, std::vector<int16_t>& samples,
                         std::string& error) {
@@ -212,6 +222,8 @@ bool WavWriter::Commit() {
   return true;
 }
 
-void WavWriter::Discard() { state_.reset(); }
+void WavWriter::Discard() {
+  state_.reset();
+}
 
 }  // namespace vela

@@ -47,20 +47,22 @@ std::vector<int> ImageOfIndices(InterleaveLength length) {
 
 TEST(FrameImage, LongLayout) {
   const auto image = ImageOfIndices(InterleaveLength::Long);
-  for (int g = 0; g < 31; ++g) EXPECT_EQ(image[static_cast<size_t>(7 * g)], SyncPattern()[static_cast<size_t>(g)]);
+  for (int g = 0; g < 31; ++g)
+    EXPECT_EQ(image[static_cast<size_t>(7 * g)], SyncPattern()[static_cast<size_t>(g)]);
   EXPECT_EQ(image[210], SyncPattern()[30]);
-  EXPECT_EQ(image[217], 0);           // slot 31
-  EXPECT_EQ(image[1], 100 + 0);       // t[0]
-  EXPECT_EQ(image[6], 100 + 5);       // t[5]
-  EXPECT_EQ(image[8], 100 + 6);       // t[6]
-  EXPECT_EQ(image[218], 100 + 186);   // t[186]
-  EXPECT_EQ(image[222], 100 + 190);   // the last position sent
-  EXPECT_EQ(image[223], 100 + 191);   // built but never sent
+  EXPECT_EQ(image[217], 0);          // slot 31
+  EXPECT_EQ(image[1], 100 + 0);      // t[0]
+  EXPECT_EQ(image[6], 100 + 5);      // t[5]
+  EXPECT_EQ(image[8], 100 + 6);      // t[6]
+  EXPECT_EQ(image[218], 100 + 186);  // t[186]
+  EXPECT_EQ(image[222], 100 + 190);  // the last position sent
+  EXPECT_EQ(image[223], 100 + 191);  // built but never sent
 }
 
 TEST(FrameImage, ShortLayout) {
   const auto image = ImageOfIndices(InterleaveLength::Short);
-  for (int g = 0; g < 31; ++g) EXPECT_EQ(image[static_cast<size_t>(4 * g)], SyncPattern()[static_cast<size_t>(g)]);
+  for (int g = 0; g < 31; ++g)
+    EXPECT_EQ(image[static_cast<size_t>(4 * g)], SyncPattern()[static_cast<size_t>(g)]);
   EXPECT_EQ(image[120], SyncPattern()[30]);
   EXPECT_EQ(image[124], 0);
   EXPECT_EQ(image[1], 100 + 0);
@@ -79,7 +81,8 @@ TEST(FrameImage, AlignedCorrelationIs31AndZeroFramesRepeat) {
     BuildFrameImage(length, zeros, b);
     EXPECT_EQ(a, b);
     int s = 0;
-    for (int i = 0; i < 32; ++i) s += SyncPattern()[static_cast<size_t>(i)] * a[static_cast<size_t>(g.groupSize * i)];
+    for (int i = 0; i < 32; ++i)
+      s += SyncPattern()[static_cast<size_t>(i)] * a[static_cast<size_t>(g.groupSize * i)];
     EXPECT_EQ(s, 31);
     EXPECT_EQ(s * s, 961);
   }

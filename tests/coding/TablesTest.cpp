@@ -85,10 +85,12 @@ TEST(Morse, PatternsAndGaps) {
   EXPECT_EQ(MorseTable()['5'], "--1-1-1-1-1-");
   EXPECT_EQ(MorseTable()['/'], "--111-1-1-111-1-");
   EXPECT_EQ(MorseTable()[' '], "---");
-  EXPECT_EQ(MorseTable()['-'], " ");   // no pattern: one key-up tick
-  EXPECT_EQ(MorseTable()['a'], " ");   // the table itself has no lower case
+  EXPECT_EQ(MorseTable()['-'], " ");  // no pattern: one key-up tick
+  EXPECT_EQ(MorseTable()['a'], " ");  // the table itself has no lower case
   EXPECT_EQ(MorseTable()[200], " ");
-  EXPECT_EQ(MorsePattern("ab"), "--1-111-" "--111-1-1-1-");
+  EXPECT_EQ(MorsePattern("ab"),
+            "--1-111-"
+            "--111-1-1-1-");
   EXPECT_EQ(MorsePattern("e-"), "--1- ");
 }
 

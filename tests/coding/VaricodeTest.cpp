@@ -88,15 +88,22 @@ TEST(VaricodeFraming, PrimaryCharacters) {
   EXPECT_EQ(PrimaryCharacterBits(13), "100");  // a carriage return goes out as a space
   EXPECT_EQ(PrimaryCharacterBits(10), "1110100");
   EXPECT_EQ(PrimaryCharacterBits(200), VaricodeTable()[200] + "00");  // not dropped
-  EXPECT_EQ(PrimaryCharacterBits(8) , std::string(kBackspaceBits));
+  EXPECT_EQ(PrimaryCharacterBits(8), std::string(kBackspaceBits));
 }
 
 TEST(VaricodeFraming, SecondaryCharacters) {
-  EXPECT_EQ(SecondaryCharacterBits('C'), "00110110110101" "00");
-  EXPECT_EQ(SecondaryCharacterBits(13), "00101101101011" "00");  // CR as a space
+  EXPECT_EQ(SecondaryCharacterBits('C'),
+            "00110110110101"
+            "00");
+  EXPECT_EQ(SecondaryCharacterBits(13),
+            "00101101101011"
+            "00");  // CR as a space
   // An empty secondary text keeps repeating character value 223.
   EXPECT_EQ(SecondaryEntry(-1), 223);
-  EXPECT_EQ(SecondaryCharacterBits(-1), "00" "11111011111" "00");
+  EXPECT_EQ(SecondaryCharacterBits(-1),
+            "00"
+            "11111011111"
+            "00");
   // '`' to 128 select empty entries: just the gap zeros.
   EXPECT_EQ(SecondaryCharacterBits('{'), "0000");
   EXPECT_EQ(SecondaryCharacterBits('~'), "0000");

@@ -7,7 +7,9 @@
 
 namespace vela::test {
 
-std::string VectorPath(const std::string& name) { return std::string(VELA_VECTORS_DIR) + "/" + name; }
+std::string VectorPath(const std::string& name) {
+  return std::string(VELA_VECTORS_DIR) + "/" + name;
+}
 
 std::string ReadVectorFile(const std::string& name) {
   std::ifstream in(VectorPath(name), std::ios::binary);

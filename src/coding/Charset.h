@@ -1,0 +1,23 @@
+// On air every character is a byte 0-255; operators type and read Unicode. The boundary
+// uses Windows-1252, the character set stations of this mode have always exchanged.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vela {
+
+// True when `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+// UTF-8 to Windows-1252 bytes; a character with no Windows-1252 byte becomes '?'.
+std::string Utf8ToWindows1252(std::string_view utf8);
+
+// Windows-1252 bytes to UTF-8 (the five unassigned bytes map to the C1 controls).
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+// Text from a file or the command line: converted when it is valid UTF-8, else taken as
+// Windows-1252 bytes already.
+std::string ToAirBytes(std::string_view input);
+
+}  // namespace vela
