@@ -1,0 +1,79 @@
+#include "rx/Spectrum.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace vela {
+
+const std::array<float, kFftSize>& SpectrumWindow() {
+  static const std::array<float, kFftSize> table = [] {
+    std::array<float, kFftSize> w{};
+    const double twoPi = 2.0 * std::numbers::pi;
+    for (int i = 0; i < kFftSize; ++i) {
+      const double t = static_cast<double>(i - kFftSize / 2) / kFftSize;
+      w[static_cast<size_t>(i)] =
+          static_cast<float>(0.42 + 0.5 * std::cos(twoPi * t) + 0.08 * std::cos(2.0 * twoPi * t));
+    }
+    return w;
+  }();
+  return table;
+}
+
+const std::array<uint16_t, kFftSize>& BitReverseTable() {
+  static const std::array<uint16_t, kFftSize> table = [] {
+    std::array<uint16_t, kFftSize> r{};
+    for (unsigned i = 0; i < kFftSize; ++i) {
+      unsigned reversed = 0;
+      for (int bit = 0; bit < kFftBits; ++bit)
+        reversed |= ((i >> bit) & 1U) << (kFftBits - 1 - bit);
+      r[i] = static_cast<uint16_t>(reversed);
+    }
+    return r;
+  }();
+  return table;
+}
+
+void Fft1024(std::array<float, kFftSize>& real, std::array<float, kFftSize>& imaginary) {
+  constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
+  for (size_t length = 2; length <= kFftSize; length *= 2) {
+    const size_t half = length / 2;
+    const float angle = kTwoPi / static_cast<float>(length);
+    const float stepCos = std::cos(angle);
+    const float stepSin = std::sin(angle);
+    float wr = 1.0f;
+    float wi = 0.0f;
+    for (size_t m = 0; m < half; ++m) {
+      for (size_t i = m; i < kFftSize; i += length) {
+        const size_t j = i + half;
+        const float tr = wr * real[j] - wi * imaginary[j];
+        const float ti = wr * imaginary[j] + wi * real[j];
+        real[j] = real[i] - tr;
+        imaginary[j] = imaginary[i] - ti;
+        real[i] += tr;
+        imaginary[i] += ti;
+      }
+      // Rotate the twiddle by one step: w <- w * e^{i*angle}.
+      const float next = wr * stepCos - wi * stepSin;
+      wi = wi * stepCos + wr * stepSin;
+      wr = next;
+    }
+  }
+}
+
+void ComputeSpectrum(std::span<const int16_t> samples, Spectrum& spectrum) {
+  const auto& window = SpectrumWindow();
+  const auto& reverse = BitReverseTable();
+  for (size_t i = 0; i < kFftSize; ++i) {
+    const float x = i < samples.size() ? static_cast<float>(samples[i]) : 0.0f;
+    spectrum.real[reverse[i]] = x * window[i] * 2.0f;
+    spectrum.imaginary[i] = 0.0f;
+  }
+  Fft1024(spectrum.real, spectrum.imaginary);
+  for (size_t k = 0; k < kSpectrumBins; ++k) {
+    const float re = spectrum.real[k];
+    const float im = spectrum.imaginary[k];
+    spectrum.real[k] = std::sqrt(re * re + im * im) / 100.0f;
+  }
+}
+
+}  // namespace vela
