@@ -1,0 +1,193 @@
+#include "app/Dialogs.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace vela::app {
+
+namespace {
+
+// Dialog units of the classic dialog font, in pixels.
+int DluX(int units) {
+  return units * 6 / 4;
+}
+int DluY(int units) {
+  return units * 13 / 8;
+}
+
+}  // namespace
+
+PttPickerDialog::PttPickerDialog(int currentPort, PortResolver resolver, QWidget* parent)
+    : QDialog(parent), list_(new QListWidget(this)), entry_(new QLineEdit(this)) {
+  setWindowTitle(QStringLiteral("PTT control"));
+  auto* layout = new QVBoxLayout(this);
+  auto* prompt = new QLabel(QStringLiteral("Select comport for PTT control"), this);
+  layout->addWidget(prompt);
+
+  auto* none = new QListWidgetItem(QStringLiteral("none"), list_);
+  none->setData(Qt::UserRole, QStringLiteral("none"));
+  for (int port = 1; port <= 9; ++port) {
+    QString name = QStringLiteral("COM%1").arg(port);
+    QString device = resolver ? resolver(port) : QString();
+    QString shown =
+        name + QStringLiteral("    ") + (device.isEmpty() ? QStringLiteral("(no device)") : device);
+    auto* item = new QListWidgetItem(shown, list_);
+    item->setData(Qt::UserRole, name);
+  }
+  list_->setObjectName(QStringLiteral("entries"));
+  layout->addWidget(list_);
+
+  entry_->setObjectName(QStringLiteral("answer"));
+  entry_->setText(QStringLiteral("COM%1").arg(currentPort));
+  if (currentPort >= 0 && currentPort <= 9) list_->setCurrentRow(currentPort);
+  layout->addWidget(entry_);
+  connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    if (item) entry_->setText(item->data(Qt::UserRole).toString());
+  });
+
+  auto* buttons = new QHBoxLayout;
+  auto* acceptButton = new QPushButton(QStringLiteral("Accept"), this);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  auto* clear = new QPushButton(QStringLiteral("Clear"), this);
+  acceptButton->setDefault(true);
+  buttons->addWidget(acceptButton);
+  buttons->addWidget(cancel);
+  buttons->addWidget(clear);
+  layout->addLayout(buttons);
+  connect(acceptButton, &QPushButton::clicked, this, [this] {
+    answer_ = entry_->text().trimmed();
+    accept();
+  });
+  connect(cancel, &QPushButton::clicked, this, [this] {
+    answer_.clear();
+    reject();
+  });
+  // Clear empties the answer so the operator can type a name; accepting it empty keeps
+  // the current port.
+  connect(clear, &QPushButton::clicked, this, [this] {
+    list_->setCurrentRow(-1);
+    entry_->clear();
+    entry_->setFocus();
+  });
+  connect(list_, &QListWidget::itemDoubleClicked, acceptButton, &QPushButton::click);
+}
+
+QString PttPickerDialog::Ask(int currentPort, const PortResolver& resolver, QWidget* parent) {
+  PttPickerDialog dialog(currentPort, resolver, parent);
+  dialog.exec();
+  return dialog.answer();
+}
+
+OutputModeDialog::OutputModeDialog(int mode, QWidget* parent)
+    : QDialog(parent), group_(new QButtonGroup(this)), mode_(mode) {
+  setWindowTitle(QStringLiteral("Output"));
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  setFixedSize(std::max(DluX(60), 120), DluY(60) + 30);
+  auto* mono = new QRadioButton(QStringLiteral("Mono"), this);
+  auto* iq = new QRadioButton(QStringLiteral("I and Q"), this);
+  mono->setObjectName(QStringLiteral("c9991"));
+  iq->setObjectName(QStringLiteral("c9992"));
+  mono->setGeometry(DluX(5), DluY(1), DluX(65), DluY(15));
+  iq->setGeometry(DluX(5), DluY(20), DluX(65), DluY(15));
+  group_->addButton(mono, 0);
+  group_->addButton(iq, 1);
+  (mode == 0 ? mono : iq)->setChecked(true);
+  connect(group_, &QButtonGroup::idClicked, this, [this](int id) {
+    mode_ = id;
+    emit modeChosen(id);
+  });
+  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  close->setGeometry(DluX(5), DluY(40), 80, 24);
+  connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+SoundcardDialog::SoundcardDialog(const QStringList& devices, int current, QWidget* parent)
+    : QDialog(parent, Qt::Tool), combo_(new QComboBox(this)) {
+  setWindowTitle(QStringLiteral("Select soundcard"));
+  setFixedSize(247, 30);
+  combo_->setObjectName(QStringLiteral("c1300"));
+  combo_->addItems(devices);
+  combo_->setGeometry(1, 2, 180, 24);
+  combo_->setMaxVisibleItems(12);
+  if (current >= 0 && current < devices.size()) combo_->setCurrentIndex(current);
+  auto* select = new QPushButton(QStringLiteral("Select"), this);
+  select->setObjectName(QStringLiteral("c4321"));
+  select->setGeometry(190, 1, 50, 23);
+  connect(select, &QPushButton::clicked, this, [this] {
+    chosen_ = combo_->currentIndex();
+    accept();
+  });
+}
+
+QString AboutDialog::AboutText() {
+  const char* const lines[] = {
+      "Keyboard-to-keyboard MSK text for the LF and MF amateur bands",
+      "Written by the VELA Terminal developers",
+      "",
+      "Varicode is PSK31 varicode with secondary characters > ascii 255",
+      "Convolutional encoder/decoder is NASA K=7",
+      "Interleaver is 96 bits (short) and 192 bits (long) respectively",
+      "Sync is derived from correlation of 31 bit STANAG 4285 PN sequence",
+      "PN bits are evenly distributed through the data",
+      "",
+      "Version 1.0 Build 22.08.10",
+      "This version:August 2010",
+      "Free software for radio amateurs; use it at your own risk",
+  };
+  QString text;
+  for (const char* line : lines) text += QString::fromLatin1(line) + QStringLiteral("\r\n");
+  return text;
+}
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("About VELA"));
+  setFixedSize(DluX(270), DluY(135));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, QColor(159, 220, 220));
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  auto* title = new QLabel(QStringLiteral("VELA Terminal (beta version)"), this);
+  title->setObjectName(QStringLiteral("c10001"));
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(14);
+  font.setWeight(QFont::Normal);
+  title->setFont(font);
+  title->setAlignment(Qt::AlignCenter);
+  title->setGeometry(DluX(5), DluY(5), DluX(205), DluY(15));
+
+  auto* body = new QLabel(AboutText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")), this);
+  body->setObjectName(QStringLiteral("c10002"));
+  body->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  body->setGeometry(DluX(5), DluY(20), DluX(255), DluY(120));
+}
+
+std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& prompt,
+                               const QString& initial) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(title);
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* label = new QLabel(prompt, &dialog);
+  label->setWordWrap(true);
+  layout->addWidget(label);
+  auto* edit = new QLineEdit(initial, &dialog);
+  layout->addWidget(edit);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  layout->addWidget(buttons);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  dialog.resize(360, dialog.sizeHint().height());
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return edit->text();
+}
+
+}  // namespace vela::app

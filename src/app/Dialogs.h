@@ -1,0 +1,79 @@
+// The small dialogs of the terminal: PTT port picker, output mode, sound-card choice,
+// About box and the one-line input box.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+
+namespace vela::app {
+
+// Names the device a "COMn" entry stands for on this computer ("/dev/ttyUSB0"), or an
+// empty string when there is none.
+using PortResolver = std::function<QString(int port)>;
+
+class PttPickerDialog : public QDialog {
+  Q_OBJECT
+ public:
+  PttPickerDialog(int currentPort, PortResolver resolver, QWidget* parent = nullptr);
+  // The operator's answer: "none" or "COMn"; empty after Cancel or closing.
+  QString answer() const { return answer_; }
+  QLineEdit* entry() const { return entry_; }
+  QListWidget* list() const { return list_; }
+
+  // Runs the picker; an empty answer means keep the current port.
+  static QString Ask(int currentPort, const PortResolver& resolver, QWidget* parent);
+
+ private:
+  QListWidget* list_;
+  QLineEdit* entry_;
+  QString answer_;
+};
+
+class OutputModeDialog : public QDialog {
+  Q_OBJECT
+ public:
+  // `mode` 0 mono, 1 I and Q. A choice is in force at once; there is nothing to confirm.
+  explicit OutputModeDialog(int mode, QWidget* parent = nullptr);
+  int mode() const { return mode_; }
+
+ signals:
+  void modeChosen(int mode);
+
+ private:
+  QButtonGroup* group_;
+  int mode_;
+};
+
+class SoundcardDialog : public QDialog {
+  Q_OBJECT
+ public:
+  SoundcardDialog(const QStringList& devices, int current, QWidget* parent = nullptr);
+  // The chosen row after "Select", or -1.
+  int chosen() const { return chosen_; }
+  QComboBox* combo() const { return combo_; }
+
+ private:
+  QComboBox* combo_;
+  int chosen_ = -1;
+};
+
+class AboutDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit AboutDialog(QWidget* parent = nullptr);
+  static QString AboutText();
+};
+
+// A prompt, one edit field, OK and Cancel. No value after Cancel or closing.
+std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& prompt,
+                               const QString& initial);
+
+}  // namespace vela::app

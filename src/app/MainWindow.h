@@ -1,0 +1,256 @@
+// The terminal's main window: receive, secondary and transmit panes, macro and SEND
+// buttons, mode choice, the drawn displays, menus, status bar and the operator's commands.
+// Modem work is not done here: the window keeps the operator's settings and flags and
+// announces each change through its signals, so the modem and the sound cycles hang on.
+#pragma once
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "app/Dialogs.h"
+#include "app/Preferences.h"
+#include "coding/Modes.h"
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QStatusBar;
+class QTextEdit;
+class QTimer;
+
+namespace vela::app {
+
+class EyeDiagramView;
+class FrequencyScaleView;
+class LevelBarView;
+class SquelchBarView;
+class UpDownControl;
+class WaterfallView;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  static constexpr int kMaxDroppedFileBytes = 1 << 20;
+
+  explicit MainWindow(const Preferences& preferences, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The settings as they stand now, to be written when the terminal closes.
+  Preferences CurrentPreferences() const;
+
+  // ---- What the operator sees and what tests and the modem wiring look at ----
+  QWidget* control(int id) const;
+  QAction* menuCommand(int id) const;
+  QWidget* clientArea() const { return client_; }
+  QPlainTextEdit* transmitPane() const { return transmitPane_; }
+  QTextEdit* receivePane() const { return receivePane_; }
+  QTextEdit* secondaryPane() const { return secondaryPane_; }
+  WaterfallView* waterfall() const { return waterfall_; }
+  FrequencyScaleView* frequencyScale() const { return scale_; }
+  EyeDiagramView* eyeDiagram() const { return eye_; }
+  LevelBarView* levelBar() const { return levelBar_; }
+  SquelchBarView* squelchBar() const { return squelchBar_; }
+  QString statusPart(int part) const;  // 1..6
+  void SetStatusPart(int part, const QString& text);
+
+  // ---- Shell state ----
+  bool txActive() const { return txActive_; }
+  bool cwIdActive() const { return cwIdActive_; }
+  bool tuneActive() const { return tuneActive_; }
+  bool beaconMode() const { return beaconMode_; }
+  bool pauseScreen() const { return pauseScreen_; }
+  bool clearTxRequest() const { return clearTxRequest_; }
+  void AcknowledgeClearTxRequest() { clearTxRequest_ = false; }
+  int waterfallPalette() const { return waterfallPalette_; }
+  int outputMode() const { return outputMode_; }
+  int layoutOffset() const { return layoutOffset_; }
+  Mode mode() const { return mode_; }
+  int modeRate() const;
+  long double rxCentreFrequency() const { return rxCentreFrequency_; }
+  long double rxClickFrequency() const { return rxClickFrequency_; }
+  long double txCentreFrequency() const { return txCentreFrequency_; }
+  long double rxSampleRate() const { return rxSampleRate_; }
+  int squelchLevel() const { return squelchLevel_; }
+  int comPort() const { return comPort_; }
+  const QString& callsign() const { return prefs_.callsign; }
+  const QString& secondaryText() const { return prefs_.secondaryText; }
+  const QString& endMarker() const;
+  // The Morse identifier: the element string, the 1-based position of the next element
+  // and the element being keyed ("-" when idle).
+  const std::string& cwIdPattern() const { return cwIdPattern_; }
+  int cwIdPosition() const { return cwIdPosition_; }
+  const QString& cwIdElement() const { return cwIdElement_; }
+  int cwIdPeriodMs() const { return cwIdPeriodMs_; }
+
+  // ---- Hooks the host (and tests) may replace ----
+  using MessageSink =
+      std::function<void(QMessageBox::Icon, const QString& title, const QString& text)>;
+  using TextPrompt = std::function<std::optional<QString>(
+      const QString& title, const QString& prompt, const QString& initial)>;
+  using PttPrompt = std::function<QString(int currentPort)>;
+  using DevicePrompt = std::function<int(const QStringList& devices)>;
+  void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
+  void SetTextPrompt(TextPrompt prompt) { textPrompt_ = std::move(prompt); }
+  void SetPttPrompt(PttPrompt prompt) { pttPrompt_ = std::move(prompt); }
+  void SetPortResolver(PortResolver resolver) { portResolver_ = std::move(resolver); }
+  void SetCaptureDevices(QStringList devices) { captureDevices_ = std::move(devices); }
+  void SetDevicePrompt(DevicePrompt prompt) { devicePrompt_ = std::move(prompt); }
+  // Spectrum magnitudes of the last capture buffer, for the waterfall's cursor read-out.
+  void SetSpectrum(std::vector<float> magnitudes) { spectrum_ = std::move(magnitudes); }
+
+  // The modem wiring reports here whether the output device is open: the mode buttons
+  // are locked while it is.
+  void SetOutputDeviceOpen(bool open);
+
+ public slots:
+  // Every numbered command: menu items, buttons, keys F1-F10, the pane's context menu.
+  void Command(int id);
+  void ToggleSend();
+  void ToggleCwId();
+  void ToggleTune();
+  void SelectMode(Mode mode);
+  void WaterfallClicked(int x);
+  void WaterfallRightClicked(int x);
+  void WaterfallHover(int x);
+  void FineTune(int position);
+  void SquelchClicked(int y);
+  void StepSampleRate(int delta);
+  void CwIdTick();
+  void ClockTick();
+  // Appends a dropped file's bytes to the transmit pane; refuses large or unreadable files.
+  bool AppendFileToTransmitPane(const QString& path);
+  // Right-click by context-help id; `globalPos` places the receive pane's menu.
+  void ContextHelp(int id, QPoint globalPos);
+  void ReceivePaneCommand(int id);
+  void AppendReceived(const QString& text, QColor colour);
+  void AppendSecondary(const QString& text);
+
+ signals:
+  // One of SEND, CWID or tune has toggled: open or stop the output device.
+  void transmitStartStop();
+  void sendToggled(bool txActive, const QString& txSnapshot);
+  void cwIdToggled(bool on);
+  void cwIdElementChanged(const QString& element);
+  void tuneToggled(bool on);
+  void beaconToggled(bool on);
+  void modeSelected(vela::Mode mode);
+  void rxFrequencyChanged(double hz);
+  void txFrequencyChanged(double hz);
+  void rxSampleRateChanged(double hz);
+  void squelchChanged(int level);
+  void paletteChanged(int palette);
+  void outputModeChanged(int mode);
+  void clearTxRequested();
+  void pauseToggled(bool on);
+  void pttPortChosen(int port);
+  void captureDeviceChosen(int index);
+  void soundcardSelectionStarting();
+  void correlationDisplayRequested();
+  void saveScreenRequested();
+  void callsignChanged(const QString& callsign);
+  void secondaryTextChanged(const QString& text);
+  void endMarkerChanged(const QString& marker);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void BuildStatusBar();
+  void BuildShortcuts();
+  void Relayout(int clientHeight);
+  void Place(QWidget* widget, int id, QRect design, bool followsOffset);
+  void Notify(QMessageBox::Icon icon, const QString& title, const QString& text);
+  void InsertIntoTransmitPane(const QString& text);
+  void RefreshStatus();
+  void RebuildCwIdPattern();
+  void AskTransmitFrequency();
+  void AskCallsign();
+  void AskSecondaryText();
+  void PickPttPort();
+  void OpenOutputModeDialog();
+  void SelectSoundcard();
+  void StartMixer(bool devicesPage);
+  void OpenHelp();
+  void ShowAbout();
+  void DefineMacro(int index);
+  void DefineEndMarker();
+
+  friend class ClientArea;
+
+  struct Placement {
+    QWidget* widget;
+    QRect design;
+    bool followsOffset;
+  };
+
+  Preferences prefs_;
+  QWidget* client_ = nullptr;
+  std::vector<Placement> placements_;
+  QTextEdit* receivePane_ = nullptr;
+  QTextEdit* secondaryPane_ = nullptr;
+  QPlainTextEdit* transmitPane_ = nullptr;
+  std::array<QPushButton*, 8> macroButtons_{};
+  QPushButton* sendButton_ = nullptr;
+  QPushButton* delayedReceiveButton_ = nullptr;
+  QPushButton* cwIdButton_ = nullptr;
+  std::array<QRadioButton*, 4> modeButtons_{};
+  QSlider* fineTune_ = nullptr;
+  QLabel* sampleRateLabel_ = nullptr;
+  UpDownControl* sampleRateTrim_ = nullptr;
+  EyeDiagramView* eye_ = nullptr;
+  LevelBarView* levelBar_ = nullptr;
+  SquelchBarView* squelchBar_ = nullptr;
+  FrequencyScaleView* scale_ = nullptr;
+  WaterfallView* waterfall_ = nullptr;
+  QStatusBar* statusBar_ = nullptr;
+  std::array<QLabel*, 6> statusParts_{};
+  QTimer* clockTimer_ = nullptr;
+  QTimer* cwIdTimer_ = nullptr;
+
+  bool txActive_ = false;
+  bool cwIdActive_ = false;
+  bool tuneActive_ = false;
+  bool beaconMode_ = false;
+  bool pauseScreen_ = false;
+  bool clearTxRequest_ = false;
+  int waterfallPalette_ = 1;
+  int outputMode_ = 0;
+  int layoutOffset_ = 0;
+  Mode mode_ = Mode::Vela63;
+  long double rxCentreFrequency_ = 1000;
+  long double rxClickFrequency_ = 1000;
+  long double txCentreFrequency_ = 1000;
+  long double rxSampleRate_ = 8000;
+  int squelchLevel_ = 5;
+  int comPort_ = 0;
+  float cursorFrequency_ = 0;
+  float cursorLevel_ = 0;
+  std::string cwIdPattern_;
+  int cwIdPosition_ = 1;
+  QString cwIdElement_ = QStringLiteral("-");
+  int cwIdPeriodMs_ = 100;
+  std::vector<float> spectrum_;
+  QStringList captureDevices_;
+
+  MessageSink messageSink_;
+  TextPrompt textPrompt_;
+  PttPrompt pttPrompt_;
+  PortResolver portResolver_;
+  DevicePrompt devicePrompt_;
+};
+
+}  // namespace vela::app

@@ -1,0 +1,231 @@
+#include "app/Preferences.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+#include "app/TextCodec.h"
+
+namespace vela::app {
+
+namespace {
+
+// Sequential fields: separated by commas or line ends; a quoted field may hold commas,
+// line breaks and doubled quotes; a bare field runs to the next separator.
+class FieldReader {
+ public:
+  explicit FieldReader(QString text) : text_(std::move(text)) {}
+
+  QString Next() {
+    const qsizetype n = text_.size();
+    while (pos_ < n && (text_[pos_] == u' ' || text_[pos_] == u'\t')) ++pos_;
+    QString field;
+    if (pos_ < n && text_[pos_] == u'"') {
+      ++pos_;
+      while (pos_ < n) {
+        QChar c = text_[pos_];
+        if (c == u'"') {
+          if (pos_ + 1 < n && text_[pos_ + 1] == u'"') {
+            field.append(u'"');
+            pos_ += 2;
+            continue;
+          }
+          ++pos_;
+          break;
+        }
+        field.append(c);
+        ++pos_;
+      }
+      // Anything between the closing quote and the separator is not part of the field.
+      while (pos_ < n && !IsSeparator(text_[pos_])) ++pos_;
+    } else {
+      while (pos_ < n && !IsSeparator(text_[pos_])) field.append(text_[pos_++]);
+      while (!field.isEmpty() && (field.back() == u' ' || field.back() == u'\t')) field.chop(1);
+    }
+    SkipSeparator();
+    return field;
+  }
+
+ private:
+  static bool IsSeparator(QChar c) { return c == u',' || c == u'\r' || c == u'\n'; }
+
+  void SkipSeparator() {
+    const qsizetype n = text_.size();
+    if (pos_ >= n) return;
+    if (text_[pos_] == u',') {
+      ++pos_;
+    } else if (text_[pos_] == u'\r') {
+      ++pos_;
+      if (pos_ < n && text_[pos_] == u'\n') ++pos_;
+    } else if (text_[pos_] == u'\n') {
+      ++pos_;
+    }
+  }
+
+  QString text_;
+  qsizetype pos_ = 0;
+};
+
+int RoundToInt(long double value) {
+  long double r = std::nearbyint(value);
+  if (r >= static_cast<long double>(INT_MAX)) return INT_MAX;
+  if (r <= static_cast<long double>(INT_MIN)) return INT_MIN;
+  return static_cast<int>(r);
+}
+
+QByteArray Quoted(const QString& field) {
+  QString doubled = field;
+  doubled.replace(u'"', QStringLiteral("\"\""));
+  return '"' + doubled.toUtf8() + '"';
+}
+
+const char* const kExplanation[] = {
+    "Explanation of terms",
+    "=======================",
+    "First 7 lines are macros",
+    "Lines 8 and 9 are reserved for the SEND button and auto-receive button",
+    "Callsign",
+    "Squelch level (0-100)",
+    "Comport number",
+    "Transmit audio centre frequency (Hz)",
+    "Secondary text",
+    "Receive Sample rate (Hz)",
+    "Receive audio centre frequency (Hz)",
+    "CWID flag  1 = variable speed; 0 = constant speed",
+};
+
+}  // namespace
+
+QString FormatPreferenceNumber(long double value) {
+  char buffer[128];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  if (result.ec != std::errc()) {
+    result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  }
+  return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+long double ParsePreferenceNumber(const QString& field) {
+  QByteArray text = field.trimmed().toLatin1();
+  const char* first = text.constData();
+  const char* last = first + text.size();
+  if (first != last && *first == '+') ++first;
+  // Only plain decimal counts: "inf", "nan" and hexadecimal are not numbers here.
+  const char* p = first;
+  if (p != last && *p == '-') ++p;
+  if (p == last || !(std::isdigit(static_cast<unsigned char>(*p)) || *p == '.')) return 0;
+  long double value = 0;
+  auto result = std::from_chars(first, last, value, std::chars_format::general);
+  if (result.ec != std::errc() || !std::isfinite(value)) return 0;
+  return value;
+}
+
+Preferences Preferences::Defaults() {
+  Preferences p;
+  p.ApplyDefaults();
+  return p;
+}
+
+Preferences Preferences::Load(const QString& path, QString* warning) {
+  QFile file(path);
+  if (!file.exists()) return Defaults();
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (warning) {
+      *warning = QStringLiteral("Could not read %1 (%2); using the default settings.")
+                     .arg(path, file.errorString());
+    }
+    return Defaults();
+  }
+  return Parse(file.readAll());
+}
+
+Preferences Preferences::Parse(const QByteArray& bytes) {
+  Preferences p;
+  FieldReader reader(DecodeText(bytes));
+  for (auto& macro : p.macros) {
+    macro.label = reader.Next();
+    macro.text = reader.Next();
+  }
+  p.callsign = reader.Next();
+  p.squelchLevel = RoundToInt(ParsePreferenceNumber(reader.Next()));
+  p.comPort = RoundToInt(ParsePreferenceNumber(reader.Next()));
+  p.txCentreFrequency = ParsePreferenceNumber(reader.Next());
+  p.secondaryText = reader.Next();
+  p.rxSampleRate = ParsePreferenceNumber(reader.Next());
+  p.rxCentreFrequency = ParsePreferenceNumber(reader.Next());
+  p.cwIdFlag = RoundToInt(ParsePreferenceNumber(reader.Next()));
+  p.ApplyDefaults();
+  return p;
+}
+
+void Preferences::ApplyDefaults() {
+  if (callsign.isEmpty()) callsign = QStringLiteral("nocall");
+  if (squelchLevel < 1) squelchLevel = 5;
+  if (comPort < 1) comPort = 0;
+  if (secondaryText.isEmpty() || secondaryText == QStringLiteral("nocall")) {
+    secondaryText = callsign;
+  }
+  if (txCentreFrequency < 1) txCentreFrequency = 1000;
+  if (rxSampleRate < 1) rxSampleRate = 8000;
+  if (rxCentreFrequency < 1) rxCentreFrequency = 1000;
+  if (cwIdFlag != 0 && cwIdFlag != 1) cwIdFlag = 0;
+  for (int i = 0; i < kMacroCount; ++i) {
+    if (!macros[i].text.isEmpty()) continue;
+    if (i < kSendLine + 1) {
+      macros[i].text = QStringLiteral("F%1").arg(i + 1);
+    } else {
+      macros[i].text = QStringLiteral("[EOT]");
+    }
+  }
+  for (int i = 0; i < kMacroCount; ++i) {
+    if (!macros[i].label.isEmpty()) continue;
+    if (i < kSendLine + 1) {
+      macros[i].label = QStringLiteral("F%1").arg(i + 1);
+    } else {
+      macros[i].label = QStringLiteral("RX");
+    }
+  }
+}
+
+QByteArray Preferences::Serialise() const {
+  const QByteArray eol = "\r\n";
+  QByteArray out;
+  for (const auto& macro : macros) out += Quoted(macro.label) + ',' + Quoted(macro.text) + eol;
+  out += Quoted(callsign) + eol;
+  out += FormatPreferenceNumber(squelchLevel).toLatin1() + eol;
+  out += FormatPreferenceNumber(comPort).toLatin1() + eol;
+  out += FormatPreferenceNumber(txCentreFrequency).toLatin1() + eol;
+  out += Quoted(secondaryText) + eol;
+  out += FormatPreferenceNumber(rxSampleRate).toLatin1() + eol;
+  out += FormatPreferenceNumber(rxCentreFrequency).toLatin1() + eol;
+  out += FormatPreferenceNumber(cwIdFlag).toLatin1() + eol;
+  out += eol + eol;
+  for (const char* line : kExplanation) out += QByteArray(line) + eol;
+  return out;
+}
+
+bool Preferences::Save(const QString& path, QString* error) const {
+  auto fail = [&](const QString& reason) {
+    if (error) {
+      *error =
+          QStringLiteral("Could not save the settings to %1: %2. The previous file is unchanged.")
+              .arg(QFileInfo(path).absoluteFilePath(), reason);
+    }
+    return false;
+  };
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+  const QByteArray bytes = Serialise();
+  if (file.write(bytes) != bytes.size()) {
+    QString reason = file.errorString();
+    file.cancelWriting();
+    return fail(reason);
+  }
+  if (!file.commit()) return fail(file.errorString());
+  return true;
+}
+
+}  // namespace vela::app

@@ -1,0 +1,59 @@
+// The station's settings and macros, kept in "VELApreferences.INI" beside the program:
+// read once when the terminal starts, written once when it closes.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+
+namespace vela::app {
+
+struct MacroEntry {
+  QString label;
+  QString text;
+};
+
+struct Preferences {
+  static constexpr const char* kFileName = "VELApreferences.INI";
+  static constexpr int kMacroCount = 10;  // F1..F8, the SEND line, delayed receive
+  static constexpr int kSendLine = 8;
+  static constexpr int kDelayedReceive = 9;
+
+  std::array<MacroEntry, kMacroCount> macros;
+  QString callsign;
+  int squelchLevel = 0;
+  int comPort = 0;
+  long double txCentreFrequency = 0;
+  QString secondaryText;
+  long double rxSampleRate = 0;
+  long double rxCentreFrequency = 0;
+  int cwIdFlag = 0;
+
+  // The settings with every default in force, as a station without a file starts.
+  static Preferences Defaults();
+
+  // Reads `path`; a missing or short file leaves the defaults in force. `warning` (when
+  // given) receives a one-line reason if the file exists but cannot be read.
+  static Preferences Load(const QString& path, QString* warning = nullptr);
+  // The records of a file's bytes (UTF-8, or Windows-1252 when not valid UTF-8), with
+  // the defaults applied.
+  static Preferences Parse(const QByteArray& bytes);
+
+  // Settles empty and out-of-range values, in the order the callsign feeds the secondary
+  // text.
+  void ApplyDefaults();
+
+  // The file's bytes: the eighteen records, then the explanation block; UTF-8.
+  QByteArray Serialise() const;
+  // Writes a new file beside the old one and renames it over, so a failed write leaves
+  // the old settings intact. On failure returns false with a one-line reason in `error`.
+  bool Save(const QString& path, QString* error = nullptr) const;
+};
+
+// Numbers as the file holds them: no sign or point for positive whole values, and the
+// fewest digits that read back to the same value.
+QString FormatPreferenceNumber(long double value);
+// The leading number of a field ("12.5Hz" gives 12.5); 0 when there is none.
+long double ParsePreferenceNumber(const QString& field);
+
+}  // namespace vela::app
