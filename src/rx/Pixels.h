@@ -67,6 +67,7 @@ class PixelImage {
     }
   }
 
+  // Row y, 0 <= y < height().
   std::span<Rgb> Row(int y) { return {pixels_.data() + Index(0, y), static_cast<size_t>(width_)}; }
   std::span<const Rgb> Row(int y) const {
     return {pixels_.data() + Index(0, y), static_cast<size_t>(width_)};
