@@ -1,0 +1,93 @@
+#include "platform/PortAudioSystem.h"
+
+#include <portaudio.h>
+
+#include <cstdlib>
+
+namespace vela {
+
+namespace {
+
+SoundDevice Describe(PaDeviceIndex index) {
+  SoundDevice d;
+  const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+  if (info == nullptr) return d;
+  d.paIndex = index;
+  d.name = info->name != nullptr ? info->name : "";
+  const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+  d.hostApi = api != nullptr && api->name != nullptr ? api->name : "";
+  d.maxInputChannels = info->maxInputChannels;
+  d.maxOutputChannels = info->maxOutputChannels;
+  d.defaultRate = info->defaultSampleRate;
+  return d;
+}
+
+std::vector<SoundDevice> Devices(bool input) {
+  std::vector<SoundDevice> list;
+  const PaDeviceIndex count = Pa_GetDeviceCount();
+  const PaDeviceIndex preferred = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+  auto usable = [input](const SoundDevice& d) {
+    return d.paIndex >= 0 && (input ? d.maxInputChannels : d.maxOutputChannels) > 0;
+  };
+  if (preferred != paNoDevice) {
+    SoundDevice d = Describe(preferred);
+    if (usable(d)) list.push_back(d);
+  }
+  for (PaDeviceIndex i = 0; i < count; ++i) {
+    if (i == preferred) continue;
+    SoundDevice d = Describe(i);
+    if (usable(d)) list.push_back(d);
+  }
+  return list;
+}
+
+}  // namespace
+
+PortAudioSystem::PortAudioSystem() {
+  // Listing devices must not start a JACK server behind the operator's back.
+  setenv("JACK_NO_START_SERVER", "1", 0);
+  const PaError err = Pa_Initialize();
+  ok_ = err == paNoError;
+  if (!ok_) error_ = ErrorText(err);
+}
+
+PortAudioSystem::~PortAudioSystem() {
+  if (ok_) Pa_Terminate();
+}
+
+std::vector<SoundDevice> PortAudioSystem::CaptureDevices() const {
+  return ok_ ? Devices(true) : std::vector<SoundDevice>{};
+}
+
+std::vector<SoundDevice> PortAudioSystem::OutputDevices() const {
+  return ok_ ? Devices(false) : std::vector<SoundDevice>{};
+}
+
+int PortAudioSystem::OutputFor(int captureDevice) const {
+  if (!ok_) return -1;
+  const auto inputs = CaptureDevices();
+  const auto outputs = OutputDevices();
+  if (outputs.empty()) return -1;
+  if (captureDevice >= 0 && captureDevice < static_cast<int>(inputs.size())) {
+    const SoundDevice& in = inputs[static_cast<size_t>(captureDevice)];
+    if (in.maxOutputChannels > 0) return in.paIndex;
+    for (const auto& out : outputs) {
+      if (out.name == in.name && out.hostApi == in.hostApi) return out.paIndex;
+    }
+  }
+  return outputs.front().paIndex;
+}
+
+std::string PortAudioSystem::ErrorText(int paError) {
+  std::string text = Pa_GetErrorText(paError);
+  if (paError == paUnanticipatedHostError) {
+    const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo();
+    if (host != nullptr && host->errorText != nullptr && host->errorText[0] != '\0') {
+      text += ": ";
+      text += host->errorText;
+    }
+  }
+  return text;
+}
+
+}  // namespace vela

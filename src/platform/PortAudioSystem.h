@@ -1,0 +1,47 @@
+// PortAudio for the whole program: initialised while any user exists, and the list of sound
+// devices as the operator sees them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vela {
+
+struct SoundDevice {
+  int paIndex = -1;  // PortAudio's device number
+  std::string name;
+  std::string hostApi;
+  int maxInputChannels = 0;
+  int maxOutputChannels = 0;
+  double defaultRate = 0;
+};
+
+class PortAudioSystem {
+ public:
+  PortAudioSystem();
+  ~PortAudioSystem();
+  PortAudioSystem(const PortAudioSystem&) = delete;
+  PortAudioSystem& operator=(const PortAudioSystem&) = delete;
+
+  bool ok() const { return ok_; }
+  const std::string& error() const { return error_; }
+
+  // Devices that can record, the host's default input first, so device 0 follows the
+  // desktop's sound settings; the capture device number indexes this list.
+  std::vector<SoundDevice> CaptureDevices() const;
+  // Devices that can play, the host's default output first.
+  std::vector<SoundDevice> OutputDevices() const;
+  // Where the transmitter plays for capture device `captureDevice`: the same card when it
+  // can play, else a playing device of the same name, else the default output.
+  // -1 when nothing can play.
+  int OutputFor(int captureDevice) const;
+
+  // PortAudio's words for an error, with the host's own text where it gave one.
+  static std::string ErrorText(int paError);
+
+ private:
+  bool ok_ = false;
+  std::string error_;
+};
+
+}  // namespace vela

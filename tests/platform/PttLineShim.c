@@ -1,0 +1,57 @@
+/* Stands in for a serial port's modem-control lines on a pseudo-terminal, which has none:
+   loaded with LD_PRELOAD, it answers the line ioctls the pty refuses, keeps the line state
+   and appends every change of DTR or RTS to the file named by VELA_PTT_LOG. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+static int lines = TIOCM_DTR | TIOCM_RTS; /* opening a port raises both */
+
+static void Log(int before, int after) {
+  const char* path = getenv("VELA_PTT_LOG");
+  if (path == NULL) return;
+  FILE* f = fopen(path, "a");
+  if (f == NULL) return;
+  if ((before ^ after) & TIOCM_DTR) fprintf(f, "dtr %s\n", (after & TIOCM_DTR) ? "on" : "off");
+  if ((before ^ after) & TIOCM_RTS) fprintf(f, "rts %s\n", (after & TIOCM_RTS) ? "on" : "off");
+  fclose(f);
+}
+
+int ioctl(int fd, unsigned long request, ...) {
+  static int (*real)(int, unsigned long, ...) = NULL;
+  if (real == NULL) real = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
+  va_list ap;
+  va_start(ap, request);
+  void* arg = va_arg(ap, void*);
+  va_end(ap);
+  if (request != TIOCMBIS && request != TIOCMBIC && request != TIOCMSET && request != TIOCMGET) {
+    return real(fd, request, arg);
+  }
+  int saved = errno;
+  int result = real(fd, request, arg);
+  if (result == 0 || (errno != ENOTTY && errno != EINVAL)) return result;
+  errno = saved;
+  int* value = (int*)arg;
+  int before = lines;
+  switch (request) {
+    case TIOCMGET:
+      *value = lines;
+      return 0;
+    case TIOCMBIS:
+      lines |= *value;
+      break;
+    case TIOCMBIC:
+      lines &= ~*value;
+      break;
+    default:
+      lines = *value;
+      break;
+  }
+  Log(before, lines);
+  return 0;
+}
