@@ -27,7 +27,6 @@
 #include <QShortcut>
 #include <QSlider>
 #include <QStandardPaths>
-#include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
@@ -35,6 +34,7 @@
 #include <cmath>
 
 #include "app/GraphicControls.h"
+#include "app/StatusBar.h"
 #include "app/TextCodec.h"
 #include "app/UpDownControl.h"
 #include "app/WindowArithmetic.h"
@@ -43,8 +43,6 @@
 namespace vela::app {
 
 namespace {
-
-constexpr int kStatusWidths[6] = {50, 110, 125, 110, 140, 9999};
 
 QString FromStd(const std::string& text) {
   return QString::fromStdString(text);
@@ -128,6 +126,9 @@ MainWindow::MainWindow(const Preferences& preferences, QWidget* parent)
   client_->setObjectName(QStringLiteral("client"));
   // The classic dialog font: the control sizes were chosen for it.
   QFont dialogFont = client_->font();
+  dialogFont.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                          QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                          QStringLiteral("Nimbus Sans"), dialogFont.family()});
   dialogFont.setPixelSize(11);
   client_->setFont(dialogFont);
   setCentralWidget(client_);
@@ -242,8 +243,9 @@ void MainWindow::BuildControls() {
 
   sampleRateLabel_ = new QLabel(c);
   sampleRateLabel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  sampleRateLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  sampleRateLabel_->setIndent(3);
+  // The trim arrows cover the read-out's left edge and the squelch bar its right edge.
+  sampleRateLabel_->setAlignment(Qt::AlignCenter);
+  sampleRateLabel_->setContentsMargins(6, 0, 8, 0);
   Place(sampleRateLabel_, 3100, {624, 420, 60, 27}, true);
 
   sampleRateTrim_ = new UpDownControl(c);
@@ -351,25 +353,8 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::BuildStatusBar() {
-  statusBar_ = new QStatusBar(client_);
-  statusBar_->setObjectName(QStringLiteral("c9999"));
-  statusBar_->setSizeGripEnabled(true);
-  for (int i = 0; i < 6; ++i) {
-    auto* part = new QLabel(statusBar_);
-    part->setObjectName(QStringLiteral("c9999p%1").arg(i + 1));
-    part->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    part->setIndent(2);
-    if (i < 5) {
-      part->setFixedWidth(kStatusWidths[i]);
-      statusBar_->addWidget(part);
-    } else {
-      part->setMinimumWidth(40);
-      statusBar_->addWidget(part, 1);
-    }
-    statusParts_[i] = part;
-  }
-  // Parts never hide behind the bar's own messages: notes go into a tooltip-like
-  // temporary message only where a part is free.
+  statusBar_ = new StatusBar(client_);
+  for (int i = 0; i < 6; ++i) statusParts_[i] = statusBar_->part(i + 1);
 }
 
 void MainWindow::BuildShortcuts() {
@@ -779,7 +764,7 @@ void MainWindow::StartMixer(bool devicesPage) {
       if (QProcess::startDetached(path, args)) return;
     }
   }
-  statusBar_->showMessage(
+  statusBar_->ShowNote(
       QStringLiteral("No mixer found: install pavucontrol, or alsamixer and a terminal"), 8000);
 }
 
@@ -792,8 +777,7 @@ void MainWindow::OpenHelp() {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
     return;
   }
-  statusBar_->showMessage(QStringLiteral("Help page velahelp.htm not found beside the program"),
-                          8000);
+  statusBar_->ShowNote(QStringLiteral("Help page velahelp.htm not found beside the program"), 8000);
 }
 
 void MainWindow::ShowAbout() {

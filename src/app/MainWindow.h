@@ -24,7 +24,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSlider;
-class QStatusBar;
 class QTextEdit;
 class QTimer;
 
@@ -34,6 +33,7 @@ class EyeDiagramView;
 class FrequencyScaleView;
 class LevelBarView;
 class SquelchBarView;
+class StatusBar;
 class UpDownControl;
 class WaterfallView;
 
@@ -60,6 +60,7 @@ class MainWindow : public QMainWindow {
   EyeDiagramView* eyeDiagram() const { return eye_; }
   LevelBarView* levelBar() const { return levelBar_; }
   SquelchBarView* squelchBar() const { return squelchBar_; }
+  StatusBar* statusBarWidget() const { return statusBar_; }
   QString statusPart(int part) const;  // 1..6
   void SetStatusPart(int part, const QString& text);
 
@@ -216,7 +217,7 @@ class MainWindow : public QMainWindow {
   SquelchBarView* squelchBar_ = nullptr;
   FrequencyScaleView* scale_ = nullptr;
   WaterfallView* waterfall_ = nullptr;
-  QStatusBar* statusBar_ = nullptr;
+  StatusBar* statusBar_ = nullptr;
   std::array<QLabel*, 6> statusParts_{};
   QTimer* clockTimer_ = nullptr;
   QTimer* cwIdTimer_ = nullptr;

@@ -1,0 +1,54 @@
+#include "app/StatusBar.h"
+
+#include <QLabel>
+#include <QTimer>
+
+namespace vela::app {
+
+StatusBar::StatusBar(QWidget* parent)
+    : QFrame(parent), note_(new QLabel(this)), noteTimer_(new QTimer(this)) {
+  setObjectName(QStringLiteral("c9999"));
+  for (int i = 0; i < 6; ++i) {
+    auto* label = new QLabel(this);
+    label->setObjectName(QStringLiteral("c9999p%1").arg(i + 1));
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setIndent(2);
+    parts_[i] = label;
+  }
+  note_->setObjectName(QStringLiteral("c9999note"));
+  note_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  note_->setIndent(2);
+  note_->setAutoFillBackground(true);
+  note_->hide();
+  noteTimer_->setSingleShot(true);
+  connect(noteTimer_, &QTimer::timeout, note_, &QLabel::hide);
+}
+
+QSize StatusBar::sizeHint() const {
+  return {727, fontMetrics().height() + 8};
+}
+
+void StatusBar::ShowNote(const QString& text, int ms) {
+  note_->setText(text);
+  note_->show();
+  note_->raise();
+  noteTimer_->start(ms);
+}
+
+QString StatusBar::note() const {
+  return note_->isVisible() ? note_->text() : QString();
+}
+
+void StatusBar::resizeEvent(QResizeEvent* event) {
+  int x = 0;
+  const int h = height() - 2;
+  for (int i = 0; i < 6; ++i) {
+    const int w = i < 5 ? kPartWidths[i] : std::max(0, width() - x);
+    parts_[i]->setGeometry(x, 2, w, h);
+    x += w;
+  }
+  note_->setGeometry(kPartWidths[0], 2, std::max(0, width() - kPartWidths[0]), h);
+  QFrame::resizeEvent(event);
+}
+
+}  // namespace vela::app

@@ -1,0 +1,617 @@
+// The main window: every control where the operator expects it, the relayout on resize,
+// the menus, the function keys and the commands that need no modem.
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include "app/GraphicControls.h"
+#include "app/MainWindow.h"
+#include "app/StatusBar.h"
+#include "app/UpDownControl.h"
+
+using vela::app::MainWindow;
+using vela::app::Preferences;
+
+namespace {
+
+struct Expected {
+  int id;
+  const char* kind;
+  const char* caption;
+  int x, y, w, h;
+};
+
+// Design positions for a client area 492 pixels high; y of every control but the receive
+// pane follows the layout offset, and the receive pane's height grows with it.
+const Expected kControls[] = {
+    {300, "vela::app::EyeDiagramView", "", 468, 350, 128, 65},
+    {3910, "vela::app::LevelBarView", "", 702, 350, 20, 100},
+    {9320, "QLabel", "S/N", 702, 452, 20, 14},
+    {2001, "vela::app::SquelchBarView", "", 676, 350, 20, 100},
+    {9321, "QLabel", "SQL", 675, 452, 20, 14},
+    {330, "vela::app::FrequencyScaleView", "", 0, 350, 465, 15},
+    {5100, "vela::app::WaterfallView", "", 0, 365, 465, 102},
+    {699, "QPushButton", "CWID", 668, 322, 58, 25},
+    {3000, "QRadioButton", "VELA8", 607, 350, 65, 15},
+    {3001, "QRadioButton", "VELA31", 607, 365, 65, 15},
+    {3002, "QRadioButton", "VELA63", 607, 380, 65, 15},
+    {3003, "QRadioButton", "VELA125", 607, 395, 65, 15},
+    {320, "QTextEdit", "", 1, 1, 720, 238},
+    {1004, "QTextEdit", "", 1, 241, 720, 20},
+    {1001, "QPlainTextEdit", "", 3, 264, 720, 57},
+    {1500, "QSlider", "", 468, 420, 127, 27},
+    {9322, "QLabel", "Fine tune", 510, 452, 60, 14},
+    {3100, "QLabel", " 8000", 624, 420, 60, 27},
+    {3101, "vela::app::UpDownControl", "", 610, 420, 20, 30},
+    {9323, "QLabel", "Sample Rate", 606, 452, 62, 14},
+    {9310, "QPushButton", "CQ", 0, 322, 62, 25},
+    {9311, "QPushButton", "F2", 62, 322, 62, 25},
+    {9312, "QPushButton", "F3", 124, 322, 62, 25},
+    {9313, "QPushButton", "F4", 186, 322, 62, 25},
+    {9314, "QPushButton", "F5", 248, 322, 62, 25},
+    {9315, "QPushButton", "F6", 310, 322, 62, 25},
+    {9316, "QPushButton", "F7", 372, 322, 62, 25},
+    {9317, "QPushButton", "BTU", 434, 322, 62, 25},
+    {110, "QPushButton", "F9 Send", 511, 322, 67, 25},
+    {9319, "QPushButton", "F10 Rx", 588, 322, 67, 25},
+};
+
+QString Caption(QWidget* w) {
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+  if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+  return {};
+}
+
+Preferences StationPreferences() {
+  Preferences p = Preferences::Defaults();
+  p.macros[0] = {QStringLiteral("CQ"), QStringLiteral("CQ CQ de G4ABC")};
+  p.macros[7] = {QStringLiteral("BTU"), QStringLiteral("btu om")};
+  p.callsign = QStringLiteral("G4ABC");
+  p.secondaryText = QStringLiteral("G4ABC");
+  p.cwIdFlag = 1;
+  return p;
+}
+
+struct Message {
+  QMessageBox::Icon icon;
+  QString title;
+  QString text;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<MainWindow> window_;
+  std::vector<Message> messages_;
+
+  void SetClientHeight(int height) {
+    const int menu = window_->menuBar()->height();
+    window_->resize(727, menu + height);
+    QTRY_COMPARE(window_->clientArea()->height(), height);
+  }
+
+  void CheckLayout(int offset) {
+    for (const Expected& e : kControls) {
+      QWidget* w = window_->control(e.id);
+      QVERIFY2(w, qPrintable(QStringLiteral("no control %1").arg(e.id)));
+      QRect want(e.x, e.y + offset, e.w, e.h);
+      if (e.id == 320) want = QRect(e.x, e.y, e.w, e.h + offset);
+      QCOMPARE(w->geometry(), want);
+    }
+  }
+
+ private slots:
+  void init() {
+    messages_.clear();
+    window_ = std::make_unique<MainWindow>(StationPreferences());
+    window_->SetMessageSink([this](QMessageBox::Icon icon, const QString& t, const QString& x) {
+      messages_.push_back({icon, t, x});
+    });
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  }
+
+  void cleanup() { window_.reset(); }
+
+  void windowCaptionAndSize() {
+    QCOMPARE(window_->windowTitle(), QStringLiteral("VELA63 for LF/MF"));
+    QCOMPARE(window_->size(), QSize(727, 512));
+    QVERIFY(!window_->windowIcon().isNull());
+    QVERIFY(window_->acceptDrops());
+  }
+
+  void everyControlHasItsIdKindCaptionAndPlace() {
+    SetClientHeight(492);
+    QCOMPARE(window_->layoutOffset(), 0);
+    for (const Expected& e : kControls) {
+      QWidget* w = window_->control(e.id);
+      QVERIFY2(w, qPrintable(QStringLiteral("no control %1").arg(e.id)));
+      QCOMPARE(QString::fromLatin1(w->metaObject()->className()), QString::fromLatin1(e.kind));
+      QCOMPARE(Caption(w), QString::fromLatin1(e.caption));
+    }
+    CheckLayout(0);
+  }
+
+  void relayoutFollowsTheClientHeight() {
+    SetClientHeight(592);
+    QCOMPARE(window_->layoutOffset(), 100);
+    QCOMPARE(window_->receivePane()->height(), 338);
+    CheckLayout(100);
+    SetClientHeight(442);
+    QCOMPARE(window_->layoutOffset(), -50);
+    QCOMPARE(window_->receivePane()->height(), 188);
+    CheckLayout(-50);
+    // The status bar stays along the bottom edge.
+    auto* bar = window_->statusBarWidget();
+    QCOMPARE(bar->geometry().bottom(), 441);
+    QCOMPARE(bar->width(), window_->clientArea()->width());
+  }
+
+  void controlDetails() {
+    auto* slider = qobject_cast<QSlider*>(window_->control(1500));
+    QCOMPARE(slider->minimum(), 0);
+    QCOMPARE(slider->maximum(), 1024);
+    QCOMPARE(slider->value(), 512);
+    QCOMPARE(slider->tickPosition(), QSlider::NoTicks);
+    QVERIFY(qobject_cast<QRadioButton*>(window_->control(3002))->isChecked());
+    QCOMPARE(window_->receivePane()->palette().color(QPalette::Base), QColor(255, 250, 250));
+    QCOMPARE(window_->secondaryPane()->palette().color(QPalette::Base), QColor(255, 228, 225));
+    QCOMPARE(window_->transmitPane()->palette().color(QPalette::Base), QColor(255, 255, 224));
+    QCOMPARE(window_->transmitPane()->palette().color(QPalette::Text), QColor(Qt::black));
+    QCOMPARE(window_->transmitPane()->font().pointSize(), 6);
+    QCOMPARE(window_->receivePane()->font().pointSize(), 11);
+    QVERIFY(QFontInfo(window_->transmitPane()->font()).fixedPitch());
+    QVERIFY(QFontInfo(window_->receivePane()->font()).fixedPitch());
+    QCOMPARE(window_->frequencyScale()->font().pointSize(), 6);
+    QCOMPARE(window_->receivePane()->textColor(), QColor(0, 128, 0));
+  }
+
+  void tooltips() {
+    for (int id = 9310; id <= 9317; ++id) {
+      QCOMPARE(window_->control(id)->toolTip(), QStringLiteral("Right mouse click to personalise"));
+    }
+    QCOMPARE(window_->control(110)->toolTip(), QStringLiteral("SEND button"));
+    QCOMPARE(window_->control(9319)->toolTip(),
+             QStringLiteral("DELAYED RECEIVE button - Right mouse click to change EOT parameter"));
+    QCOMPARE(window_->control(1500)->toolTip(), QStringLiteral("Fine tune"));
+    QCOMPARE(window_->control(3101)->toolTip(), QStringLiteral("Adjust sanple rate"));
+    QCOMPARE(window_->control(300)->toolTip(), QStringLiteral("Eye diagram"));
+  }
+
+  void contextHelpIds() {
+    QSet<int> carriers;
+    for (QWidget* w : window_->clientArea()->findChildren<QWidget*>()) {
+      QVariant id = w->property("contextHelpId");
+      if (!id.isValid()) continue;
+      QCOMPARE(w->objectName(), QStringLiteral("c%1").arg(id.toInt()));
+      carriers.insert(id.toInt());
+    }
+    const QSet<int> expected = {9310, 9311, 9312, 9313, 9314, 9315, 9316,
+                                9317, 110,  9319, 1500, 3101, 300,  320};
+    QCOMPARE(carriers, expected);
+  }
+
+  void statusBarParts() {
+    auto* bar = window_->statusBarWidget();
+    const int widths[] = {50, 110, 125, 110, 140};
+    int x = 0;
+    for (int i = 0; i < 5; ++i) {
+      QCOMPARE(bar->part(i + 1)->x(), x);
+      QCOMPARE(bar->part(i + 1)->width(), widths[i]);
+      x += widths[i];
+    }
+    QCOMPARE(bar->part(6)->x(), x);
+    QCOMPARE(bar->part(6)->geometry().right(), bar->width() - 1);
+    QCOMPARE(window_->statusPart(1), QStringLiteral("1000Hz"));
+    QCOMPARE(window_->statusPart(2), QStringLiteral("0.0Hz, 0.0dB"));
+    QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal OFF"));
+    QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode OFF"));
+    QCOMPARE(window_->statusPart(5), QStringLiteral("63 baud; Long interleave"));
+    QRegularExpression clock(
+        QStringLiteral("^[1-9]\\d? [A-Z][a-z]+ \\d{4} - \\d\\d:\\d\\d:\\d\\d local time$"));
+    QVERIFY2(clock.match(window_->statusPart(6)).hasMatch(), qPrintable(window_->statusPart(6)));
+  }
+
+  void menusCarryTheirCommands() {
+    const std::vector<std::pair<QString, std::vector<std::pair<QString, int>>>> menus = {
+        {"File", {{"Save screen to file now", 1601}}},
+        {"TX options",
+         {{"PTT", 120},
+          {"CAT", 121},
+          {"Transmit frequency", 3911},
+          {"Toggle beacon mode ON/OFF", 3300},
+          {"Toggle tune signal ON/OFF", 3912}}},
+        {"Soundcard",
+         {{"Mixer", 670},
+          {"Audio Devices", 671},
+          {"SelectSoundcard", 672},
+          {"I and Q output", 3220}}},
+        {"Display", {{"Correlation display", 6666}, {"Toggle waterfall palette", 2020}}},
+        {"Text options",
+         {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
+        {"Help", {{"Help", 1700}, {"About", 1701}}},
+    };
+    const QList<QAction*> bar = window_->menuBar()->actions();
+    QCOMPARE(bar.size(), static_cast<qsizetype>(menus.size()));
+    for (size_t m = 0; m < menus.size(); ++m) {
+      QCOMPARE(bar[m]->text(), menus[m].first);
+      const QList<QAction*> items = bar[m]->menu()->actions();
+      QCOMPARE(items.size(), static_cast<qsizetype>(menus[m].second.size()));
+      for (qsizetype i = 0; i < items.size(); ++i) {
+        QCOMPARE(items[i]->text(), menus[m].second[static_cast<size_t>(i)].first);
+        QCOMPARE(items[i]->property("commandId").toInt(),
+                 menus[m].second[static_cast<size_t>(i)].second);
+        QCOMPARE(window_->menuCommand(menus[m].second[static_cast<size_t>(i)].second), items[i]);
+      }
+    }
+  }
+
+  void functionKeysDriveTheButtons() {
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    auto* pane = window_->transmitPane();
+    QTest::keyClick(window_.get(), Qt::Key_F1);
+    QCOMPARE(pane->toPlainText(), QStringLiteral(" CQ CQ de G4ABC"));
+    QTest::keyClick(window_.get(), Qt::Key_F8);
+    QCOMPARE(pane->toPlainText(), QStringLiteral(" CQ CQ de G4ABC btu om"));
+    QTest::keyClick(window_.get(), Qt::Key_F10);
+    QVERIFY(pane->toPlainText().endsWith(QStringLiteral(" btu om [EOT]")));
+    for (int k = 1; k < 7; ++k) QTest::keyClick(window_.get(), Qt::Key(Qt::Key_F1 + k));
+    QVERIFY(pane->toPlainText().endsWith(QStringLiteral("[EOT] F2 F3 F4 F5 F6 F7")));
+    QVERIFY(pane->hasFocus());
+    // Typing goes to the pane at the caret, after the inserted macro.
+    QTest::keyClicks(pane, "x");
+    QVERIFY(pane->toPlainText().endsWith(QStringLiteral(" F7x")));
+
+    QSignalSpy sent(window_.get(), &MainWindow::sendToggled);
+    QTest::keyClick(window_.get(), Qt::Key_F9);
+    QVERIFY(window_->txActive());
+    QCOMPARE(qobject_cast<QPushButton*>(window_->control(110))->text(),
+             QStringLiteral("F9 Receive"));
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(sent[0][1].toString(), pane->toPlainText());
+    QTest::keyClick(window_.get(), Qt::Key_F9);
+    QVERIFY(!window_->txActive());
+    QCOMPARE(qobject_cast<QPushButton*>(window_->control(110))->text(), QStringLiteral("F9 Send"));
+  }
+
+  void sendCwidAndTuneExcludeEachOther() {
+    QSignalSpy startStop(window_.get(), &MainWindow::transmitStartStop);
+    window_->Command(3912);
+    QVERIFY(window_->tuneActive());
+    QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal ON"));
+    window_->Command(1409);
+    window_->Command(699);
+    QVERIFY(!window_->txActive());
+    QVERIFY(!window_->cwIdActive());
+    window_->Command(3912);
+    QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal OFF"));
+    QCOMPARE(startStop.size(), 2);
+
+    window_->Command(699);
+    QVERIFY(window_->cwIdActive());
+    QCOMPARE(window_->statusPart(3), QStringLiteral("CWID ON"));
+    window_->Command(110);
+    window_->Command(3912);
+    QVERIFY(!window_->txActive());
+    QVERIFY(!window_->tuneActive());
+    window_->Command(699);
+    QCOMPARE(window_->statusPart(3), QStringLiteral("CWID OFF"));
+    QCOMPARE(window_->cwIdElement(), QStringLiteral("-"));
+    QCOMPARE(startStop.size(), 4);
+  }
+
+  void morseIdentifierRunsItsPatternThenEightQuietPeriods() {
+    const std::string pattern = window_->cwIdPattern();
+    QVERIFY(!pattern.empty());
+    window_->Command(699);
+    QString keyed;
+    int ticks = 0;
+    while (window_->cwIdActive() && ticks < 1000) {
+      window_->CwIdTick();
+      keyed += window_->cwIdActive() ? window_->cwIdElement() : QString();
+      ++ticks;
+    }
+    QCOMPARE(ticks, static_cast<int>(pattern.size()) + 8);
+    QCOMPARE(keyed, QString::fromStdString(pattern));
+    QCOMPARE(window_->cwIdElement(), QStringLiteral("-"));
+  }
+
+  void modeSelection() {
+    QSignalSpy modes(window_.get(), &MainWindow::modeSelected);
+    qobject_cast<QRadioButton*>(window_->control(3000))->click();
+    QCOMPARE(window_->windowTitle(), QStringLiteral("VELA8 for LF/MF"));
+    QCOMPARE(window_->statusPart(5), QStringLiteral("7.8 baud; Short interleave"));
+    QCOMPARE(window_->modeRate(), 125);
+    QCOMPARE(window_->cwIdPeriodMs(), 400);  // variable-speed identifier
+    window_->Command(3003);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("VELA125 for LF/MF"));
+    QCOMPARE(window_->statusPart(5), QStringLiteral("125 baud; Long interleave"));
+    QVERIFY(qobject_cast<QRadioButton*>(window_->control(3003))->isChecked());
+    QCOMPARE(window_->cwIdPeriodMs(), 50);
+    window_->Command(3002);
+    QCOMPARE(window_->cwIdPeriodMs(), 100);
+    QCOMPARE(modes.size(), 3);
+    window_->SetOutputDeviceOpen(true);
+    for (int id = 3000; id <= 3003; ++id) QVERIFY(!window_->control(id)->isEnabled());
+    window_->SetOutputDeviceOpen(false);
+    for (int id = 3000; id <= 3003; ++id) QVERIFY(window_->control(id)->isEnabled());
+  }
+
+  void waterfallClicksTune() {
+    QSignalSpy rx(window_.get(), &MainWindow::rxFrequencyChanged);
+    QSignalSpy tx(window_.get(), &MainWindow::txFrequencyChanged);
+    auto* waterfall = window_->waterfall();
+    QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(0, 50));
+    QVERIFY(window_->rxCentreFrequency() == 250);
+    QCOMPARE(window_->statusPart(1), QStringLiteral("250Hz"));
+    QCOMPARE(qobject_cast<QSlider*>(window_->control(1500))->value(), 507);
+    QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(192, 50));
+    QVERIFY(window_->rxCentreFrequency() == 1000);
+    QVERIFY(window_->rxClickFrequency() == 1000);
+    QCOMPARE(rx.size(), 2);
+    QTest::mouseClick(waterfall, Qt::RightButton, {}, QPoint(256, 50));
+    QVERIFY(window_->txCentreFrequency() == 1250);
+    QVERIFY(window_->rxCentreFrequency() == 1000);
+    QCOMPARE(tx.size(), 1);
+    // Fine tune works around the clicked frequency; VELA63 spans +-42.7 Hz.
+    window_->FineTune(1024);
+    QCOMPARE(window_->statusPart(1), QStringLiteral("957Hz"));
+    window_->FineTune(512);
+    QCOMPARE(window_->statusPart(1), QStringLiteral("1000Hz"));
+    // The cursor read-out.
+    window_->SetSpectrum(std::vector<float>(465, 1686.0f));
+    QTest::mouseMove(waterfall, QPoint(1, 40));
+    QTRY_COMPARE(window_->statusPart(2), QStringLiteral("253.9Hz, -40.0dB"));
+  }
+
+  void squelchBarClick() {
+    QSignalSpy spy(window_.get(), &MainWindow::squelchChanged);
+    QTest::mouseClick(window_->squelchBar(), Qt::LeftButton, {}, QPoint(10, 30));
+    QCOMPARE(window_->squelchLevel(), 70);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(window_->CurrentPreferences().squelchLevel, 70);
+  }
+
+  void sampleRateTrim() {
+    auto* trim = qobject_cast<vela::app::UpDownControl*>(window_->control(3101));
+    auto* label = qobject_cast<QLabel*>(window_->control(3100));
+    trim->upButton()->click();
+    QVERIFY(window_->rxSampleRate() == 8000.1L);
+    QCOMPARE(label->text(), QStringLiteral(" 8000.1"));
+    trim->downButton()->click();
+    trim->downButton()->click();
+    QCOMPARE(label->text(), QStringLiteral(" 7999.9"));
+    QVERIFY(window_->CurrentPreferences().rxSampleRate == 7999.9L);
+  }
+
+  void transmitFrequencyBox() {
+    QString shownDefault;
+    QString answer;
+    window_->SetTextPrompt([&](const QString& title, const QString& prompt,
+                               const QString& initial) -> std::optional<QString> {
+      if (title != QStringLiteral("Transmit frequency")) return std::nullopt;
+      if (prompt != QStringLiteral("Enter transmit audio frequency in Hz")) return std::nullopt;
+      shownDefault = initial;
+      return answer;
+    });
+    answer = QStringLiteral("1500");
+    window_->Command(3911);
+    QCOMPARE(shownDefault, QStringLiteral(" 1000"));
+    QVERIFY(window_->txCentreFrequency() == 1500);
+    answer = QStringLiteral("fifteen hundred");
+    window_->Command(3911);
+    QVERIFY(window_->txCentreFrequency() == 1500);
+    QCOMPARE(messages_.size(), size_t{1});
+    QVERIFY(messages_[0].text.contains(QStringLiteral("1500 Hz")));
+    answer = QStringLiteral("-20");
+    window_->Command(3911);
+    QVERIFY(window_->txCentreFrequency() == 1500);
+    QCOMPARE(messages_.size(), size_t{2});
+    answer = QString();
+    window_->Command(3911);
+    QVERIFY(window_->txCentreFrequency() == 1500);
+    QCOMPARE(messages_.size(), size_t{2});
+    QVERIFY(window_->CurrentPreferences().txCentreFrequency == 1500);
+  }
+
+  void callsignBox() {
+    std::optional<QString> answer;
+    window_->SetTextPrompt([&](const QString& title, const QString& prompt,
+                               const QString& initial) -> std::optional<QString> {
+      if (title != QStringLiteral("CALLSIGN") || !prompt.startsWith("Enter callsign - add")) {
+        return std::nullopt;
+      }
+      if (initial != window_->callsign()) return std::nullopt;
+      return answer;
+    });
+    const std::string before = window_->cwIdPattern();
+    answer = std::nullopt;
+    window_->Command(1002);
+    QCOMPARE(window_->callsign(), QStringLiteral("G4ABC"));
+    QCOMPARE(window_->cwIdPattern(), before);
+    answer = QStringLiteral("m0xyz  ");
+    window_->Command(1002);
+    QCOMPARE(window_->callsign(), QStringLiteral("m0xyz  "));
+    QVERIFY(window_->cwIdPattern() != before);
+    QCOMPARE(window_->CurrentPreferences().callsign, QStringLiteral("m0xyz  "));
+  }
+
+  void callsignReplacesANocallSecondaryText() {
+    Preferences p = Preferences::Defaults();
+    MainWindow w(p);
+    QCOMPARE(w.secondaryText(), QStringLiteral("nocall"));
+    w.SetTextPrompt([](const QString&, const QString&, const QString&) {
+      return std::optional<QString>(QStringLiteral("G4ABC"));
+    });
+    w.Command(1002);
+    QCOMPARE(w.secondaryText(), QStringLiteral("G4ABC  "));
+  }
+
+  void textOptionsAndToggles() {
+    window_->transmitPane()->setPlainText(QStringLiteral("pending text"));
+    window_->AppendReceived(QStringLiteral("hello"), QColor(0, 128, 0));
+    QSignalSpy clearTx(window_.get(), &MainWindow::clearTxRequested);
+    window_->Command(3251);
+    QVERIFY(window_->clearTxRequest());
+    QVERIFY(window_->transmitPane()->toPlainText().isEmpty());
+    QCOMPARE(clearTx.size(), 1);
+    window_->Command(3250);
+    QVERIFY(window_->receivePane()->toPlainText().isEmpty());
+
+    window_->Command(3300);
+    QVERIFY(window_->beaconMode());
+    QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode ON"));
+    window_->Command(3300);
+    QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode OFF"));
+
+    QCOMPARE(window_->waterfallPalette(), 1);
+    window_->Command(2020);
+    QCOMPARE(window_->waterfallPalette(), 0);
+    window_->Command(2020);
+    QCOMPARE(window_->waterfallPalette(), 1);
+
+    window_->Command(121);
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0].text, QStringLiteral("CAT control not yet implemented"));
+    QCOMPARE(messages_[0].title, QStringLiteral("VELA63 for LF/MF"));
+  }
+
+  void receivePanePause() {
+    QSignalSpy spy(window_.get(), &MainWindow::pauseToggled);
+    window_->Command(9404);
+    QVERIFY(window_->pauseScreen());
+    QCOMPARE(window_->receivePane()->palette().color(QPalette::Base), QColor(255, 192, 203));
+    window_->Command(9404);
+    QVERIFY(!window_->pauseScreen());
+    QCOMPARE(window_->receivePane()->palette().color(QPalette::Base), QColor(255, 250, 250));
+    QCOMPARE(spy.size(), 2);
+  }
+
+  void rightClickOnDelayedReceiveChangesTheMarker() {
+    QString asked;
+    std::optional<QString> answer = QStringLiteral("SK");
+    window_->SetTextPrompt([&](const QString& title, const QString&, const QString& initial) {
+      asked = title + QStringLiteral("|") + initial;
+      return answer;
+    });
+    QWidget* button = window_->control(9319);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            button->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(button, &event);
+    QCOMPARE(asked, QStringLiteral("Delayed receive text|[EOT]"));
+    QCOMPARE(window_->endMarker(), QStringLiteral("SK"));
+    answer = QString();
+    QApplication::sendEvent(button, &event);
+    QCOMPARE(window_->endMarker(), QStringLiteral("[EOT]"));
+    // Right clicks elsewhere do nothing.
+    asked.clear();
+    QContextMenuEvent other(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+    QApplication::sendEvent(window_->control(1500), &other);
+    QVERIFY(asked.isEmpty());
+  }
+
+  void pttPicker() {
+    QSignalSpy spy(window_.get(), &MainWindow::pttPortChosen);
+    QString answer = QStringLiteral("COM3");
+    bool lockedWhileChoosing = false;
+    window_->SetPttPrompt([&](int current) {
+      lockedWhileChoosing = !window_->menuCommand(120)->isEnabled() &&
+                            !window_->control(110)->isEnabled() && current == window_->comPort();
+      return answer;
+    });
+    window_->Command(120);
+    QVERIFY(lockedWhileChoosing);
+    QVERIFY(window_->menuCommand(120)->isEnabled());
+    QVERIFY(window_->control(110)->isEnabled());
+    QCOMPARE(window_->comPort(), 3);
+    answer = QString();
+    window_->Command(120);
+    QCOMPARE(window_->comPort(), 3);
+    answer = QStringLiteral("none");
+    window_->Command(120);
+    QCOMPARE(window_->comPort(), 0);
+    QCOMPARE(spy.size(), 2);
+    QCOMPARE(window_->CurrentPreferences().comPort, 0);
+  }
+
+  void soundcardChoiceIsRefusedWhileSending() {
+    int asked = 0;
+    window_->SetCaptureDevices({QStringLiteral("pulse"), QStringLiteral("hw:1,0")});
+    window_->SetDevicePrompt([&](const QStringList& devices) {
+      ++asked;
+      return devices.size() - 1;
+    });
+    QSignalSpy chosen(window_.get(), &MainWindow::captureDeviceChosen);
+    window_->Command(3912);
+    window_->Command(672);
+    QCOMPARE(asked, 0);
+    window_->Command(3912);
+    window_->Command(672);
+    QCOMPARE(asked, 1);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen[0][0].toInt(), 1);
+  }
+
+  void droppedFiles() {
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("qso.txt"));
+    {
+      QFile f(small);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("73 \xA3 de G4ABC");  // Windows-1252 pound sign
+    }
+    window_->transmitPane()->setPlainText(QStringLiteral("so "));
+    QVERIFY(window_->AppendFileToTransmitPane(small));
+    QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("so 73 £ de G4ABC"));
+
+    const QString big = dir.filePath(QStringLiteral("big.bin"));
+    {
+      QFile f(big);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray(MainWindow::kMaxDroppedFileBytes + 1, 'a'));
+    }
+    QVERIFY(!window_->AppendFileToTransmitPane(big));
+    QCOMPARE(messages_.size(), size_t{1});
+    QVERIFY(messages_[0].text.contains(QStringLiteral("1 MiB")));
+    QVERIFY(!window_->AppendFileToTransmitPane(dir.filePath(QStringLiteral("missing.txt"))));
+    QVERIFY(!window_->AppendFileToTransmitPane(dir.path()));
+    QCOMPARE(messages_.size(), size_t{3});
+    QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("so 73 £ de G4ABC"));
+  }
+
+  void mixerWithoutAnyProgramLeavesANote() {
+    QTemporaryDir empty;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", empty.path().toLocal8Bit());
+    window_->Command(670);
+    qputenv("PATH", path);
+    QVERIFY(window_->statusBarWidget()->note().contains(QStringLiteral("No mixer")));
+  }
+
+  void preferencesCarryTheMacrosBack() {
+    const Preferences p = window_->CurrentPreferences();
+    QCOMPARE(p.macros[0].label, QStringLiteral("CQ"));
+    QCOMPARE(p.macros[7].text, QStringLiteral("btu om"));
+    QCOMPARE(p.cwIdFlag, 1);
+    QVERIFY(p.rxCentreFrequency == 1000);
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
