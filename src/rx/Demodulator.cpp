@@ -1,6 +1,8 @@
 #include "rx/Demodulator.h"
 
 #include <cmath>
+#include <cstddef>
+#include <limits>
 #include <numbers>
 
 #include "rx/FirTaps.h"
@@ -24,7 +26,9 @@ long double WrapPhaseStep(long double step) {
   return step;
 }
 
-Demodulator::Demodulator() : symbolTaps_(SymbolTaps86().data()) {
+Demodulator::Demodulator()
+    : symbolTaps_(SymbolTaps86().data()),
+      mixerPoints_(kMixerSlots, MixerPoint{std::numeric_limits<long double>::quiet_NaN(), 0, 0}) {
   SetMode(kDefaultMode);
 }
 
@@ -48,10 +52,15 @@ void Demodulator::SetCentreFrequency(long double fc) {
 void Demodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
   // The mixer phase is advanced before the sample is mixed.
   mixerPhase_ = Frac(mixerPhase_ + centreFrequency_ / sampleRate_);
-  const long double angle = 2.0L * kPi * mixerPhase_;
+  MixerPoint& point = mixerPoints_[static_cast<std::size_t>(
+      static_cast<int64_t>(mixerPhase_ * kMixerSlots) & (kMixerSlots - 1))];
+  if (point.phase != mixerPhase_) {
+    const long double angle = 2.0L * kPi * mixerPhase_;
+    point = {mixerPhase_, std::cos(angle), std::sin(angle)};
+  }
   const long double sample = x;
-  i1_[p_] = sample * std::cos(angle);
-  q1_[p_] = sample * std::sin(angle);
+  i1_[p_] = sample * point.cos;
+  q1_[p_] = sample * point.sin;
 
   // After a change to a shorter filter p may still lie beyond the new length; this advance
   // brings it back into range.

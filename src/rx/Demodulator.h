@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "coding/Modes.h"
 
@@ -51,6 +52,17 @@ class Demodulator {
   void QuarterSymbol(DemodulatorOutput& out);
   void UpdateLevel(long double i, long double q);
 
+  // The mixer's cosine and sine at one phase. Whenever fc / fs is a whole number of 2^-11
+  // (the default 1000 Hz and every waterfall click at 8000 Hz) the phase runs through at
+  // most 2048 values over and over; keeping the last pair per slot saves the costly
+  // extended-precision sine and cosine and gives the very same values.
+  struct MixerPoint {
+    long double phase;
+    long double cos;
+    long double sin;
+  };
+  static constexpr int kMixerSlots = 2048;
+
   static constexpr int kFirstStageRing = 401;
   static constexpr int kSymbolTaps = 86;
   static constexpr int kPhaseDelay = 3;
@@ -64,6 +76,7 @@ class Demodulator {
   const long double* symbolTaps_ = nullptr;
 
   long double mixerPhase_ = 0.0L;
+  std::vector<MixerPoint> mixerPoints_;
   std::array<long double, kFirstStageRing> i1_{};
   std::array<long double, kFirstStageRing> q1_{};
   uint8_t p_ = 0;
