@@ -7,9 +7,10 @@
 #include <span>
 #include <string>
 
+#include "coding/Modes.h"
+
 namespace vela {
 
-inline constexpr int kOutputSampleRate = 32000;
 inline constexpr int kOutputChannels = 2;
 inline constexpr int kOutputBufferCount = 40;
 

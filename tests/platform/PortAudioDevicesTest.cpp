@@ -40,6 +40,8 @@ const std::filesystem::path& AlsaHome() {
        << "\"\n file \"/dev/null\"\n format \"raw\"\n}\n"
        << "pcm.velaplay {\n type file\n slave.pcm \"null\"\n file \"" << (dir / "out.raw").string()
        << "\"\n format \"raw\"\n}\n";
+    static std::string keep = dir.string();
+    std::atexit([] { std::filesystem::remove_all(keep); });  // the played audio is large
     setenv("HOME", dir.c_str(), 1);
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     return dir;

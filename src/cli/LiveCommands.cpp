@@ -1,0 +1,256 @@
+#include "cli/LiveCommands.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "cli/Options.h"
+#include "coding/Charset.h"
+#include "modem/Modem.h"
+#include "modem/TextTransmission.h"
+#include "platform/PortAudioInput.h"
+#include "platform/PortAudioOutput.h"
+#include "platform/PortAudioSystem.h"
+#include "platform/SerialPtt.h"
+#include "rx/CaptureCycle.h"
+#include "tx/BitSource.h"
+#include "tx/TransmitCycle.h"
+
+namespace vela::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+void OnSignal(int) {
+  interrupted = 1;
+}
+
+void PrintBytes(const std::string& bytes) {
+  const std::string text = Windows1252ToUtf8(bytes);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+class ListenEvents : public ModemEvents {
+ public:
+  void RxChar(uint8_t c) override { PrintBytes(std::string(1, static_cast<char>(c))); }
+  void SecondaryChar(uint8_t c) override { secondary.push_back(static_cast<char>(c)); }
+  std::string secondary;
+};
+
+class ListenSink : public CaptureSink {
+ public:
+  explicit ListenSink(Modem& modem) : modem_(modem) {}
+  void DemodSample(int16_t sample) override { modem_.DemodSample(sample); }
+  void SpectrumStep(std::span<const int16_t>) override {}
+  void CaptureError(const std::string& text) override { error = text; }
+  std::string error;
+
+ private:
+  Modem& modem_;
+};
+
+// One text through the transmit cycle. The cycle sends its own 40-symbol preamble, so the
+// transmission's own preamble is skipped; once the text is out, SEND is pressed.
+class SendSource : public TransmitSource, public ModemEvents {
+ public:
+  SendSource(const TransmitSettings& settings, std::function<void()> finished)
+      : modem_(*this), finished_(std::move(finished)) {
+    modem_.SetMode(settings.mode);
+    modem_.SetTxCentreFrequency(settings.centreFrequency);
+    modem_.SetOutputStyle(settings.style);
+    modem_.bitSource().SetSecondaryText(settings.secondaryText);
+    transmission_ = std::make_unique<TextTransmission>(modem_, settings.text, settings.tailFrames);
+    for (int i = 0; i < kOutputBufferCount; ++i) transmission_->NextSymbol();
+  }
+  int bufferLength() const override { return modem_.bufferLength(); }
+  bool morseIdentifierOn() const override { return false; }
+  int NextSymbol() override {
+    if (const auto symbol = transmission_->NextSymbol()) return *symbol;
+    if (!done_) {
+      done_ = true;
+      QTimer::singleShot(0, finished_);
+    }
+    return 1;
+  }
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol) override {
+    modem_.SynthesiseSymbol(buffer, symbol);
+  }
+  void TransmissionStopped() override { modem_.TransmissionStopped(); }
+  void EchoChar(uint8_t c) override {
+    transmission_->EchoChar(c);
+    PrintBytes(std::string(1, static_cast<char>(c)));
+  }
+  bool done() const { return done_; }
+  bool failed() const { return transmission_->failed(); }
+
+ private:
+  Modem modem_;
+  std::unique_ptr<TextTransmission> transmission_;
+  std::function<void()> finished_;
+  bool done_ = false;
+};
+
+class SendHost : public TransmitHost {
+ public:
+  void ShowTransmitMessage(const OperatorMessage& m) override { error = m.text; }
+  void TransmissionAborted() override { aborted = true; }
+  void TransmitterClosed(bool) override { QCoreApplication::quit(); }
+  std::string error;
+  bool aborted = false;
+};
+
+int DeviceOption(const Options& opt) {
+  return static_cast<int>(opt.Integer("device", 0, 0, 999));
+}
+
+}  // namespace
+
+int RunDevices(int argc, char** argv) {
+  const Options opt(argc, argv, 2, {}, {});
+  if (!opt.positional().empty())
+    throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
+  PortAudioSystem system;
+  if (!system.ok()) throw IoError("sound system: " + system.error());
+  std::printf("capture devices (--device N):\n");
+  const auto inputs = system.CaptureDevices();
+  if (inputs.empty()) std::printf("  none\n");
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    std::printf("  %2zu  %s (%s)%s\n", i, inputs[i].name.c_str(), inputs[i].hostApi.c_str(),
+                i == 0 ? "  [system default]" : "");
+  }
+  std::printf("playback devices:\n");
+  const auto outputs = system.OutputDevices();
+  if (outputs.empty()) std::printf("  none\n");
+  for (const auto& d : outputs) std::printf("      %s (%s)\n", d.name.c_str(), d.hostApi.c_str());
+  std::printf("serial ports (--ptt COMn):\n");
+  const auto ports = ComPortDevices();
+  if (ports.empty()) std::printf("  none\n");
+  for (size_t i = 0; i < ports.size() && i < 9; ++i) {
+    std::printf("  COM%zu  %s\n", i + 1, ports[i].c_str());
+  }
+  return 0;
+}
+
+int RunListen(int argc, char** argv) {
+  const Options opt(argc, argv, 2, {"device", "mode", "freq", "rate", "squelch", "secondary-out"},
+                    {});
+  if (!opt.positional().empty())
+    throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
+  const int device = DeviceOption(opt);
+  const Mode mode = opt.ModeOption();
+  const double freq = opt.Number("freq", 1000.0, 1.0, 15000.0);
+  const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  const int squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
+
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  PortAudioSystem system;
+  if (!system.ok()) throw IoError("sound system: " + system.error());
+  ListenEvents events;
+  Modem modem(events);
+  modem.SetMode(mode);
+  modem.SetRxSampleRate(rate);
+  modem.SetRxCentreFrequency(freq);
+  modem.SetSquelch(squelch);
+  PortAudioInput input(system);
+  ListenSink sink(modem);
+  CaptureCycle capture(input, sink);
+  if (!capture.StartCapture(device, rate)) {
+    throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
+  }
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  QTimer watch;
+  watch.callOnTimeout([&] {
+    if (interrupted || !capture.running()) QCoreApplication::quit();
+  });
+  watch.start(100);
+  app.exec();
+  capture.StopCapture();
+  std::printf("\n");
+  if (const auto out = opt.Get("secondary-out")) {
+    WriteFileBytes(*out, Windows1252ToUtf8(events.secondary));
+  }
+  if (!sink.error.empty()) throw IoError("capture stopped: " + sink.error);
+  if (input.overruns() > 0) {
+    std::fprintf(stderr, "vela-modem: %lld capture overruns (audio lost)\n",
+                 static_cast<long long>(input.overruns()));
+  }
+  return 0;
+}
+
+int RunSend(int argc, char** argv) {
+  const Options opt(
+      argc, argv, 2,
+      {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text", "text-file"}, {"iq"});
+  if (!opt.positional().empty())
+    throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
+  TransmitSettings settings;
+  settings.mode = opt.ModeOption();
+  settings.centreFrequency = opt.Number("freq", 1000.0, 1.0, 15000.0);
+  settings.tailFrames = static_cast<int>(opt.Integer("tail-frames", 2, 0, 1000000));
+  settings.style = opt.Has("iq") ? OutputStyle::IQ : OutputStyle::Mono;
+  if (const auto secondary = opt.Get("secondary")) settings.secondaryText = ToAirBytes(*secondary);
+  if (opt.Has("text") == opt.Has("text-file")) {
+    throw UsageError("send needs the text: --text TEXT or --text-file FILE (one of them)");
+  }
+  settings.text =
+      ToAirBytes(opt.Has("text") ? *opt.Get("text") : ReadFileBytes(*opt.Get("text-file")));
+  if (settings.text.empty()) throw UsageError("send: the text is empty");
+  const int device = DeviceOption(opt);
+  const std::string pttName = opt.Get("ptt").value_or("none");
+
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  SerialPtt ptt;
+  if (pttName != "none") {
+    bool opened = false;
+    if (!pttName.empty() && pttName[0] == '/') {
+      opened = ptt.OpenDevice(pttName);
+    } else if (pttName.size() == 4 && pttName.rfind("COM", 0) == 0 && pttName[3] >= '1' &&
+               pttName[3] <= '9') {
+      opened = ptt.Open(pttName[3] - '0');
+    } else {
+      throw UsageError("--ptt takes COM1 to COM9, a device path or none, not \"" + pttName + "\"");
+    }
+    if (!opened) throw IoError("PTT: " + ptt.error());
+  }
+  PortAudioSystem system;
+  if (!system.ok()) throw IoError("sound system: " + system.error());
+  PortAudioOutput output(system);
+  SendHost host;
+  TransmitCycle* cyclePtr = nullptr;
+  SendSource source(settings, [&] {
+    if (cyclePtr != nullptr && cyclePtr->state() == TransmitCycle::State::Running) {
+      cyclePtr->ToggleTransmit();
+    }
+  });
+  TransmitCycle cycle(output, source, host);
+  cyclePtr = &cycle;
+  cycle.SetPtt(ptt.isOpen() ? &ptt : nullptr);
+  cycle.SetDevice(device);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  cycle.ToggleTransmit();
+  if (host.aborted) throw IoError(host.error + " " + output.error());
+  QTimer watch;
+  watch.callOnTimeout([&] {
+    if (interrupted && cycle.state() == TransmitCycle::State::Running) cycle.ToggleTransmit();
+  });
+  watch.start(100);
+  app.exec();
+  std::printf("\n");
+  if (host.aborted) throw IoError(host.error);
+  if (interrupted) throw IoError("send: interrupted; PTT released");
+  if (source.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
+  if (output.underruns() > 0) {
+    std::fprintf(stderr, "vela-modem: %lld output underruns (silence sent)\n",
+                 static_cast<long long>(output.underruns()));
+  }
+  return 0;
+}
+
+}  // namespace vela::cli

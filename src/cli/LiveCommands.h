@@ -1,0 +1,14 @@
+// The live commands of vela-modem: they use the sound card and the PTT serial port.
+#pragma once
+
+namespace vela::cli {
+
+// Lists capture devices with the numbers --device takes, playback devices, and the serial
+// devices behind COM1 to COM9.
+int RunDevices(int argc, char** argv);
+// Decodes the sound card's input until interrupted, printing text as it arrives.
+int RunListen(int argc, char** argv);
+// Sends one text through the sound card, keying PTT, and returns when it has gone out.
+int RunSend(int argc, char** argv);
+
+}  // namespace vela::cli
