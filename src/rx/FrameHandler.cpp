@@ -31,7 +31,7 @@ double FrameHandler::SyncCorrelate(int loc) const {
 }
 
 void FrameHandler::SyncSearch() {
-  row_ = (row_ + 1) % kCorrelationRows;
+  row_.Next();
   float best = 0.0f;
   int bestLoc = 0;
   for (int loc = 0; loc <= geometry_.frameLength; ++loc) {
@@ -40,17 +40,10 @@ void FrameHandler::SyncSearch() {
       best = c;
       bestLoc = loc;
     }
-    grey_[static_cast<size_t>(loc)] =
-        static_cast<uint8_t>(std::nearbyint(255.0 - 6.0 * std::sqrt(static_cast<double>(c))));
+    grey_[static_cast<size_t>(loc)] = CorrelationGrey(c);
   }
   syncPeak_ = best;
   syncLocation_ = bestLoc;
-}
-
-std::string CorrelationCaption(double syncPeak, int syncLocation) {
-  const long percent = std::lround(syncPeak / 961.0 * 100.0);
-  return "Correlator sync confidence = " + std::to_string(percent) +
-         "%                 Sync start location =  " + std::to_string(syncLocation);
 }
 
 }  // namespace vela

@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "coding/Frame.h"
+#include "rx/CorrelationDisplay.h"
 
 namespace vela {
-
-inline constexpr int kCorrelationRows = 60;
 
 class FrameHandler {
  public:
@@ -30,7 +29,7 @@ class FrameHandler {
   int frameLength() const { return geometry_.frameLength; }
   double syncPeak() const { return syncPeak_; }
   int syncLocation() const { return syncLocation_; }
-  int row() const { return row_; }
+  int row() const { return row_.row(); }
   // Grey level (255 none .. 69 full) per searched offset 0..L of the last search.
   const std::vector<uint8_t>& greyLevels() const { return grey_; }
 
@@ -41,13 +40,10 @@ class FrameHandler {
   const FrameGeometry& geometry_;
   std::vector<double> window_;  // 2L values, oldest first once a frame is complete
   int n_ = 0;
-  int row_ = 0;
+  CorrelationRowCounter row_;
   double syncPeak_ = 0.0;
   int syncLocation_ = 0;
   std::vector<uint8_t> grey_;
 };
-
-// The Correlation window's caption for a frame.
-std::string CorrelationCaption(double syncPeak, int syncLocation);
 
 }  // namespace vela

@@ -1,0 +1,33 @@
+#include "cli/Receiver.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "rx/CorrelationDisplay.h"
+#include "rx/ReceivePane.h"
+
+namespace vela::cli {
+
+Receiver::Receiver(const ReceiverSettings& settings) : settings_(settings), modem_(*this) {
+  modem_.SetMode(settings.mode);
+  modem_.SetRxSampleRate(settings.rate);
+  modem_.SetRxCentreFrequency(settings.freq);
+  modem_.SetSquelch(settings.squelch);
+}
+
+void Receiver::RxChar(uint8_t c) { ApplyToPane(pane_, c); }
+
+void Receiver::SecondaryChar(uint8_t c) { secondary_.push_back(static_cast<char>(c)); }
+
+void Receiver::FrameProcessed(const FrameReport& r) {
+  ++frames_;
+  locations_.push_back(r.location);
+  if (r.confidence > settings_.squelch) ++framesOpen_;
+  if (settings_.printFrames) {
+    std::fprintf(stderr, "frame %lld loc %d peak %.0f conf %d%%\n",
+                 static_cast<long long>(r.frame), r.location, r.syncPeak,
+                 ConfidencePercent(r.syncPeak));
+  }
+}
+
+}  // namespace vela::cli

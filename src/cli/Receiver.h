@@ -1,0 +1,48 @@
+// The receive chain as the command line runs it: a fresh modem over a block of samples,
+// collecting the receive pane (pane rules applied) and the secondary channel.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "modem/Modem.h"
+
+namespace vela::cli {
+
+struct ReceiverSettings {
+  Mode mode = kDefaultMode;
+  long double rate = 8000.0L;
+  long double freq = 1000.0L;
+  int squelch = 5;
+  bool printFrames = false;  // one line per frame on stderr
+};
+
+class Receiver : public ModemEvents {
+ public:
+  explicit Receiver(const ReceiverSettings& settings);
+
+  void Process(std::span<const int16_t> samples) { modem_.ProcessSamples(samples); }
+
+  const std::string& pane() const { return pane_; }            // Windows-1252 bytes
+  const std::string& secondary() const { return secondary_; }  // Windows-1252 bytes
+  int64_t frames() const { return frames_; }
+  int64_t framesOpen() const { return framesOpen_; }  // frames with the squelch open
+  const std::vector<int>& locations() const { return locations_; }  // sync location per frame
+
+  void RxChar(uint8_t c) override;
+  void SecondaryChar(uint8_t c) override;
+  void FrameProcessed(const FrameReport& report) override;
+
+ private:
+  ReceiverSettings settings_;
+  Modem modem_;
+  std::string pane_;
+  std::string secondary_;
+  int64_t frames_ = 0;
+  int64_t framesOpen_ = 0;
+  std::vector<int> locations_;
+};
+
+}  // namespace vela::cli

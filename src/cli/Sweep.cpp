@@ -1,0 +1,132 @@
+#include "cli/Sweep.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "cli/ChannelSim.h"
+#include "cli/Commands.h"
+#include "cli/Options.h"
+#include "cli/Receiver.h"
+#include "modem/TextTransmission.h"
+
+namespace vela::cli {
+
+int64_t AlignedEditDistance(std::string_view sent, std::string_view received) {
+  // Row j holds the cost of aligning sent[0..i) with a suffix-free prefix of received[0..j)
+  // whose unaligned start is free: cost(0, j) = 0.
+  const size_t n = sent.size();
+  const size_t m = received.size();
+  std::vector<int64_t> prev(m + 1, 0), cur(m + 1);
+  for (size_t i = 1; i <= n; ++i) {
+    cur[0] = static_cast<int64_t>(i);
+    for (size_t j = 1; j <= m; ++j) {
+      const int64_t sub = prev[j - 1] + (sent[i - 1] == received[j - 1] ? 0 : 1);
+      cur[j] = std::min({sub, prev[j] + 1, cur[j - 1] + 1});
+    }
+    std::swap(prev, cur);
+  }
+  return prev[m];
+}
+
+std::string SweepText(int chars) {
+  std::mt19937 rng(20261208);
+  std::uniform_int_distribution<int> printable(32, 126);
+  std::string text;
+  for (int i = 0; i < chars; ++i) text += static_cast<char>(printable(rng));
+  return text;
+}
+
+SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
+                        const std::vector<int>& cleanLocations, double snrDb, int seeds) {
+  std::vector<int64_t> distance(static_cast<size_t>(seeds)), frames(distance.size()),
+      open(distance.size());
+  std::atomic<int> next{0};
+  auto worker = [&] {
+    for (int s = next++; s < seeds; s = next++) {
+      ChannelSettings channel;
+      channel.snrDb = snrDb;
+      channel.seed = static_cast<uint64_t>(s + 1);
+      const ChannelResult noisy = ApplyChannel(clean8k, channel);
+      ReceiverSettings settings;
+      settings.mode = mode;
+      Receiver receiver(settings);
+      receiver.Process(noisy.samples);
+      distance[static_cast<size_t>(s)] = AlignedEditDistance(text, receiver.pane());
+      const auto& found = receiver.locations();
+      const size_t n = std::min(found.size(), cleanLocations.size());
+      int64_t synced = 0;
+      for (size_t k = 0; k < n; ++k) synced += found[k] == cleanLocations[k] ? 1 : 0;
+      frames[static_cast<size_t>(s)] = static_cast<int64_t>(n);
+      open[static_cast<size_t>(s)] = synced;
+    }
+  };
+  const unsigned threads = std::max(1U, std::min<unsigned>(std::thread::hardware_concurrency(),
+                                                           static_cast<unsigned>(seeds)));
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker);
+  worker();
+  for (auto& t : pool) t.join();
+
+  int64_t d = 0, f = 0, o = 0;
+  for (size_t i = 0; i < distance.size(); ++i) {
+    d += distance[i];
+    f += frames[i];
+    o += open[i];
+  }
+  SweepPoint point;
+  point.snrDb = snrDb;
+  point.cer = text.empty() ? 0.0 : static_cast<double>(d) / (static_cast<double>(text.size()) * seeds);
+  point.framesSyncedPct = f > 0 ? 100.0 * static_cast<double>(o) / static_cast<double>(f) : 0.0;
+  return point;
+}
+
+int RunSweep(int argc, char** argv) {
+  const Options opt(argc, argv, 2, {"mode", "snr", "chars", "seeds"}, {});
+  if (!opt.positional().empty()) throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
+  const Mode mode = opt.ModeOption();
+  const auto range = opt.Get("snr");
+  if (!range) throw UsageError("sweep needs --snr FROM:TO:STEP");
+  double from, to, step;
+  char tail;
+  if (std::sscanf(range->c_str(), "%lf:%lf:%lf%c", &from, &to, &step, &tail) != 3 ||
+      !std::isfinite(from) || !std::isfinite(to) || !std::isfinite(step) || step == 0 ||
+      (to - from) / step < 0 || (to - from) / step > 1000) {
+    throw UsageError("--snr takes FROM:TO:STEP, e.g. -20:-5:0.5");
+  }
+  const int chars = static_cast<int>(opt.Integer("chars", 200, 1, 1000000));
+  const int seeds = static_cast<int>(opt.Integer("seeds", 3, 1, 10000));
+
+  const std::string text = SweepText(chars);
+  TransmitSettings tx;
+  tx.mode = mode;
+  tx.text = text;
+  std::vector<int16_t> stereo;
+  if (!TransmitText(tx, [&](std::span<const int16_t> b) { stereo.insert(stereo.end(), b.begin(), b.end()); })) {
+    throw IoError("sweep: the transmitter's echo never showed the text");
+  }
+  const std::vector<int16_t> clean = StereoToChannelRate(stereo);
+  ReceiverSettings reference;
+  reference.mode = mode;
+  Receiver cleanReceiver(reference);
+  cleanReceiver.Process(clean);
+
+  const int points = static_cast<int>(std::floor((to - from) / step + 1e-9)) + 1;
+  std::printf("mode,snr_db,cer,frames_synced_pct\n");
+  Progress progress("sweep");
+  for (int i = 0; i < points; ++i) {
+    const double snr = from + step * i;
+    const SweepPoint p = MeasurePoint(mode, text, clean, cleanReceiver.locations(), snr, seeds);
+    std::printf("%s,%.2f,%.5f,%.1f\n", std::string(ModeTable(mode).name).c_str(), p.snrDb, p.cer,
+                p.framesSyncedPct);
+    std::fflush(stdout);
+    progress.Update(static_cast<double>(i + 1) / points);
+  }
+  return 0;
+}
+
+}  // namespace vela::cli

@@ -1,0 +1,34 @@
+// Sensitivity measurement: a fixed text through the channel at a range of SNRs.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "coding/Modes.h"
+
+namespace vela::cli {
+
+// Edit distance from `sent` to `received`, where received characters before the first one
+// aligned with the text cost nothing (a fresh transmitter's first frame decodes as a few
+// characters ahead of the text).
+int64_t AlignedEditDistance(std::string_view sent, std::string_view received);
+
+// The sweep's fixed pseudo-random text of printable characters.
+std::string SweepText(int chars);
+
+struct SweepPoint {
+  double snrDb;
+  double cer;
+  double framesSyncedPct;
+};
+
+// For `seeds` channel seeds adds noise at `snrDb` to the clean transmission of `text` and
+// decodes it. A frame counts as synced when the receiver found it where it finds it in the
+// clean signal (`cleanLocations`).
+SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
+                        const std::vector<int>& cleanLocations, double snrDb, int seeds);
+
+}  // namespace vela::cli
