@@ -22,7 +22,6 @@ struct Recorder : DemodulatorOutput {
   std::vector<Eye> eyes;
   std::vector<int> refreshLevels;
   std::vector<std::size_t> refreshAfterEyes;  // eye steps seen before each refresh
-  long double lastEyeBeforeDecision = std::numeric_limits<long double>::quiet_NaN();
 
   void Decision(long double step) override { decisions.push_back(step); }
   void EyeStep(int subSymbol, long double step) override { eyes.push_back({subSymbol, step}); }
@@ -183,13 +182,27 @@ TEST(DemodulatorRateTest, SampleRateSetsTheDecimation) {
   EXPECT_EQ(d.sampleRate(), 4000.0L);
 }
 
-TEST(DemodulatorRateTest, CentreFrequencyMovesTheDiscriminator) {
-  // The same 1000 Hz tone read with the centre set 15.625 Hz higher is the lower MSK tone.
+TEST(DemodulatorRateTest, CentreFrequencyMovesTheDiscriminatorWhileRunning) {
+  // A 1000 Hz tone read at 1000 Hz, then with the centre moved 15.625 Hz up, where it is
+  // the lower MSK tone, and then 0.3 Hz further (off the sample rate's binary grid).
+  const std::vector<int16_t> x = Tone(1000, 15000, 6.0);
   Demodulator d;
-  d.SetCentreFrequency(1015.625L);
   Recorder r;
-  Feed(d, Tone(1000, 15000, 2.0), r);
-  for (long double step : StepsFrom(r, 100)) EXPECT_NEAR(step, 0.375L, 2e-3L);
+  const auto part = [&](std::size_t from, std::size_t to) {
+    for (std::size_t n = from; n < to; ++n) d.DemodSample(x[n], r);
+    return r.eyes.size();
+  };
+  const std::size_t first = part(0, 16000);
+  d.SetCentreFrequency(1015.625L);
+  const std::size_t second = part(16000, 32000);
+  d.SetCentreFrequency(1015.925L);
+  part(32000, 48000);
+  for (std::size_t i = 100; i < first; ++i) EXPECT_NEAR(r.eyes[i].step, 0.0L, 2e-3L);
+  for (std::size_t i = first + 100; i < second; ++i) EXPECT_NEAR(r.eyes[i].step, 0.375L, 2e-3L);
+  // 0.3 Hz more offset adds 24 * 0.3 / 1000.
+  for (std::size_t i = second + 100; i < r.eyes.size(); ++i) {
+    EXPECT_NEAR(r.eyes[i].step, 0.3822L, 2e-3L);
+  }
 }
 
 TEST(DemodulatorRateTest, UnusableRatesAndFrequenciesAreIgnored) {
