@@ -32,8 +32,12 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    std::fprintf(stderr, "vela-modem: %s\n%s",
-                 command.empty() ? "no command given" : "unknown command", kUsage);
+    if (command.empty()) {
+      std::fprintf(stderr, "vela-modem: no command given\n%s", kUsage);
+    } else {
+      std::fprintf(stderr, "vela-modem: unknown command \"%.*s\" (vela-modem help lists them)\n",
+                   static_cast<int>(command.size()), command.data());
+    }
     return 2;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vela-modem: %s\n", e.what());

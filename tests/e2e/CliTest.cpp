@@ -1,0 +1,175 @@
+// vela-modem as scripts use it: exit statuses, one-line reasons, and files.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <vector>
+
+#include "support/Vectors.h"
+
+namespace vela {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliResult Modem(const std::string& args, const std::string& dir) {
+  const std::string errFile = dir + "/stderr.txt";
+  const std::string cmd = std::string(VELA_MODEM_BIN) + " " + args + " 2>" + errFile;
+  CliResult r{};
+  FILE* p = popen(cmd.c_str(), "r");
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int raw = pclose(p);
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream e(errFile);
+  std::getline(e, r.err, '\0');
+  return r;
+}
+
+int Lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
+
+TEST(Cli, EncodeThenDecodeRoundTripsUtf8Text) {
+  const std::string dir = test::ScratchDir("cli-roundtrip");
+  const CliResult enc = Modem("encode --mode 31 --tail-frames 8 --secondary 'pa3xyz' --text 'Grüße 73 – é' -o " + dir + "/a.wav", dir);
+  ASSERT_EQ(enc.status, 0) << enc.err;
+  const CliResult dec = Modem("decode --mode VELA31 --secondary-out " + dir + "/sec.txt " + dir + "/a.wav", dir);
+  ASSERT_EQ(dec.status, 0) << dec.err;
+  EXPECT_NE(dec.out.find("Grüße 73 – é"), std::string::npos) << dec.out;
+  std::ifstream sec(dir + "/sec.txt");
+  std::string secondary;
+  std::getline(sec, secondary, '\0');
+  EXPECT_NE(secondary.find("PA3"), std::string::npos) << secondary;
+}
+
+TEST(Cli, EncodeMatchesTheReferenceRecordingAndFramesAreReported) {
+  const std::string dir = test::ScratchDir("cli-reference");
+  const CliResult enc = Modem("encode --mode vela125 --freq 1000 --secondary 'TEST ' --tail-frames 4 "
+                        "--text 'CQ CQ de TEST k' -o " + dir + "/ref.wav", dir);
+  ASSERT_EQ(enc.status, 0) << enc.err;
+  EXPECT_EQ(test::ReadVectorFile("example-vela125.wav"),
+            [&] { std::ifstream f(dir + "/ref.wav", std::ios::binary); return std::string(std::istreambuf_iterator<char>(f), {}); }());
+  const CliResult dec = Modem("decode --mode vela125 --frames " + test::VectorPath("example-vela125-8k.wav"), dir);
+  ASSERT_EQ(dec.status, 0);
+  EXPECT_EQ(dec.out, test::ReadVectorFile("example-vela125-8k.primary.txt") + "\n");
+  EXPECT_NE(dec.err.find("frame 1 loc 44 peak 961 conf 100%"), std::string::npos) << dec.err;
+}
+
+TEST(Cli, BadEncodeUsageAndBadFilesWriteNothing) {
+  const std::string dir = test::ScratchDir("cli-bad");
+  const std::string out = dir + "/out.wav";
+  struct Case {
+    std::string args;
+    int status;
+  };
+  const Case cases[] = {
+      {"encode --mode vela64 --text hi -o " + out, 2},
+      {"encode -o " + out, 2},
+      {"encode --text hi --text-file x -o " + out, 2},
+      {"encode --text hi", 2},
+      {"encode --freq 0 --text hi -o " + out, 2},
+      {"encode --freq 15001 --text hi -o " + out, 2},
+      {"encode --freq abc --text hi -o " + out, 2},
+      {"encode --tail-frames -1 --text hi -o " + out, 2},
+      {"encode --text '' -o " + out, 2},
+      {"encode --text-file " + dir + "/missing.txt -o " + out, 1},
+      {"encode --text hi -o " + dir + "/no/such/dir/out.wav", 1},
+      {"frobnicate", 2},
+      {"decode", 2},
+      {"decode " + dir + "/missing.wav", 1},
+      {"decode --squelch 101 x.wav", 2},
+  };
+  for (const Case& c : cases) {
+    const CliResult r = Modem(c.args, dir);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << c.args << "\n" << r.err;
+    EXPECT_EQ(r.err.rfind("vela-modem: ", 0), 0U) << r.err;
+    EXPECT_FALSE(fs::exists(out)) << c.args;
+    EXPECT_FALSE(fs::exists(out + ".partial")) << c.args;
+  }
+}
+
+void WriteSound(const std::string& path, int rate, int channels, int format,
+                const std::vector<float>& interleaved) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+  sf_writef_float(f, interleaved.data(), static_cast<sf_count_t>(interleaved.size()) / channels);
+  sf_close(f);
+}
+
+TEST(Cli, DecodeSurvivesOddAndHostileFiles) {
+  const std::string dir = test::ScratchDir("cli-odd");
+  // A real VELA63 signal in odd containers must still decode.
+  ASSERT_EQ(Modem("encode --text 'odd file test' -o " + dir + "/ref.wav", dir).status, 0);
+  std::vector<float> ref;
+  {
+    SF_INFO info{};
+    SNDFILE* f = sf_open((dir + "/ref.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<float> stereo(static_cast<size_t>(info.frames) * 2);
+    sf_readf_float(f, stereo.data(), info.frames);
+    sf_close(f);
+    for (size_t i = 0; i < stereo.size(); i += 2) ref.push_back(stereo[i]);
+  }
+  std::vector<float> six;
+  for (float v : ref) six.insert(six.end(), {v, 0.f, 0.f, 0.f, 0.f, 0.f});
+  std::vector<float> up96;
+  for (float v : ref) up96.insert(up96.end(), {v, v, v});  // 32 kHz held to 96 kHz
+  WriteSound(dir + "/u8.wav", 32000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, ref);
+  WriteSound(dir + "/f32.wav", 32000, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT, ref);
+  WriteSound(dir + "/six.wav", 32000, 6, SF_FORMAT_WAV | SF_FORMAT_PCM_16, six);
+  WriteSound(dir + "/k96.wav", 96000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, up96);
+  for (const char* name : {"u8.wav", "f32.wav", "six.wav", "k96.wav"}) {
+    const CliResult r = Modem(std::string("decode ") + dir + "/" + name, dir);
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_NE(r.out.find("odd file test"), std::string::npos) << name << ": " << r.out;
+  }
+
+  // Files that hold no usable audio end with text or a one-line error, never a crash.
+  std::vector<float> nans(8000 * 5, std::numeric_limits<float>::quiet_NaN());
+  WriteSound(dir + "/nan.wav", 8000, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT, nans);
+  std::ofstream(dir + "/empty.wav").close();
+  std::ofstream(dir + "/text.wav") << "this is not a recording\n";
+  const std::string header = test::ReadVectorFile("example-vela125-8k.wav").substr(0, 30);
+  std::ofstream(dir + "/truncated.wav", std::ios::binary) << header;
+  for (const char* name : {"nan.wav", "empty.wav", "text.wav", "truncated.wav"}) {
+    const CliResult r = Modem(std::string("decode ") + dir + "/" + name, dir);
+    EXPECT_TRUE(r.status == 0 || (r.status == 1 && Lines(r.err) == 1)) << name << ": " << r.status << " " << r.err;
+  }
+}
+
+TEST(Cli, ChannelIsRepeatableBySeed) {
+  const std::string dir = test::ScratchDir("cli-channel");
+  ASSERT_EQ(Modem("encode --mode 125 --text 'seed' -o " + dir + "/a.wav", dir).status, 0);
+  for (const char* out : {"b.wav", "c.wav"}) {
+    const CliResult r = Modem("channel --snr -3 --offset 2 --seed 9 " + dir + "/a.wav " + dir + "/" + out, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  const CliResult other = Modem("channel --snr -3 --offset 2 --seed 10 " + dir + "/a.wav " + dir + "/d.wav", dir);
+  ASSERT_EQ(other.status, 0);
+  auto bytes = [&](const char* n) { std::ifstream f(dir + "/" + n, std::ios::binary); return std::string(std::istreambuf_iterator<char>(f), {}); };
+  EXPECT_EQ(bytes("b.wav"), bytes("c.wav"));
+  EXPECT_NE(bytes("b.wav"), bytes("d.wav"));
+  const CliResult dec = Modem("decode --mode 125 --freq 1002 " + dir + "/b.wav", dir);
+  EXPECT_NE(dec.out.find("seed"), std::string::npos) << dec.out;
+  EXPECT_EQ(Modem("sweep --snr 1:2", dir).status, 2);
+}
+
+}  // namespace
+}  // namespace vela
