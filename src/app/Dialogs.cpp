@@ -25,6 +25,15 @@ int DluY(int units) {
 
 }  // namespace
 
+QFont DialogFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                    QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                    QStringLiteral("Nimbus Sans"), font.family()});
+  font.setPixelSize(11);
+  return font;
+}
+
 PttPickerDialog::PttPickerDialog(int currentPort, PortResolver resolver, QWidget* parent)
     : QDialog(parent), list_(new QListWidget(this)), entry_(new QLineEdit(this)) {
   setWindowTitle(QStringLiteral("PTT control"));
@@ -89,6 +98,7 @@ QString PttPickerDialog::Ask(int currentPort, const PortResolver& resolver, QWid
 OutputModeDialog::OutputModeDialog(int mode, QWidget* parent)
     : QDialog(parent), group_(new QButtonGroup(this)), mode_(mode) {
   setWindowTitle(QStringLiteral("Output"));
+  setFont(DialogFont());
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setFixedSize(std::max(DluX(60), 120), DluY(60) + 30);
   auto* mono = new QRadioButton(QStringLiteral("Mono"), this);
@@ -112,6 +122,7 @@ OutputModeDialog::OutputModeDialog(int mode, QWidget* parent)
 SoundcardDialog::SoundcardDialog(const QStringList& devices, int current, QWidget* parent)
     : QDialog(parent, Qt::Tool), combo_(new QComboBox(this)) {
   setWindowTitle(QStringLiteral("Select soundcard"));
+  setFont(DialogFont());
   setFixedSize(247, 30);
   combo_->setObjectName(QStringLiteral("c1300"));
   combo_->addItems(devices);
@@ -149,6 +160,7 @@ QString AboutDialog::AboutText() {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About VELA"));
+  setFont(DialogFont());
   setFixedSize(DluX(270), DluY(135));
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(159, 220, 220));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -14,6 +15,10 @@ class QLineEdit;
 class QListWidget;
 
 namespace vela::app {
+
+// The classic 11-pixel dialog font the window's control sizes were chosen for, with the
+// nearest sans-serif this computer has.
+QFont DialogFont();
 
 // Names the device a "COMn" entry stands for on this computer ("/dev/ttyUSB0"), or an
 // empty string when there is none.

@@ -1,29 +1,64 @@
 // vela-terminal: the operator's window. Settings come from VELApreferences.INI in the
 // current directory and go back there when the window closes.
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <csignal>
 
 #include "app/MainWindow.h"
 #include "app/Preferences.h"
 
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// A desktop logout or Ctrl+C in the starting terminal ends the program: close the window
+// the normal way so the transmitter is dropped and the settings are written.
+void OnTerminate(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = ::write(signalPipe[0], &byte, 1);
+}
+
+void CloseOnTerminate(QWidget* window) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, window);
+  QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+    char byte;
+    [[maybe_unused]] ssize_t n = ::read(signalPipe[1], &byte, 1);
+    window->close();
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnTerminate;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELA Terminal"));
+  const QString fileName = QString::fromLatin1(vela::app::Preferences::kFileName);
 
   QString warning;
-  const vela::app::Preferences preferences = vela::app::Preferences::Load(
-      QString::fromLatin1(vela::app::Preferences::kFileName), &warning);
+  const vela::app::Preferences preferences = vela::app::Preferences::Load(fileName, &warning);
   int result = 0;
   vela::app::Preferences final;
   {
     vela::app::MainWindow window(preferences);
+    CloseOnTerminate(&window);
     if (!warning.isEmpty()) QMessageBox::warning(&window, window.windowTitle(), warning);
     window.show();
     result = app.exec();
     final = window.CurrentPreferences();
   }
   QString error;
-  if (!final.Save(QString::fromLatin1(vela::app::Preferences::kFileName), &error)) {
+  if (!final.Save(fileName, &error)) {
     QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
   }
   return result;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSlider>
@@ -125,12 +127,7 @@ MainWindow::MainWindow(const Preferences& preferences, QWidget* parent)
   client_ = new ClientArea(this);
   client_->setObjectName(QStringLiteral("client"));
   // The classic dialog font: the control sizes were chosen for it.
-  QFont dialogFont = client_->font();
-  dialogFont.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
-                          QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                          QStringLiteral("Nimbus Sans"), dialogFont.family()});
-  dialogFont.setPixelSize(11);
-  client_->setFont(dialogFont);
+  client_->setFont(DialogFont());
   setCentralWidget(client_);
 
   BuildControls();
@@ -308,7 +305,11 @@ void MainWindow::BuildControls() {
   connect(squelchBar_, &GraphicControl::leftClicked, this,
           [this](QPoint p) { SquelchClicked(p.y()); });
 
-  transmitPane_->installEventFilter(this);
+  // The panes would take a dropped file as a link; the window reads its bytes instead.
+  for (QAbstractScrollArea* pane :
+       std::initializer_list<QAbstractScrollArea*>{transmitPane_, receivePane_, secondaryPane_}) {
+    pane->viewport()->installEventFilter(this);
+  }
   transmitPane_->setFocus();
 }
 
@@ -466,7 +467,7 @@ void MainWindow::Command(int id) {
       ToggleTune();
       break;
     case 1601:
-      emit saveScreenRequested();
+      SaveScreen();
       break;
     case 120:
       PickPttPort();
@@ -606,6 +607,7 @@ void MainWindow::SelectMode(Mode mode) {
 }
 
 void MainWindow::SetOutputDeviceOpen(bool open) {
+  outputOpen_ = open;
   for (QRadioButton* b : modeButtons_) b->setEnabled(!open);
 }
 
@@ -780,6 +782,27 @@ void MainWindow::OpenHelp() {
   statusBar_->ShowNote(QStringLiteral("Help page velahelp.htm not found beside the program"), 8000);
 }
 
+QString MainWindow::SaveScreen() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  const QString name =
+      FromStd(SaveScreenFileName(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second()));
+  QString text = receivePane_->toPlainText();
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\n', QStringLiteral("\r\n"));
+  const QByteArray bytes = text.toUtf8() + "\r\n";
+  QSaveFile file(name);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    Notify(QMessageBox::Warning, QStringLiteral("Save screen"),
+           QStringLiteral("Could not save the receive pane to %1: %2")
+               .arg(QFileInfo(name).absoluteFilePath(), file.errorString()));
+    return {};
+  }
+  statusBar_->ShowNote(QStringLiteral("Receive pane saved to ") + name, 5000);
+  return name;
+}
+
 void MainWindow::ShowAbout() {
   AboutDialog about(this);
   about.setWindowIcon(windowIcon());
@@ -835,15 +858,51 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  // The transmit pane would take a dropped file as a link; the window reads its bytes.
-  if (watched == transmitPane_ && event->type() == QEvent::Drop) {
-    auto* drop = static_cast<QDropEvent*>(event);
-    if (drop->mimeData()->hasUrls()) {
-      dropEvent(drop);
-      return true;
+  const bool paneViewport = watched == transmitPane_->viewport() ||
+                            watched == receivePane_->viewport() ||
+                            watched == secondaryPane_->viewport();
+  if (paneViewport) {
+    switch (event->type()) {
+      case QEvent::DragEnter:
+      case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!drag->mimeData()->hasUrls()) break;
+        const QList<QUrl> urls = drag->mimeData()->urls();
+        if (!urls.isEmpty() && urls.first().isLocalFile()) {
+          drag->acceptProposedAction();
+        } else {
+          drag->ignore();
+        }
+        return true;
+      }
+      case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!drop->mimeData()->hasUrls()) break;
+        dropEvent(drop);
+        return true;
+      }
+      default:
+        break;
     }
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing while the transmitter is on: stop the output first; the window closes once
+  // the device reports it has closed, so the carrier and PTT never stay up.
+  if (outputOpen_) {
+    exitRequested_ = true;
+    event->ignore();
+    emit stopOutputForExit();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+void MainWindow::OutputDeviceClosed() {
+  SetOutputDeviceOpen(false);
+  if (exitRequested_) close();
 }
 
 void MainWindow::ContextHelp(int id, QPoint globalPos) {

@@ -112,6 +112,8 @@ class MainWindow : public QMainWindow {
   // The modem wiring reports here whether the output device is open: the mode buttons
   // are locked while it is.
   void SetOutputDeviceOpen(bool open);
+  bool outputDeviceOpen() const { return outputOpen_; }
+  bool exitRequested() const { return exitRequested_; }
 
  public slots:
   // Every numbered command: menu items, buttons, keys F1-F10, the pane's context menu.
@@ -133,8 +135,13 @@ class MainWindow : public QMainWindow {
   // Right-click by context-help id; `globalPos` places the receive pane's menu.
   void ContextHelp(int id, QPoint globalPos);
   void ReceivePaneCommand(int id);
+  // Writes the receive pane's text to VELAddMonthyyyyhhmmss.rtf in the current folder;
+  // returns the file name, or an empty string after telling the operator why not.
+  QString SaveScreen();
   void AppendReceived(const QString& text, QColor colour);
   void AppendSecondary(const QString& text);
+  // The output device has closed; a close asked for while sending completes now.
+  void OutputDeviceClosed();
 
  signals:
   // One of SEND, CWID or tune has toggled: open or stop the output device.
@@ -157,15 +164,17 @@ class MainWindow : public QMainWindow {
   void captureDeviceChosen(int index);
   void soundcardSelectionStarting();
   void correlationDisplayRequested();
-  void saveScreenRequested();
   void callsignChanged(const QString& callsign);
   void secondaryTextChanged(const QString& text);
   void endMarkerChanged(const QString& marker);
+  // The window was closed while sending: stop the output, then call OutputDeviceClosed().
+  void stopOutputForExit();
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildControls();
@@ -228,6 +237,8 @@ class MainWindow : public QMainWindow {
   bool beaconMode_ = false;
   bool pauseScreen_ = false;
   bool clearTxRequest_ = false;
+  bool outputOpen_ = false;
+  bool exitRequested_ = false;
   int waterfallPalette_ = 1;
   int outputMode_ = 0;
   int layoutOffset_ = 0;

@@ -78,6 +78,14 @@ std::string FormatClock(int day, int month, int year, int hour, int minute, int 
          " local time";
 }
 
+std::string SaveScreenFileName(int day, int month, int year, int hour, int minute, int second) {
+  char day2[8], year4[8], time[16];
+  std::snprintf(day2, sizeof day2, "%02d", day);
+  std::snprintf(year4, sizeof year4, "%04d", year);
+  std::snprintf(time, sizeof time, "%02d%02d%02d", hour, minute, second);
+  return std::string("VELA") + day2 + MonthName(month) + year4 + time + ".rtf";
+}
+
 std::optional<int> PttPortFromAnswer(const std::string& answer) {
   if (answer.empty()) return std::nullopt;
   unsigned char last = static_cast<unsigned char>(answer.back());

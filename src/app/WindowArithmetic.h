@@ -53,6 +53,10 @@ std::string FormatClock(int day, int month, int year, int hour, int minute, int 
 // The English month name, or "Octember" for any other number.
 std::string MonthName(int month);
 
+// The receive pane's save file: "VELA07December2026095030.rtf" for 7 December 2026
+// at 09:50:30.
+std::string SaveScreenFileName(int day, int month, int year, int hour, int minute, int second);
+
 // The port number a PTT picker answer selects: the value of its last character, 0 for
 // "none" or anything below 1. An empty answer (cancelled) keeps the current port.
 std::optional<int> PttPortFromAnswer(const std::string& answer);

@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,6 +18,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QUrl>
 
 #include "app/GraphicControls.h"
 #include "app/MainWindow.h"
@@ -593,6 +596,57 @@ class MainWindowTest : public QObject {
     QVERIFY(!window_->AppendFileToTransmitPane(dir.path()));
     QCOMPARE(messages_.size(), size_t{3});
     QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("so 73 £ de G4ABC"));
+  }
+
+  void fileDroppedOnAPaneGoesToTheTransmitText() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("beacon.txt"));
+    {
+      QFile f(path);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("VVV de G4ABC");
+    }
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    for (QAbstractScrollArea* pane : std::initializer_list<QAbstractScrollArea*>{
+             window_->receivePane(), window_->transmitPane()}) {
+      QWidget* target = pane->viewport();
+      QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+      QApplication::sendEvent(target, &enter);
+      QVERIFY(enter.isAccepted());
+      QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+      QApplication::sendEvent(target, &drop);
+    }
+    QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("VVV de G4ABCVVV de G4ABC"));
+    QVERIFY(window_->receivePane()->toPlainText().isEmpty());
+  }
+
+  void saveScreenWritesTheReceivePane() {
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
+    window_->AppendReceived(QStringLiteral("CQ CQ de DL1ABC\nk"), QColor(0, 128, 0));
+    const QString name = window_->SaveScreen();
+    QVERIFY(QRegularExpression(QStringLiteral("^VELA\\d\\d[A-Z][a-z]+\\d{10}\\.rtf$"))
+                .match(name)
+                .hasMatch());
+    QFile f(dir.filePath(name));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("CQ CQ de DL1ABC\r\nk\r\n"));
+    QVERIFY(messages_.empty());
+  }
+
+  void closingWhileSendingStopsTheOutputFirst() {
+    QSignalSpy stop(window_.get(), &MainWindow::stopOutputForExit);
+    window_->Command(3912);
+    window_->SetOutputDeviceOpen(true);
+    QVERIFY(!window_->close());
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->exitRequested());
+    QCOMPARE(stop.size(), 1);
+    window_->OutputDeviceClosed();
+    QVERIFY(!window_->isVisible());
   }
 
   void mixerWithoutAnyProgramLeavesANote() {

@@ -96,6 +96,12 @@ TEST(WindowArithmetic, ClockLine) {
   EXPECT_EQ(MonthName(9), "September");
 }
 
+TEST(WindowArithmetic, SaveScreenFileNames) {
+  EXPECT_EQ(SaveScreenFileName(7, 12, 2026, 9, 50, 30), "VELA07December2026095030.rtf");
+  EXPECT_EQ(SaveScreenFileName(31, 5, 2027, 0, 0, 5), "VELA31May2027000005.rtf");
+  EXPECT_EQ(SaveScreenFileName(1, 13, 2026, 23, 59, 59), "VELA01Octember2026235959.rtf");
+}
+
 TEST(WindowArithmetic, PttAnswers) {
   EXPECT_EQ(PttPortFromAnswer(""), std::nullopt);
   EXPECT_EQ(PttPortFromAnswer("none"), 0);
