@@ -318,11 +318,11 @@ void MainWindow::BuildMenus() {
     const char* caption;
     int id;
   };
-  struct MenuSpec {
+  struct MenuLayout {
     const char* title;
     std::vector<Item> items;
   };
-  const std::vector<MenuSpec> menus = {
+  const std::vector<MenuLayout> menus = {
       {"File", {{"Save screen to file now", 1601}}},
       {"TX options",
        {{"PTT", 120},
@@ -340,10 +340,10 @@ void MainWindow::BuildMenus() {
        {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
       {"Help", {{"Help", 1700}, {"About", 1701}}},
   };
-  for (const MenuSpec& spec : menus) {
-    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(spec.title));
-    menu->setObjectName(QStringLiteral("menu ") + QString::fromLatin1(spec.title));
-    for (const Item& item : spec.items) {
+  for (const MenuLayout& layout : menus) {
+    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(layout.title));
+    menu->setObjectName(QStringLiteral("menu ") + QString::fromLatin1(layout.title));
+    for (const Item& item : layout.items) {
       QAction* action = menu->addAction(QString::fromLatin1(item.caption));
       action->setObjectName(QStringLiteral("m%1").arg(item.id));
       action->setProperty("commandId", item.id);
@@ -525,8 +525,10 @@ void MainWindow::Command(int id) {
       ShowAbout();
       break;
     default:
-      break;
+      return;
   }
+  // The operator goes on typing where the text goes out.
+  transmitPane_->setFocus();
 }
 
 void MainWindow::InsertIntoTransmitPane(const QString& text) {

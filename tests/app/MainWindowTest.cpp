@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -527,6 +529,38 @@ class MainWindowTest : public QObject {
     QContextMenuEvent other(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
     QApplication::sendEvent(window_->control(1500), &other);
     QVERIFY(asked.isEmpty());
+  }
+
+  void rightClickOnAMacroButtonRedefinesIt() {
+    QString caption;
+    auto fill = [&](const QString& label, const QString& text, const QString& button) {
+      QTimer::singleShot(0, [&caption, label, text, button] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        caption = dialog->windowTitle();
+        dialog->findChild<QLineEdit*>()->setText(label);
+        dialog->findChild<QPlainTextEdit*>()->setPlainText(text);
+        for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
+          if (b->text() == button) b->click();
+        }
+      });
+    };
+    QWidget* f3 = window_->control(9312);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), f3->mapToGlobal(QPoint(5, 5)));
+    fill(QStringLiteral("Ant"), QStringLiteral("Antenna is a 30 m\ninverted L"),
+         QStringLiteral("OK"));
+    QApplication::sendEvent(f3, &event);
+    QCOMPARE(caption, QStringLiteral("Define macro button 3 (F3)"));
+    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("Ant"));
+    fill(QStringLiteral("Lost"), QStringLiteral("lost"), QStringLiteral("CANCEL"));
+    QApplication::sendEvent(f3, &event);
+    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("Ant"));
+    const Preferences p = window_->CurrentPreferences();
+    QCOMPARE(p.macros[2].label, QStringLiteral("Ant"));
+    QCOMPARE(p.macros[2].text, QStringLiteral("Antenna is a 30 m\ninverted L"));
+    window_->Command(1403);
+    QCOMPARE(window_->transmitPane()->toPlainText(),
+             QStringLiteral(" Antenna is a 30 m\ninverted L"));
   }
 
   void pttPicker() {
