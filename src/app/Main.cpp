@@ -9,6 +9,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Preferences.h"
+#include "platform/SerialPtt.h"
 
 namespace {
 
@@ -52,6 +53,9 @@ int main(int argc, char** argv) {
   {
     vela::app::MainWindow window(preferences);
     CloseOnTerminate(&window);
+    // The PTT picker shows the serial device each COM number stands for here.
+    window.SetPortResolver(
+        [](int port) { return QString::fromStdString(vela::ComPortDevice(port)); });
     if (!warning.isEmpty()) QMessageBox::warning(&window, window.windowTitle(), warning);
     window.show();
     result = app.exec();
