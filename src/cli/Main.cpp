@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/Commands.h"
+#include "cli/LiveCommands.h"
 #include "cli/Options.h"
 
 namespace {
@@ -16,6 +17,11 @@ constexpr const char* kUsage =
     "          [--secondary-out FILE] [--frames] IN.wav\n"
     "  channel [--snr DB] [--offset HZ] [--ppm PPM] [--seed N] IN.wav OUT.wav\n"
     "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K]\n"
+    "  devices\n"
+    "  listen  [--device N] [--mode M] [--freq HZ] [--rate HZ] [--squelch N]\n"
+    "          [--secondary-out FILE]\n"
+    "  send    [--device N] [--ptt COMn|none] [--mode M] [--freq HZ] [--secondary TEXT]\n"
+    "          [--iq] [--tail-frames N] (--text TEXT | --text-file FILE)\n"
     "M is vela8, vela31, vela63 (default) or vela125.\n";
 
 }  // namespace
@@ -28,6 +34,9 @@ int main(int argc, char** argv) {
     if (command == "decode") return RunDecode(argc, argv);
     if (command == "channel") return RunChannel(argc, argv);
     if (command == "sweep") return RunSweep(argc, argv);
+    if (command == "devices") return RunDevices(argc, argv);
+    if (command == "listen") return RunListen(argc, argv);
+    if (command == "send") return RunSend(argc, argv);
     if (command == "help" || command == "--help" || command == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

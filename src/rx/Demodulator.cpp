@@ -1,5 +1,6 @@
 #include "rx/Demodulator.h"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -18,7 +19,50 @@ long double Frac(long double x) {
   return x - std::trunc(x);
 }
 
+constexpr int kMixerTable = 4096;
+
+struct MixerTable {
+  std::array<long double, kMixerTable> cosine;
+  std::array<long double, kMixerTable> sine;
+};
+
+const MixerTable& MixerTableValues() {
+  static const MixerTable table = [] {
+    MixerTable t{};
+    for (int i = 0; i < kMixerTable; ++i) {
+      const long double angle = 2.0L * kPi * (static_cast<long double>(i) / kMixerTable);
+      t.cosine[static_cast<std::size_t>(i)] = std::cos(angle);
+      t.sine[static_cast<std::size_t>(i)] = std::sin(angle);
+    }
+    return t;
+  }();
+  return table;
+}
+
 }  // namespace
+
+void MixerCosSin(long double phase, long double& cosine, long double& sine) {
+  const MixerTable& table = MixerTableValues();
+  const long double scaled = phase * kMixerTable;  // exact: a power of two
+  const long double whole = std::floor(scaled);
+  const auto index = static_cast<std::size_t>(static_cast<int64_t>(whole) & (kMixerTable - 1));
+  const long double tc = table.cosine[index];
+  const long double ts = table.sine[index];
+  const long double rest = scaled - whole;  // exact, in [0, 1)
+  if (rest == 0.0L) {
+    cosine = tc;
+    sine = ts;
+    return;
+  }
+  // x < 2 pi / 4096: the next terms lie far below extended precision.
+  const long double x = 2.0L * kPi * rest / kMixerTable;
+  const long double x2 = x * x;
+  const long double sx = x * (1.0L - x2 / 6.0L * (1.0L - x2 / 20.0L * (1.0L - x2 / 42.0L)));
+  const long double cx =
+      1.0L - x2 / 2.0L * (1.0L - x2 / 12.0L * (1.0L - x2 / 30.0L * (1.0L - x2 / 56.0L)));
+  cosine = tc * cx - ts * sx;
+  sine = ts * cx + tc * sx;
+}
 
 long double WrapPhaseStep(long double step) {
   if (step > 1.0L) return step - 2.0L;
@@ -55,8 +99,8 @@ void Demodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
   MixerPoint& point = mixerPoints_[static_cast<std::size_t>(
       static_cast<int64_t>(mixerPhase_ * kMixerSlots) & (kMixerSlots - 1))];
   if (point.phase != mixerPhase_) {
-    const long double angle = 2.0L * kPi * mixerPhase_;
-    point = {mixerPhase_, std::cos(angle), std::sin(angle)};
+    point.phase = mixerPhase_;
+    MixerCosSin(mixerPhase_, point.cos, point.sin);
   }
   const long double sample = x;
   i1_[p_] = sample * point.cos;

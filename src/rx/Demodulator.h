@@ -29,6 +29,12 @@ class DemodulatorOutput {
 // one turn: the difference lies in (-2, 2), so one correction of 2 always suffices.
 long double WrapPhaseStep(long double step);
 
+// cos(2 pi phase) and sin(2 pi phase) in extended precision. The library's extended sine
+// costs more than the rest of the demodulator together, so the phase is split into a
+// multiple of 1/4096, looked up in a table the library built, and a small remainder rotated
+// in by its Taylor series: within a few units in the last place of the library's values.
+void MixerCosSin(long double phase, long double& cosine, long double& sine);
+
 class Demodulator {
  public:
   Demodulator();
@@ -54,8 +60,8 @@ class Demodulator {
 
   // The mixer's cosine and sine at one phase. Whenever fc / fs is a whole number of 2^-11
   // (the default 1000 Hz and every waterfall click at 8000 Hz) the phase runs through at
-  // most 2048 values over and over; keeping the last pair per slot saves the costly
-  // extended-precision sine and cosine and gives the very same values.
+  // most 2048 values over and over; keeping the last pair per slot saves even the table
+  // lookup of MixerCosSin.
   struct MixerPoint {
     long double phase;
     long double cos;
