@@ -11,7 +11,7 @@
 namespace vela::cli {
 
 int RunDecode(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {"mode", "freq", "rate", "squelch", "secondary-out"},
+  const Options opt(argc, argv, 2, {"mode", "freq", "rate", "squelch", "secondary-out", "receiver"},
                     {"frames"});
   if (opt.positional().size() != 1) throw UsageError("decode needs exactly one input file");
   ReceiverSettings settings;
@@ -20,6 +20,7 @@ int RunDecode(int argc, char** argv) {
   settings.rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
   settings.squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
   settings.printFrames = opt.Has("frames");
+  settings.receiver = ReceiverOption(opt);
   const std::string& path = opt.positional()[0];
 
   // The receiver runs at the rate a sound card would be opened at (the fractional part of
@@ -30,8 +31,8 @@ int RunDecode(int argc, char** argv) {
   }
   Receiver receiver(settings);
   Progress progress("decode");
-  const double total = std::max(1.0, static_cast<double>(reader.fileFrames()) *
-                                         reader.outputRate() / reader.fileRate());
+  const double total = std::max(
+      1.0, static_cast<double>(reader.fileFrames()) * reader.outputRate() / reader.fileRate());
   double done = 0;
   for (auto block = reader.Read(); !block.empty(); block = reader.Read()) {
     receiver.Process(block);
@@ -39,6 +40,7 @@ int RunDecode(int argc, char** argv) {
     progress.Update(done / total);
   }
   if (!reader.error().empty()) throw IoError(path + ": " + reader.error());
+  receiver.Finish();
 
   if (const auto out = opt.Get("secondary-out")) {
     WriteFileBytes(*out, Windows1252ToUtf8(receiver.secondary()));

@@ -11,12 +11,18 @@
 
 namespace vela::cli {
 
+class Options;
+
+// --receiver standard|enhanced (standard when absent); UsageError for anything else.
+ReceiverKind ReceiverOption(const Options& opt);
+
 struct ReceiverSettings {
   Mode mode = kDefaultMode;
   long double rate = 8000.0L;
   long double freq = 1000.0L;
   int squelch = 5;
   bool printFrames = false;  // one line per frame on stderr
+  ReceiverKind receiver = ReceiverKind::Standard;
 };
 
 class Receiver : public ModemEvents {
@@ -24,11 +30,14 @@ class Receiver : public ModemEvents {
   explicit Receiver(const ReceiverSettings& settings);
 
   void Process(std::span<const int16_t> samples) { modem_.ProcessSamples(samples); }
+  // The recording has ended: the enhanced receiver runs some symbols behind its input, so
+  // it is given that much silence to bring out what it still holds.
+  void Finish();
 
   const std::string& pane() const { return pane_; }            // Windows-1252 bytes
   const std::string& secondary() const { return secondary_; }  // Windows-1252 bytes
   int64_t frames() const { return frames_; }
-  int64_t framesOpen() const { return framesOpen_; }  // frames with the squelch open
+  int64_t framesOpen() const { return framesOpen_; }                // frames with the squelch open
   const std::vector<int>& locations() const { return locations_; }  // sync location per frame
 
   void RxChar(uint8_t c) override;

@@ -42,7 +42,8 @@ std::string SweepText(int chars) {
 }
 
 SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
-                        const std::vector<int>& cleanLocations, double snrDb, int seeds) {
+                        const std::vector<int>& cleanLocations, double snrDb, int seeds,
+                        ReceiverKind kind) {
   std::vector<int64_t> distance(static_cast<size_t>(seeds)), frames(distance.size()),
       open(distance.size());
   std::atomic<int> next{0};
@@ -54,8 +55,10 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
       const ChannelResult noisy = ApplyChannel(clean8k, channel);
       ReceiverSettings settings;
       settings.mode = mode;
+      settings.receiver = kind;
       Receiver receiver(settings);
       receiver.Process(noisy.samples);
+      receiver.Finish();
       distance[static_cast<size_t>(s)] = AlignedEditDistance(text, receiver.pane());
       const auto& found = receiver.locations();
       const size_t n = std::min(found.size(), cleanLocations.size());
@@ -65,8 +68,8 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
       open[static_cast<size_t>(s)] = synced;
     }
   };
-  const unsigned threads = std::max(1U, std::min<unsigned>(std::thread::hardware_concurrency(),
-                                                           static_cast<unsigned>(seeds)));
+  const unsigned threads = std::max(
+      1U, std::min<unsigned>(std::thread::hardware_concurrency(), static_cast<unsigned>(seeds)));
   std::vector<std::thread> pool;
   for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker);
   worker();
@@ -80,15 +83,18 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
   }
   SweepPoint point;
   point.snrDb = snrDb;
-  point.cer = text.empty() ? 0.0 : static_cast<double>(d) / (static_cast<double>(text.size()) * seeds);
+  point.cer =
+      text.empty() ? 0.0 : static_cast<double>(d) / (static_cast<double>(text.size()) * seeds);
   point.framesSyncedPct = f > 0 ? 100.0 * static_cast<double>(o) / static_cast<double>(f) : 0.0;
   return point;
 }
 
 int RunSweep(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {"mode", "snr", "chars", "seeds"}, {});
-  if (!opt.positional().empty()) throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
+  const Options opt(argc, argv, 2, {"mode", "snr", "chars", "seeds", "receiver"}, {});
+  if (!opt.positional().empty())
+    throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const Mode mode = opt.ModeOption();
+  const ReceiverKind kind = ReceiverOption(opt);
   const auto range = opt.Get("snr");
   if (!range) throw UsageError("sweep needs --snr FROM:TO:STEP");
   double from, to, step;
@@ -106,21 +112,26 @@ int RunSweep(int argc, char** argv) {
   tx.mode = mode;
   tx.text = text;
   std::vector<int16_t> stereo;
-  if (!TransmitText(tx, [&](std::span<const int16_t> b) { stereo.insert(stereo.end(), b.begin(), b.end()); })) {
+  if (!TransmitText(tx, [&](std::span<const int16_t> b) {
+        stereo.insert(stereo.end(), b.begin(), b.end());
+      })) {
     throw IoError("sweep: the transmitter's echo never showed the text");
   }
   const std::vector<int16_t> clean = StereoToChannelRate(stereo);
   ReceiverSettings reference;
   reference.mode = mode;
+  reference.receiver = kind;
   Receiver cleanReceiver(reference);
   cleanReceiver.Process(clean);
+  cleanReceiver.Finish();
 
   const int points = static_cast<int>(std::floor((to - from) / step + 1e-9)) + 1;
   std::printf("mode,snr_db,cer,frames_synced_pct\n");
   Progress progress("sweep");
   for (int i = 0; i < points; ++i) {
     const double snr = from + step * i;
-    const SweepPoint p = MeasurePoint(mode, text, clean, cleanReceiver.locations(), snr, seeds);
+    const SweepPoint p =
+        MeasurePoint(mode, text, clean, cleanReceiver.locations(), snr, seeds, kind);
     std::printf("%s,%.2f,%.5f,%.1f\n", std::string(ModeTable(mode).name).c_str(), p.snrDb, p.cer,
                 p.framesSyncedPct);
     std::fflush(stdout);

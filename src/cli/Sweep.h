@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "coding/Modes.h"
+#include "modem/Modem.h"
 
 namespace vela::cli {
 
@@ -29,6 +30,7 @@ struct SweepPoint {
 // decodes it. A frame counts as synced when the receiver found it where it finds it in the
 // clean signal (`cleanLocations`).
 SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
-                        const std::vector<int>& cleanLocations, double snrDb, int seeds);
+                        const std::vector<int>& cleanLocations, double snrDb, int seeds,
+                        ReceiverKind kind = ReceiverKind::Standard);
 
 }  // namespace vela::cli

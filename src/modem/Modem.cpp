@@ -3,8 +3,11 @@
 #include <cmath>
 
 #include "rx/Demodulator.h"
+#include "rx/EnhancedDemodulator.h"
 #include "rx/FrameDecoder.h"
 #include "rx/FrameHandler.h"
+#include "rx/SoftFrameHandler.h"
+#include "rx/SoftViterbi.h"
 #include "rx/VaricodeDecoder.h"
 #include "rx/Viterbi.h"
 #include "tx/BitSource.h"
@@ -74,6 +77,41 @@ struct Modem::Impl : DemodulatorOutput {
     events.LevelBar(signalLevel);
     events.ConfidenceBar(confidence());
   }
+
+  // The enhanced receiver: soft values into its own sync search and soft decoder, then the
+  // same text decoder, squelch and displays as the standard one.
+  struct EnhancedPath : DemodulatorOutput {
+    explicit EnhancedPath(Impl& m) : modem(m) {}
+    Impl& modem;
+    EnhancedDemodulator demod;
+    SoftFrameHandler shortHandler{InterleaveLength::Short};
+    SoftFrameHandler longHandler{InterleaveLength::Long};
+    SoftViterbiDecoder viterbi;
+    std::vector<float> codedScratch;
+
+    void Decision(long double value) override {
+      SoftFrameHandler& h = modem.shortInterleave() ? shortHandler : longHandler;
+      if (!h.AddValue(static_cast<float>(value))) return;
+      modem.syncPeak = h.syncPeak();
+      modem.syncLocation = h.syncLocation();
+      ModemEvents& events = modem.events;
+      events.CorrelationRow(h.row(), h.greyLevels());
+      events.CorrelationCaption(CorrelationCaption(modem.syncPeak, modem.syncLocation));
+      events.ConfidenceBar(modem.confidence());
+      events.FrameProcessed(
+          {modem.framesProcessed++, modem.syncLocation, modem.syncPeak, modem.confidence()});
+      const bool open = modem.confidence() > modem.squelch;
+      DecodeSoftFrame(
+          h.interleave(), h.window(), modem.syncLocation, viterbi, codedScratch,
+          [this, open](int bit) { modem.rx.Bit(bit, open, modem.paused, modem.events); });
+    }
+    void EyeStep(int subSymbol, long double phaseStep) override {
+      modem.events.EyeStep(subSymbol, phaseStep);
+    }
+    void Refresh(int signalLevel) override { modem.Refresh(signalLevel); }
+  };
+  ReceiverKind receiverKind = ReceiverKind::Standard;
+  EnhancedPath enhanced{*this};
 };
 
 Modem::Modem(ModemEvents& events) : impl_(std::make_unique<Impl>(events)) {
@@ -85,16 +123,19 @@ void Modem::SetMode(Mode mode) {
   mode_ = mode;
   impl_->mode = mode;
   impl_->demod.SetMode(mode);
+  impl_->enhanced.demod.SetMode(mode);
 }
 
 void Modem::SetRxSampleRate(long double fs) {
   impl_->demod.SetSampleRate(fs);
+  impl_->enhanced.demod.SetSampleRate(fs);
 }
 long double Modem::rxSampleRate() const {
   return impl_->demod.sampleRate();
 }
 void Modem::SetRxCentreFrequency(long double fc) {
   impl_->demod.SetCentreFrequency(fc);
+  impl_->enhanced.demod.SetCentreFrequency(fc);
 }
 long double Modem::rxCentreFrequency() const {
   return impl_->demod.centreFrequency();
@@ -111,11 +152,27 @@ void Modem::SetPause(bool on) {
 bool Modem::paused() const {
   return impl_->paused;
 }
+void Modem::SetReceiver(ReceiverKind kind) {
+  if (kind == impl_->receiverKind) return;
+  impl_->receiverKind = kind;
+  impl_->enhanced.demod.SetMode(mode_);
+}
+ReceiverKind Modem::receiver() const {
+  return impl_->receiverKind;
+}
 
 void Modem::DemodSample(int16_t x) {
+  if (impl_->receiverKind == ReceiverKind::Enhanced) {
+    impl_->enhanced.demod.DemodSample(x, impl_->enhanced);
+    return;
+  }
   impl_->demod.DemodSample(x, *impl_);
 }
 void Modem::ProcessSamples(std::span<const int16_t> samples) {
+  if (impl_->receiverKind == ReceiverKind::Enhanced) {
+    for (int16_t x : samples) impl_->enhanced.demod.DemodSample(x, impl_->enhanced);
+    return;
+  }
   for (int16_t x : samples) impl_->demod.DemodSample(x, *impl_);
 }
 
@@ -129,6 +186,7 @@ int Modem::confidence() const {
   return impl_->confidence();
 }
 int Modem::signalLevel() const {
+  if (impl_->receiverKind == ReceiverKind::Enhanced) return impl_->enhanced.demod.signalLevel();
   return impl_->demod.signalLevel();
 }
 

@@ -17,6 +17,11 @@ class BitSource;
 
 enum class OutputStyle { Mono, IQ };
 
+// Which receiver turns the captured audio into text: the standard discriminator with hard
+// decisions, or the coherent receiver with soft decisions that copies weaker signals.
+// Both feed the same displays, squelch and text events.
+enum class ReceiverKind { Standard, Enhanced };
+
 // What the transmitter is putting on air besides data: the Morse identifier keys the
 // carrier at the centre frequency (key up is a 1 Hz tone), tune sends the plain carrier.
 enum class CarrierMode { Data, MorseKeyDown, MorseKeyUp, Tune };
@@ -43,6 +48,9 @@ class Modem {
   int squelch() const;
   void SetPause(bool on);
   bool paused() const;
+  // Switching starts the chosen receiver afresh; the text decoder runs on.
+  void SetReceiver(ReceiverKind kind);
+  ReceiverKind receiver() const;
 
   void DemodSample(int16_t x);
   void ProcessSamples(std::span<const int16_t> samples);

@@ -1,0 +1,381 @@
+#include "rx/EnhancedDemodulator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace vela {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+// Symbols per estimate (a block) and symbols the estimates average over, centred on the
+// block. The window is long enough to hold the carrier phase to a few degrees at the
+// weakest signals the code can still decode, and short enough that a 200 ppm clock error
+// moves the timing by only a few per cent of a symbol across it.
+constexpr int kBlock = 16;
+constexpr int kWindow = 128;
+constexpr int kFftSize = 2 * kWindow;
+constexpr int kRotorResync = 1024;
+constexpr double kMaxLlr = 40.0;
+
+void Fft(std::vector<std::complex<double>>& a) {
+  const size_t n = a.size();
+  for (size_t i = 1, j = 0; i < n; ++i) {
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(a[i], a[j]);
+  }
+  for (size_t len = 2; len <= n; len <<= 1) {
+    const double angle = -kTwoPi / static_cast<double>(len);
+    const std::complex<double> step(std::cos(angle), std::sin(angle));
+    for (size_t i = 0; i < n; i += len) {
+      std::complex<double> w(1.0, 0.0);
+      for (size_t k = 0; k < len / 2; ++k) {
+        const auto u = a[i + k];
+        const auto v = a[i + k + len / 2] * w;
+        a[i + k] = u + v;
+        a[i + k + len / 2] = u - v;
+        w *= step;
+      }
+    }
+  }
+}
+
+// j^-s: the rail a boundary's value lies on (even boundaries real, odd imaginary).
+std::complex<double> RailTurn(int64_t s) {
+  switch (((s % 4) + 4) % 4) {
+    case 0:
+      return {1.0, 0.0};
+    case 1:
+      return {0.0, -1.0};
+    case 2:
+      return {-1.0, 0.0};
+    default:
+      return {0.0, 1.0};
+  }
+}
+
+double WrapAngle(double a) {
+  return std::remainder(a, kTwoPi);
+}
+
+// Vertex offset (-0.5..0.5) of the parabola through three equally spaced values.
+double ParabolaPeak(double a, double b, double c) {
+  const double d = a - 2.0 * b + c;
+  if (d >= 0.0) return 0.0;
+  return std::clamp(0.5 * (a - c) / d, -0.5, 0.5);
+}
+
+}  // namespace
+
+double BoxPlus(double a, double b) {
+  const double s = (a >= 0) == (b >= 0) ? 1.0 : -1.0;
+  return s * std::min(std::abs(a), std::abs(b)) + std::log1p(std::exp(-std::abs(a + b))) -
+         std::log1p(std::exp(-std::abs(a - b)));
+}
+
+EnhancedDemodulator::EnhancedDemodulator() {
+  Restart();
+}
+
+void EnhancedDemodulator::SetMode(Mode mode) {
+  mode_ = mode;
+  Restart();
+}
+
+void EnhancedDemodulator::SetSampleRate(long double fs) {
+  if (!(fs > 0) || !std::isfinite(static_cast<double>(fs))) return;
+  sampleRate_ = fs;
+  Restart();
+}
+
+void EnhancedDemodulator::SetCentreFrequency(long double fc) {
+  if (!std::isfinite(static_cast<double>(fc))) return;
+  centreFrequency_ = fc;
+  mixerStep_ = centreFrequency_ / sampleRate_;
+  const double w = -kTwoPi * static_cast<double>(mixerStep_);
+  rotorStep_ = {std::cos(w), std::sin(w)};
+}
+
+int EnhancedDemodulator::LatencySymbols() {
+  return kWindow / 2 + kBlock + 2;
+}
+
+double EnhancedDemodulator::frequencyOffsetHz() const {
+  return freq_ * ModeTable(mode_).symbolRate;
+}
+
+double EnhancedDemodulator::symbolSnr() const {
+  const double a2 = std::sqrt(std::max(0.0, (3.0 * m2_ * m2_ - m4_) / 2.0));
+  const double noise = m2_ - a2;
+  return noise > 0 ? a2 / (2.0 * noise) : 0.0;
+}
+
+void EnhancedDemodulator::Restart() {
+  const double rs = ModeTable(mode_).symbolRate;
+  const double fs = static_cast<double>(sampleRate_);
+  decimation_ = std::max(1, static_cast<int>(std::lround(fs / (16.0 * rs))));
+  sps_ = fs / (decimation_ * rs);
+  decimTaps_.assign(static_cast<size_t>(2 * decimation_), 0.0);
+  double sum = 0.0;
+  for (int i = 0; i < 2 * decimation_; ++i) {
+    decimTaps_[static_cast<size_t>(i)] = std::min(i + 1, 2 * decimation_ - i);
+    sum += decimTaps_[static_cast<size_t>(i)];
+  }
+  for (double& h : decimTaps_) h /= sum;
+  // Half-cosine over two symbols: the pulse one rail value rides on.
+  const int half = static_cast<int>(std::ceil(sps_)) - 1;
+  mfTaps_.assign(static_cast<size_t>(2 * half + 1), 0.0);
+  sum = 0.0;
+  for (int i = -half; i <= half; ++i) {
+    const double g = std::cos(kPi * i / (2.0 * sps_));
+    mfTaps_[static_cast<size_t>(i + half)] = g;
+    sum += g;
+  }
+  for (double& g : mfTaps_) g /= sum;
+
+  mixerPhase_ = 0.0L;
+  rotor_ = {1.0, 0.0};
+  rotorCount_ = 0;
+  SetCentreFrequency(centreFrequency_);
+  decimPos_ = 0;
+  accNow_ = accNext_ = {};
+  baseband_.clear();
+  matched_.clear();
+  basebandBase_ = matchedBase_ = matchedCount_ = 0;
+  squared_.clear();
+  squaredBase_ = squaredCount_ = 0;
+  nextBlock_ = 0;
+  shift_ = 0;
+  haveEstimate_ = false;
+  tau_ = freq_ = phase_ = blockCentre_ = 0.0;
+  noiseVar_ = 1.0;
+  amplitude_ = 0.0;
+  m2_ = m4_ = 0.0;
+  haveLastLambda_ = false;
+  lastLambda_ = 0.0;
+  fftBuffer_.assign(static_cast<size_t>(kFftSize), {});
+  spectra_.assign(static_cast<size_t>(kPhases), std::vector<Complex>(kFftSize));
+}
+
+void EnhancedDemodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
+  const Complex z = static_cast<double>(x) * rotor_;
+  rotor_ *= rotorStep_;
+  if (++rotorCount_ == kRotorResync) {
+    // Back onto the exact mixer phase so rounding in the rotor never builds up.
+    mixerPhase_ += kRotorResync * mixerStep_;
+    mixerPhase_ -= std::floor(mixerPhase_);
+    const double w = -kTwoPi * static_cast<double>(mixerPhase_);
+    rotor_ = {std::cos(w), std::sin(w)};
+    rotorCount_ = 0;
+  }
+  accNow_ += z * decimTaps_[static_cast<size_t>(decimation_ + decimPos_)];
+  accNext_ += z * decimTaps_[static_cast<size_t>(decimPos_)];
+  if (++decimPos_ < decimation_) return;
+  decimPos_ = 0;
+  const Complex y = accNow_;
+  accNow_ = accNext_;
+  accNext_ = {};
+  BasebandSample(y, out);
+}
+
+void EnhancedDemodulator::BasebandSample(Complex z, DemodulatorOutput& out) {
+  baseband_.push_back(z);
+  const int half = static_cast<int>(mfTaps_.size() / 2);
+  const int64_t available = basebandBase_ + static_cast<int64_t>(baseband_.size());
+  while (matchedCount_ + half < available) {
+    Complex m{};
+    for (int i = -half; i <= half; ++i) {
+      const int64_t idx = matchedCount_ + i - basebandBase_;
+      if (idx >= 0)
+        m += mfTaps_[static_cast<size_t>(i + half)] * baseband_[static_cast<size_t>(idx)];
+    }
+    matched_.push_back(m);
+    ++matchedCount_;
+  }
+  // Squared rail values of every symbol whose span is filtered.
+  while (static_cast<double>(squaredCount_ + 1) * sps_ + 2.0 < static_cast<double>(matchedCount_)) {
+    AddSquaredRails(squaredCount_++);
+  }
+  while (true) {
+    const int64_t centre = nextBlock_ + kBlock / 2 + shift_;
+    if (squaredCount_ < centre + kWindow / 2) break;
+    EstimateBlock();
+    EmitBlock(out);
+  }
+  // Keep what the windows still reach.
+  const size_t keepSamples = static_cast<size_t>((kWindow + 4 * kBlock + 8) * sps_);
+  if (baseband_.size() > 2 * keepSamples) {
+    const size_t drop = baseband_.size() - keepSamples;
+    baseband_.erase(baseband_.begin(), baseband_.begin() + static_cast<std::ptrdiff_t>(drop));
+    basebandBase_ += static_cast<int64_t>(drop);
+  }
+  if (matched_.size() > 2 * keepSamples) {
+    const size_t drop = matched_.size() - keepSamples;
+    matched_.erase(matched_.begin(), matched_.begin() + static_cast<std::ptrdiff_t>(drop));
+    matchedBase_ += static_cast<int64_t>(drop);
+  }
+  const size_t keepSymbols = static_cast<size_t>(kWindow + 4 * kBlock);
+  if (squared_.size() > 2 * keepSymbols) {
+    const size_t drop = squared_.size() - keepSymbols;
+    squared_.erase(squared_.begin(), squared_.begin() + static_cast<std::ptrdiff_t>(drop));
+    squaredBase_ += static_cast<int64_t>(drop);
+  }
+}
+
+std::complex<double> EnhancedDemodulator::MatchedAt(double pos) const {
+  const double fl = std::floor(pos);
+  const int64_t i = static_cast<int64_t>(fl) - matchedBase_;
+  if (i < 0 || i + 1 >= static_cast<int64_t>(matched_.size())) return {};
+  const double f = pos - fl;
+  return (1.0 - f) * matched_[static_cast<size_t>(i)] + f * matched_[static_cast<size_t>(i + 1)];
+}
+
+void EnhancedDemodulator::AddSquaredRails(int64_t s) {
+  std::array<Complex, kPhases> v;
+  const Complex turn = RailTurn(s);
+  for (int p = 0; p < kPhases; ++p) {
+    const Complex r =
+        MatchedAt((static_cast<double>(s) + static_cast<double>(p) / kPhases) * sps_) * turn;
+    v[static_cast<size_t>(p)] = r * r;
+  }
+  squared_.push_back(v);
+}
+
+void EnhancedDemodulator::EstimateBlock() {
+  const int64_t centre = nextBlock_ + kBlock / 2 + shift_;
+  const int64_t first = centre - kWindow / 2;
+  // Squared rails at each timing phase, transformed over the window: the line they form
+  // sits at twice the carrier offset, strongest at the right timing phase.
+  int bestP = 0, bestBin = 0;
+  double bestMag = -1.0;
+  for (int p = 0; p < kPhases; ++p) {
+    auto& spec = spectra_[static_cast<size_t>(p)];
+    std::fill(spec.begin(), spec.end(), Complex{});
+    for (int k = 0; k < kWindow; ++k) {
+      const int64_t s = first + k - squaredBase_;
+      if (s >= 0 && s < static_cast<int64_t>(squared_.size()))
+        spec[static_cast<size_t>(k)] = squared_[static_cast<size_t>(s)][static_cast<size_t>(p)];
+    }
+    Fft(spec);
+    for (int b = 0; b < kFftSize; ++b) {
+      const double mag = std::norm(spec[static_cast<size_t>(b)]);
+      if (mag > bestMag) {
+        bestMag = mag;
+        bestP = p;
+        bestBin = b;
+      }
+    }
+  }
+  auto mag = [&](int p, int b) {
+    return std::sqrt(std::norm(spectra_[static_cast<size_t>((p + kPhases) % kPhases)]
+                                       [static_cast<size_t>((b + kFftSize) % kFftSize)]));
+  };
+  const double df =
+      ParabolaPeak(mag(bestP, bestBin - 1), mag(bestP, bestBin), mag(bestP, bestBin + 1));
+  double fSquared = (bestBin + df) / kFftSize;
+  if (fSquared >= 0.5) fSquared -= 1.0;
+  const double dp =
+      ParabolaPeak(mag(bestP - 1, bestBin), mag(bestP, bestBin), mag(bestP + 1, bestBin));
+  double tau = (bestP + dp) / kPhases * sps_;
+  if (tau < 0) tau += sps_;
+  if (tau >= sps_) tau -= sps_;
+
+  // Keep the symbols already counted where they were: a timing that has moved across a
+  // symbol edge moves the grid, not the count.
+  int64_t move = 0;
+  if (haveEstimate_) move = std::llround((tau_ - tau) / sps_);
+  shift_ += move;
+  const int64_t newCentre = nextBlock_ + kBlock / 2 + shift_;
+
+  // Carrier phase at the block centre from the squared rails at this timing.
+  const double fCarrier = fSquared / 2.0;
+  Complex sum{};
+  std::vector<double> rails;
+  for (int k = 0; k < kWindow; ++k) {
+    const int64_t s = newCentre - kWindow / 2 + k;
+    const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau) * RailTurn(s);
+    sum += r * r * std::polar(1.0, -kTwoPi * fSquared * static_cast<double>(s - newCentre));
+  }
+  double theta = std::arg(sum) / 2.0;
+  if (haveEstimate_) {
+    // The square leaves half a turn open: take the branch that continues the last block.
+    const double predicted =
+        phase_ + kTwoPi * freq_ * (newCentre - blockCentre_) - move * kPi / 2.0;
+    theta = predicted + std::remainder(theta - predicted, kPi);
+  }
+  tau_ = tau;
+  freq_ = fCarrier;
+  phase_ = WrapAngle(theta);
+  blockCentre_ = static_cast<double>(newCentre);
+  haveEstimate_ = true;
+
+  // Rail amplitude and noise from the second and fourth moments over the window.
+  double m2 = 0.0, m4 = 0.0;
+  for (int k = 0; k < kWindow; ++k) {
+    const int64_t s = newCentre - kWindow / 2 + k;
+    const double y = Rail(s);
+    m2 += y * y;
+    m4 += y * y * y * y;
+  }
+  m2_ = m2 / kWindow;
+  m4_ = m4 / kWindow;
+  const double a2 = std::sqrt(std::max(0.0, (3.0 * m2_ * m2_ - m4_) / 2.0));
+  amplitude_ = std::sqrt(a2);
+  noiseVar_ = std::max(m2_ - a2, 1e-3 * m2_ + 1e-12);
+}
+
+double EnhancedDemodulator::Rail(int64_t s) const {
+  const double theta = phase_ + kTwoPi * freq_ * (static_cast<double>(s) - blockCentre_);
+  const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau_) * RailTurn(s);
+  return (r * std::polar(1.0, -theta)).real();
+}
+
+void EnhancedDemodulator::EmitBlock(DemodulatorOutput& out) {
+  for (int i = 0; i < kBlock; ++i) EmitSymbol(nextBlock_ + i, out);
+  nextBlock_ += kBlock;
+}
+
+void EnhancedDemodulator::EmitSymbol(int64_t e, DemodulatorOutput& out) {
+  const int64_t s = e + shift_;
+  const double lambda = std::clamp(2.0 * amplitude_ * Rail(s) / noiseVar_, -kMaxLlr, kMaxLlr);
+  if (!haveLastLambda_) {
+    haveLastLambda_ = true;
+    lastLambda_ = lambda;
+    return;
+  }
+  // The symbol between the previous boundary and this one: +1 (the lower tone) turns the
+  // phase back a quarter, which makes the two rail values differ in sign.
+  const double value = -BoxPlus(lastLambda_, lambda);
+  lastLambda_ = lambda;
+  const double start = static_cast<double>(s - 1) * sps_ + tau_;
+  QuarterSymbol(start + 6.0 / 16.0 * sps_, 0, out);
+  QuarterSymbol(start + 10.0 / 16.0 * sps_, 4, out);
+  out.Decision(static_cast<long double>(value));
+  QuarterSymbol(start + 14.0 / 16.0 * sps_, 8, out);
+  QuarterSymbol(start + 18.0 / 16.0 * sps_, 12, out);
+}
+
+void EnhancedDemodulator::QuarterSymbol(double pos, int subSymbol, DemodulatorOutput& out) {
+  const Complex now = MatchedAt(pos);
+  const Complex before = MatchedAt(pos - 0.75 * sps_);
+  // Phase turned over three quarters of a symbol, carrier offset taken out, in half
+  // cycles with the standard display's sign (the lower tone reads +0.375).
+  const double turn = std::arg(now) - std::arg(before) - kTwoPi * freq_ * 0.75;
+  const double step = -WrapAngle(turn) / kPi;
+
+  const long double a = std::nearbyint(std::abs(now) / 10.0);
+  levelAverage_ = (99.0L * levelAverage_ + a) / 100.0L;
+  const long double level = levelAverage_ > 0 ? std::nearbyint(10.0L * std::log(levelAverage_)) : 0;
+  signalLevel_ = level < 1 ? 1 : static_cast<int>(level);
+  if (++refreshCounter_ >= 10) {
+    refreshCounter_ = 0;
+    out.Refresh(signalLevel_);
+  }
+  out.EyeStep(subSymbol, static_cast<long double>(step));
+}
+
+}  // namespace vela
