@@ -1,5 +1,8 @@
 #include "platform/PortAudioSystem.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <portaudio.h>
 
 #include <cstdlib>
@@ -46,7 +49,15 @@ std::vector<SoundDevice> Devices(bool input) {
 PortAudioSystem::PortAudioSystem() {
   // Listing devices must not start a JACK server behind the operator's back.
   setenv("JACK_NO_START_SERVER", "1", 0);
+  // Probing every ALSA and JACK device prints pages of driver chatter about cards that are
+  // not there; the operator only needs the devices that are. Errors still come back as codes.
+  const int savedStderr = dup(STDERR_FILENO);
+  const int devNull = open("/dev/null", O_WRONLY);
+  if (savedStderr >= 0 && devNull >= 0) dup2(devNull, STDERR_FILENO);
   const PaError err = Pa_Initialize();
+  if (savedStderr >= 0 && devNull >= 0) dup2(savedStderr, STDERR_FILENO);
+  if (devNull >= 0) close(devNull);
+  if (savedStderr >= 0) close(savedStderr);
   ok_ = err == paNoError;
   if (!ok_) error_ = ErrorText(err);
 }
