@@ -1,13 +1,36 @@
 // The window's drawn controls: eye diagram, signal-to-noise and squelch bars, frequency
-// scale and waterfall. Each is a plain surface for now that paints its background and
-// reports the mouse; the receive displays draw into them.
+// scale and waterfall. Each keeps its picture in an off-screen image that the receive
+// chain draws into as the signal arrives; painting only copies that image to the screen
+// (wrapped, never copied into a second buffer), so an expose costs one blit.
+//
+// Columns count from each control's own left edge, frame included: waterfall screen column
+// x is widget column x, the same x the mouse signals report and the scale above (which
+// shares the waterfall's left edge) uses. The sunken frame's one-pixel line therefore
+// covers the waterfall's column 0 (half of the 250 Hz bin) and the eye's unused outer ring.
+// The waterfall's rows start inside the frame so the newest line stays in view.
 #pragma once
 
 #include <QColor>
 #include <QFrame>
+#include <QImage>
 #include <QPoint>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "rx/EyeDiagram.h"
+#include "rx/FrequencyScale.h"
+#include "rx/LevelBars.h"
+#include "rx/Pixels.h"
+#include "rx/Spectrum.h"
+#include "rx/Waterfall.h"
 
 namespace vela::app {
+
+// Wraps `image`'s pixels as a 24-bit QImage without copying. The image must outlive the
+// wrapper and keep its size (PixelImage never reallocates on its own).
+QImage WrapPixels(const PixelImage& image);
 
 class GraphicControl : public QFrame {
   Q_OBJECT
@@ -25,6 +48,8 @@ class GraphicControl : public QFrame {
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // Draws the control's picture over its background, before the frame goes on top.
+  virtual void PaintContents(QPainter& painter);
 
  private:
   int id_;
@@ -35,30 +60,123 @@ class EyeDiagramView : public GraphicControl {
   Q_OBJECT
  public:
   explicit EyeDiagramView(QWidget* parent = nullptr);
+
+  // One quarter-symbol of the demodulator's phase step; the screen follows once per symbol.
+  void EyeStep(int subSymbol, long double phaseStep);
+
+  const PixelImage& shown() const { return canvas_.shown(); }
+
+ protected:
+  void PaintContents(QPainter& painter) override;
+
+ private:
+  EyeDiagram eye_;
+  EyeCanvas canvas_;
+  QImage wrapped_;
 };
 
-class LevelBarView : public GraphicControl {
+// A 20 x 100 bar growing up from the bottom (the S/N bar and the squelch bar).
+class BarView : public GraphicControl {
+  Q_OBJECT
+ public:
+  BarView(int id, QWidget* parent);
+
+  const PixelImage& image() const { return image_; }
+
+ protected:
+  void Show(const BarDrawing& bar);
+  void PaintContents(QPainter& painter) override;
+
+ private:
+  PixelImage image_;
+  QImage wrapped_;
+};
+
+class LevelBarView : public BarView {
   Q_OBJECT
  public:
   explicit LevelBarView(QWidget* parent = nullptr);
+
+  void SetLevel(int v);
+  int level() const { return level_; }
+
+ private:
+  int level_ = -1;
 };
 
-class SquelchBarView : public GraphicControl {
+class SquelchBarView : public BarView {
   Q_OBJECT
  public:
   explicit SquelchBarView(QWidget* parent = nullptr);
+
+  // `value` is the bar height (0..100), `syncPeak` the last frame's correlation peak that
+  // sets the colour, `threshold` the operator's squelch level drawn as a line.
+  void SetConfidence(int value, double syncPeak, int threshold);
+  // The operator moved the squelch: the same bar with the line in its new place.
+  void SetThreshold(int threshold) { SetConfidence(value_, syncPeak_, threshold); }
+
+  int value() const { return value_; }
+  int threshold() const { return threshold_; }
+
+ private:
+  int value_ = -1;
+  double syncPeak_ = 0.0;
+  int threshold_ = -1;
 };
 
 class FrequencyScaleView : public GraphicControl {
   Q_OBJECT
  public:
   explicit FrequencyScaleView(QWidget* parent = nullptr);
+
+  // Receive marker (red V) and transmit marker (blue bar), in Hz.
+  void SetFrequencies(double receiveHz, double transmitHz);
+
+  double receiveHz() const { return receiveHz_; }
+  double transmitHz() const { return transmitHz_; }
+  const PixelImage& image() const { return image_; }
+
+ protected:
+  void PaintContents(QPainter& painter) override;
+
+ private:
+  FrequencyScaleLayout layout_;
+  PixelImage image_;
+  QImage wrapped_;
+  // The labels never change with the markers, so their text is made once.
+  std::array<QString, FrequencyScaleLayout::kMaxLabels> labelText_;
+  double receiveHz_ = 0.0;
+  double transmitHz_ = 0.0;
 };
 
 class WaterfallView : public GraphicControl {
   Q_OBJECT
  public:
   explicit WaterfallView(QWidget* parent = nullptr);
+
+  // One capture buffer (1024 samples at 8000 per second): its spectrum becomes the new top
+  // line. Shorter buffers count as followed by silence.
+  void AddCaptureBuffer(std::span<const int16_t> samples1024);
+  // 1 = palette colouring, 0 = blue-grey; lines already drawn keep their colours.
+  void SetPaletteSwitch(int paletteSwitch);
+  int paletteSwitch() const { return paletteSwitch_; }
+
+  // The last buffer's spectrum, for the cursor read-out.
+  const vela::Spectrum& spectrum() const { return spectrum_; }
+  const WaterfallImage& image() const { return image_; }
+
+ protected:
+  void PaintContents(QPainter& painter) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Rewrap();
+
+  vela::Spectrum spectrum_;
+  WaterfallLineColours line_{};
+  WaterfallImage image_;
+  QImage wrapped_;
+  int paletteSwitch_ = kPaletteColouring;
 };
 
 }  // namespace vela::app

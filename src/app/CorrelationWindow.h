@@ -1,0 +1,52 @@
+// The Correlation window: a small tool window showing, one row per received frame, how
+// strongly the PN pattern correlates at every sync offset, and the last frame's sync
+// confidence and location in its caption. A steady signal draws a dark vertical line at
+// its sync location.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <span>
+
+#include "rx/Pixels.h"
+
+namespace vela::app {
+
+// The 447 x 61 picture, rows overwritten in turn by the sync search.
+class CorrelationView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit CorrelationView(QWidget* parent = nullptr);
+
+  void SetRow(int row, std::span<const uint8_t> greys);
+  const PixelImage& image() const { return image_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  PixelImage image_;
+  QImage wrapped_;
+};
+
+// Modeless and independent of the main window's focus; each use of the menu entry opens a
+// new one, and the newest is drawn into. Deletes itself when closed, so keep it in a
+// QPointer.
+class CorrelationWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit CorrelationWindow(QWidget* parent = nullptr);
+
+  // Display row `row` (0..59): one grey level per searched offset, two pixels each.
+  void SetRow(int row, std::span<const uint8_t> greys) { view_->SetRow(row, greys); }
+  void SetCaption(const QString& caption);
+
+  CorrelationView* view() const { return view_; }
+
+ private:
+  CorrelationView* view_;
+};
+
+}  // namespace vela::app
