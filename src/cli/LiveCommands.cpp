@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/Options.h"
+#include "cli/Receiver.h"
 #include "coding/Charset.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
@@ -135,8 +136,8 @@ int RunDevices(int argc, char** argv) {
 }
 
 int RunListen(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {"device", "mode", "freq", "rate", "squelch", "secondary-out"},
-                    {});
+  const Options opt(argc, argv, 2,
+                    {"device", "mode", "freq", "rate", "squelch", "secondary-out", "receiver"}, {});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const int device = DeviceOption(opt);
@@ -144,6 +145,7 @@ int RunListen(int argc, char** argv) {
   const double freq = opt.Number("freq", 1000.0, 1.0, 15000.0);
   const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
   const int squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
+  const ReceiverKind receiver = ReceiverOption(opt);
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
@@ -155,6 +157,7 @@ int RunListen(int argc, char** argv) {
   modem.SetRxSampleRate(rate);
   modem.SetRxCentreFrequency(freq);
   modem.SetSquelch(squelch);
+  modem.SetReceiver(receiver);
   PortAudioInput input(system);
   ListenSink sink(modem);
   CaptureCycle capture(input, sink);

@@ -37,6 +37,9 @@ int main(int argc, char** argv) {
     if (command == "devices") return RunDevices(argc, argv);
     if (command == "listen") return RunListen(argc, argv);
     if (command == "send") return RunSend(argc, argv);
+    if (command == "devices") return RunDevices(argc, argv);
+    if (command == "listen") return RunListen(argc, argv);
+    if (command == "send") return RunSend(argc, argv);
     if (command == "help" || command == "--help" || command == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

@@ -43,13 +43,13 @@ std::string SweepText(int chars) {
 
 SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
                         const std::vector<int>& cleanLocations, double snrDb, int seeds,
-                        ReceiverKind kind) {
+                        ReceiverKind kind, const ChannelSettings& impairments) {
   std::vector<int64_t> distance(static_cast<size_t>(seeds)), frames(distance.size()),
       open(distance.size());
   std::atomic<int> next{0};
   auto worker = [&] {
     for (int s = next++; s < seeds; s = next++) {
-      ChannelSettings channel;
+      ChannelSettings channel = impairments;
       channel.snrDb = snrDb;
       channel.seed = static_cast<uint64_t>(s + 1);
       const ChannelResult noisy = ApplyChannel(clean8k, channel);
@@ -90,7 +90,8 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
 }
 
 int RunSweep(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {"mode", "snr", "chars", "seeds", "receiver"}, {});
+  const Options opt(argc, argv, 2, {"mode", "snr", "chars", "seeds", "receiver", "offset", "ppm"},
+                    {});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const Mode mode = opt.ModeOption();
@@ -106,6 +107,9 @@ int RunSweep(int argc, char** argv) {
   }
   const int chars = static_cast<int>(opt.Integer("chars", 200, 1, 1000000));
   const int seeds = static_cast<int>(opt.Integer("seeds", 3, 1, 10000));
+  ChannelSettings impairments;
+  impairments.offsetHz = opt.Number("offset", 0.0, -1000.0, 1000.0);
+  impairments.ppm = opt.Number("ppm", 0.0, -10000.0, 10000.0);
 
   const std::string text = SweepText(chars);
   TransmitSettings tx;
@@ -131,7 +135,7 @@ int RunSweep(int argc, char** argv) {
   for (int i = 0; i < points; ++i) {
     const double snr = from + step * i;
     const SweepPoint p =
-        MeasurePoint(mode, text, clean, cleanReceiver.locations(), snr, seeds, kind);
+        MeasurePoint(mode, text, clean, cleanReceiver.locations(), snr, seeds, kind, impairments);
     std::printf("%s,%.2f,%.5f,%.1f\n", std::string(ModeTable(mode).name).c_str(), p.snrDb, p.cer,
                 p.framesSyncedPct);
     std::fflush(stdout);

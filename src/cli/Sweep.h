@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/ChannelSim.h"
 #include "coding/Modes.h"
 #include "modem/Modem.h"
 
@@ -27,10 +28,12 @@ struct SweepPoint {
 };
 
 // For `seeds` channel seeds adds noise at `snrDb` to the clean transmission of `text` and
-// decodes it. A frame counts as synced when the receiver found it where it finds it in the
+// decodes it. `impairments` adds its frequency offset and clock error (its SNR and seed are
+// the point's). A frame counts as synced when the receiver found it where it finds it in the
 // clean signal (`cleanLocations`).
 SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
                         const std::vector<int>& cleanLocations, double snrDb, int seeds,
-                        ReceiverKind kind = ReceiverKind::Standard);
+                        ReceiverKind kind = ReceiverKind::Standard,
+                        const ChannelSettings& impairments = {});
 
 }  // namespace vela::cli

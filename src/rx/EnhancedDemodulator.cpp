@@ -18,6 +18,10 @@ constexpr int kBlock = 16;
 constexpr int kWindow = 128;
 constexpr int kFftSize = 2 * kWindow;
 constexpr int kRotorResync = 1024;
+// Frequency bins either side of the last estimate searched while tracking, and how much
+// stronger (in power) a line elsewhere must be to take over.
+constexpr int kTrackBins = 4;
+constexpr double kReacquire = 4.0;
 constexpr double kMaxLlr = 40.0;
 
 void Fft(std::vector<std::complex<double>>& a) {
@@ -268,6 +272,29 @@ void EnhancedDemodulator::EstimateBlock() {
         bestP = p;
         bestBin = b;
       }
+    }
+  }
+  if (haveEstimate_) {
+    // Tracking: stay with the line near the last frequency unless another is far stronger
+    // (a new signal), so a weak stretch or the end of a signal cannot pull the estimate away.
+    const int lastBin = static_cast<int>(std::lround(2.0 * freq_ * kFftSize));
+    int nearP = 0, nearBin = 0;
+    double nearMag = -1.0;
+    for (int p = 0; p < kPhases; ++p) {
+      for (int d = -kTrackBins; d <= kTrackBins; ++d) {
+        const int b = ((lastBin + d) % kFftSize + kFftSize) % kFftSize;
+        const double m = std::norm(spectra_[static_cast<size_t>(p)][static_cast<size_t>(b)]);
+        if (m > nearMag) {
+          nearMag = m;
+          nearP = p;
+          nearBin = b;
+        }
+      }
+    }
+    if (bestMag < kReacquire * nearMag) {
+      bestP = nearP;
+      bestBin = nearBin;
+      bestMag = nearMag;
     }
   }
   auto mag = [&](int p, int b) {

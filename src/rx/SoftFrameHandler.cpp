@@ -10,20 +10,34 @@ namespace vela {
 namespace {
 constexpr double kNoiseFloor = 3.0;                // normalised correlation of noise peaks
 constexpr double kFullMatch = 5.5677643628300219;  // sqrt(31)
+constexpr double kCarryOver = 0.6;                 // weight of the previous frames' sums
 }  // namespace
 
-double SoftSyncPeak(double sum, double energy) {
+double SoftSyncPeak(double sum, double energy, double full) {
   if (!(energy > 0.0)) return 0.0;
   const double z = sum / std::sqrt(energy);
-  const double x = std::clamp((z - kNoiseFloor) / (kFullMatch - kNoiseFloor), 0.0, 1.0);
+  const double x = std::clamp((z - kNoiseFloor) / (full - kNoiseFloor), 0.0, 1.0);
   return 961.0 * x * x;
 }
+
+namespace {
+// The frame's own correlation or the one carried over from earlier frames, whichever is
+// surer: a new signal shows at once, a steady weak one builds up.
+double FramePeak(double sum, double energy, double carriedSum, double carriedEnergy) {
+  // A clean signal heard for many frames: sqrt(31) times sqrt((1 + c) / (1 - c)).
+  static const double carriedFull = kFullMatch * std::sqrt((1 + kCarryOver) / (1 - kCarryOver));
+  return std::max(SoftSyncPeak(sum, energy, kFullMatch),
+                  SoftSyncPeak(carriedSum, carriedEnergy, carriedFull));
+}
+}  // namespace
 
 SoftFrameHandler::SoftFrameHandler(InterleaveLength length)
     : length_(length),
       geometry_(Geometry(length)),
       window_(static_cast<size_t>(2 * geometry_.frameLength), 0.0f),
-      grey_(static_cast<size_t>(geometry_.frameLength + 1), 255) {}
+      grey_(static_cast<size_t>(geometry_.frameLength + 1), 255),
+      sums_(grey_.size(), 0.0),
+      energies_(grey_.size(), 0.0) {}
 
 bool SoftFrameHandler::AddValue(float value) {
   const int frameLength = geometry_.frameLength;
@@ -50,18 +64,22 @@ void SoftFrameHandler::SyncSearch() {
   row_.Next();
   double bestSum = -1e300;
   int bestLoc = 0;
-  double bestEnergy = 0.0;
+  double bestPeak = 0.0;
   for (int loc = 0; loc <= geometry_.frameLength; ++loc) {
     double energy = 0.0;
     const double s = SyncSum(loc, &energy);
-    if (s > bestSum) {
-      bestSum = s;
+    const auto i = static_cast<size_t>(loc);
+    sums_[i] = kCarryOver * sums_[i] + s;
+    energies_[i] = kCarryOver * kCarryOver * energies_[i] + energy;
+    const double peak = FramePeak(s, energy, sums_[i], energies_[i]);
+    if (sums_[i] > bestSum) {
+      bestSum = sums_[i];
       bestLoc = loc;
-      bestEnergy = energy;
+      bestPeak = peak;
     }
-    grey_[static_cast<size_t>(loc)] = CorrelationGrey(static_cast<float>(SoftSyncPeak(s, energy)));
+    grey_[i] = CorrelationGrey(static_cast<float>(peak));
   }
-  syncPeak_ = static_cast<float>(SoftSyncPeak(bestSum, bestEnergy));
+  syncPeak_ = static_cast<float>(bestPeak);
   syncLocation_ = bestLoc;
 }
 

@@ -1,7 +1,10 @@
 // Frame sync on soft symbol values: the enhanced receiver's counterpart of the sync
 // correlator. The same two-frame window and once-per-frame search over every offset, but
 // the correlation keeps each value's weight and its sign (a PN match is a positive sum),
-// and the frame is read out as soft values for the soft-decision Viterbi decoder.
+// and each offset's correlation carries over part of its value from the frames before: the
+// coherent receiver does not slip, so a weak frame is found where the last ones were, while
+// a signal that has moved still wins at its new offset within a frame. The frame is read
+// out as soft values for the soft-decision Viterbi decoder.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +18,11 @@
 namespace vela {
 
 // Confidence of a PN match on the 0..961 scale of the squared hard correlation, from the
-// soft correlation `sum` and the sum of squares `energy` of the 31 values it covered. The
-// normalised correlation is at most sqrt(31) (every value agreeing) and on noise alone its
-// largest value over a frame's offsets is about 3, so the scale starts there: noise reads
-// near 0 and a clean frame 961.
-double SoftSyncPeak(double sum, double energy);
+// soft correlation `sum` and the sum of squares `energy` of the values it covered, and the
+// normalised correlation `full` a clean signal gives. On noise alone the largest normalised
+// correlation over a frame's offsets is about 3, so the scale starts there: noise reads near
+// 0 and a clean frame 961.
+double SoftSyncPeak(double sum, double energy, double full);
 
 class SoftFrameHandler {
  public:
@@ -29,7 +32,8 @@ class SoftFrameHandler {
   // search has run.
   bool AddValue(float value);
 
-  // Soft PN correlation at offset `loc`, and the squared values it covered.
+  // Soft PN correlation of the current window at offset `loc`, and the squared values it
+  // covered.
   double SyncSum(int loc, double* energy = nullptr) const;
 
   const std::vector<float>& window() const { return window_; }
@@ -50,6 +54,8 @@ class SoftFrameHandler {
   double syncPeak_ = 0.0;
   int syncLocation_ = 0;
   std::vector<uint8_t> grey_;
+  std::vector<double> sums_;      // per offset, earlier frames weighted down
+  std::vector<double> energies_;  // the squared values under those sums, likewise
 };
 
 // Soft values of one frame in encoder order. The last interleaved symbol is never sent (its
