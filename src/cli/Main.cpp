@@ -13,16 +13,18 @@ constexpr const char* kUsage =
     "usage: vela-modem COMMAND [options]\n"
     "  encode  [--mode M] [--freq HZ] [--secondary TEXT] [--iq] [--tail-frames N]\n"
     "          (--text TEXT | --text-file FILE) -o OUT.wav\n"
-    "  decode  [--mode M] [--freq HZ] [--rate HZ] [--squelch N]\n"
+    "  decode  [--mode M] [--freq HZ] [--rate HZ] [--squelch N] [--receiver R]\n"
     "          [--secondary-out FILE] [--frames] IN.wav\n"
     "  channel [--snr DB] [--offset HZ] [--ppm PPM] [--seed N] IN.wav OUT.wav\n"
-    "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K]\n"
+    "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K] [--receiver R]\n"
+    "          [--offset HZ] [--ppm PPM]\n"
     "  devices\n"
-    "  listen  [--device N] [--mode M] [--freq HZ] [--rate HZ] [--squelch N]\n"
+    "  listen  [--device N] [--mode M] [--freq HZ] [--rate HZ] [--squelch N] [--receiver R]\n"
     "          [--secondary-out FILE]\n"
     "  send    [--device N] [--ptt COMn|none] [--mode M] [--freq HZ] [--secondary TEXT]\n"
     "          [--iq] [--tail-frames N] (--text TEXT | --text-file FILE)\n"
-    "M is vela8, vela31, vela63 (default) or vela125.\n";
+    "M is vela8, vela31, vela63 (default) or vela125.\n"
+    "R is standard (default) or enhanced: the coherent receiver, some dB more sensitive.\n";
 
 }  // namespace
 
@@ -34,9 +36,6 @@ int main(int argc, char** argv) {
     if (command == "decode") return RunDecode(argc, argv);
     if (command == "channel") return RunChannel(argc, argv);
     if (command == "sweep") return RunSweep(argc, argv);
-    if (command == "devices") return RunDevices(argc, argv);
-    if (command == "listen") return RunListen(argc, argv);
-    if (command == "send") return RunSend(argc, argv);
     if (command == "devices") return RunDevices(argc, argv);
     if (command == "listen") return RunListen(argc, argv);
     if (command == "send") return RunSend(argc, argv);
