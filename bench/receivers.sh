@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Sensitivity of both receivers side by side: for each mode, sweeps the standard and the
+# enhanced receiver around their thresholds and reports the SNR (dB in 2500 Hz) at which
+# the character error rate reaches 10% and 1%, interpolating log(CER) between points.
+# Usage: bench/receivers.sh [CHARS] [SEEDS] [EXTRA sweep options, e.g. --offset 2 --ppm 200]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+modem=${VELA_MODEM:-build/src/cli/vela-modem}
+out=${VELA_SWEEP_DIR:-$(dirname "$modem")}
+chars=${1:-600}
+seeds=${2:-6}
+shift $(( $# > 2 ? 2 : $# )) || true
+modes=${VELA_MODES:-vela8 vela31 vela63 vela125}
+declare -A standard=([vela8]="-22:-16.5:0.25" [vela31]="-16:-10.5:0.25" [vela63]="-13:-8:0.25" [vela125]="-10:-4.5:0.25")
+declare -A enhanced=([vela8]="-26:-21:0.25" [vela31]="-20:-15:0.25" [vela63]="-17:-12.5:0.25" [vela125]="-14:-9.5:0.25")
+threshold() {
+  python3 - "$1" <<'PY'
+import csv, math, sys
+pts = [(float(r["snr_db"]), float(r["cer"])) for r in csv.DictReader(open(sys.argv[1]))]
+def cross(target):
+    # The highest SNR at which the CER is still at or above target, interpolated upwards.
+    for (s1, c1), (s2, c2) in reversed(list(zip(pts, pts[1:]))):
+        if c1 >= target > c2:
+            l1, l2 = math.log(max(c1, 1e-6)), math.log(max(c2, 1e-6))
+            return s1 + (math.log(target) - l1) / (l2 - l1) * (s2 - s1)
+    return float("nan")
+print(f"{cross(0.10):.1f} {cross(0.01):.1f}")
+PY
+}
+echo "| mode | standard CER 10% | enhanced CER 10% | gain | standard CER 1% | enhanced CER 1% | gain |"
+echo "|---|---|---|---|---|---|---|"
+for mode in $modes; do
+  for rx in standard enhanced; do
+    declare -n range=$rx
+    "$modem" sweep --mode "$mode" --receiver "$rx" --snr "${range[$mode]}" --chars "$chars" \
+      --seeds "$seeds" "$@" > "$out/sweep-$mode-$rx.csv"
+  done
+  read -r s10 s1 <<< "$(threshold "$out/sweep-$mode-standard.csv")"
+  read -r e10 e1 <<< "$(threshold "$out/sweep-$mode-enhanced.csv")"
+  printf "| %s | %s dB | %s dB | %.1f dB | %s dB | %s dB | %.1f dB |\n" "${mode^^}" "$s10" "$e10" \
+    "$(echo "$s10 - $e10" | bc -l)" "$s1" "$e1" "$(echo "$s1 - $e1" | bc -l)"
+done
