@@ -1,15 +1,27 @@
 // vela-terminal: the operator's window. Settings come from VELApreferences.INI in the
 // current directory and go back there when the window closes.
+//
+//   vela-terminal [RECORDING.wav]
+//
+// A recording named on the command line is played into the receiver once the window is
+// up, as File > Decode recording... would.
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <csignal>
 
 #include "app/MainWindow.h"
 #include "app/Preferences.h"
+#include "app/Station.h"
+#include "app/StatusBar.h"
+#include "platform/PortAudioInput.h"
+#include "platform/PortAudioOutput.h"
+#include "platform/PortAudioSystem.h"
 #include "platform/SerialPtt.h"
+#include "platform/WavFileDevices.h"
 
 namespace {
 
@@ -48,22 +60,41 @@ int main(int argc, char** argv) {
 
   QString warning;
   const vela::app::Preferences preferences = vela::app::Preferences::Load(fileName, &warning);
+  const QStringList args = QApplication::arguments();
+  const QString recording = args.size() > 1 ? args.at(1) : QString();
+
+  // The sound system is there for the whole run; a machine without one still gets the
+  // window (the devices then fail to open, and the operator is told).
+  vela::PortAudioSystem sound;
+  vela::PortAudioInput input(sound);
+  vela::PortAudioOutput output(sound);
+  vela::app::SerialPttPort ptt;
+
   int result = 0;
-  vela::app::Preferences final;
   {
     vela::app::MainWindow window(preferences);
     CloseOnTerminate(&window);
     // The PTT picker shows the serial device each COM number stands for here.
     window.SetPortResolver(
         [](int port) { return QString::fromStdString(vela::ComPortDevice(port)); });
+    vela::app::Station station(window, {&input, &output, &ptt});
     if (!warning.isEmpty()) QMessageBox::warning(&window, window.windowTitle(), warning);
     window.show();
+    station.Start();
+    if (!sound.ok()) {
+      window.statusBarWidget()->ShowNote(
+          QStringLiteral("No sound system: ") + QString::fromStdString(sound.error()), 10000);
+    }
+    if (!recording.isEmpty()) station.DecodeRecording(recording, vela::Pacing::RealTime);
     result = app.exec();
-    final = window.CurrentPreferences();
-  }
-  QString error;
-  if (!final.Save(fileName, &error)) {
-    QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
+
+    // Shut-down: the PTT port first, then the settings, then capture.
+    station.ClosePtt();
+    QString error;
+    if (!window.CurrentPreferences().Save(fileName, &error)) {
+      QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
+    }
+    station.StopCapture();
   }
   return result;
 }

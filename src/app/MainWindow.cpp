@@ -11,6 +11,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -149,6 +150,7 @@ MainWindow::MainWindow(const Preferences& preferences, QWidget* parent)
   SetStatusPart(4, QStringLiteral("Beacon mode OFF"));
   RefreshStatus();
   ClockTick();
+  RedrawScale();
   resize(727, 512);
 }
 
@@ -323,7 +325,7 @@ void MainWindow::BuildMenus() {
     std::vector<Item> items;
   };
   const std::vector<MenuLayout> menus = {
-      {"File", {{"Save screen to file now", 1601}}},
+      {"File", {{"Save screen to file now", 1601}, {"Decode recording...", 1602}}},
       {"TX options",
        {{"PTT", 120},
         {"CAT", 121},
@@ -469,6 +471,9 @@ void MainWindow::Command(int id) {
     case 1601:
       SaveScreen();
       break;
+    case 1602:
+      ChooseRecording();
+      break;
     case 120:
       PickPttPort();
       break;
@@ -502,6 +507,7 @@ void MainWindow::Command(int id) {
       break;
     case 2020:
       waterfallPalette_ = waterfallPalette_ == 1 ? 0 : 1;
+      waterfall_->SetPaletteSwitch(waterfallPalette_);
       emit paletteChanged(waterfallPalette_);
       break;
     case 3250:
@@ -610,7 +616,65 @@ void MainWindow::SelectMode(Mode mode) {
 
 void MainWindow::SetOutputDeviceOpen(bool open) {
   outputOpen_ = open;
-  for (QRadioButton* b : modeButtons_) b->setEnabled(!open);
+  SetTransmitControlsEnabled(!open);
+}
+
+void MainWindow::SetTransmitControlsEnabled(bool enabled) {
+  for (QRadioButton* b : modeButtons_) b->setEnabled(enabled);
+  menuCommand(120)->setEnabled(enabled);
+}
+
+void MainWindow::ReturnToReceive() {
+  if (txActive_) {
+    txActive_ = false;
+    sendButton_->setText(QStringLiteral("F9 Send"));
+  }
+  if (cwIdActive_) {
+    cwIdActive_ = false;
+    cwIdTimer_->stop();
+    cwIdElement_ = QStringLiteral("-");
+    SetStatusPart(3, QStringLiteral("CWID OFF"));
+  }
+  if (tuneActive_) {
+    tuneActive_ = false;
+    SetStatusPart(3, QStringLiteral("Tune signal OFF"));
+  }
+}
+
+void MainWindow::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
+  Notify(icon, title, text);
+}
+
+void MainWindow::ShowReceivedChar(QChar c, QColor colour) {
+  QTextCursor cursor = receivePane_->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  if (c == QChar(8)) {
+    cursor.deletePreviousChar();
+  } else {
+    QTextCharFormat format;
+    format.setForeground(colour);
+    cursor.insertText(QString(c == QChar(13) ? QChar(10) : c), format);
+  }
+  receivePane_->setTextCursor(cursor);
+  receivePane_->ensureCursorVisible();
+}
+
+void MainWindow::RedrawScale() {
+  scale_->SetFrequencies(static_cast<double>(rxCentreFrequency_),
+                         static_cast<double>(txCentreFrequency_));
+}
+
+void MainWindow::ChooseRecording() {
+  QString path;
+  if (recordingPrompt_) {
+    path = recordingPrompt_();
+  } else {
+    // Start where the program keeps its sample recording.
+    path = QFileDialog::getOpenFileName(this, QStringLiteral("Decode recording"),
+                                        QCoreApplication::applicationDirPath(),
+                                        QStringLiteral("Recordings (*.wav *.flac);;All files (*)"));
+  }
+  if (!path.isEmpty()) emit recordingChosen(path);
 }
 
 void MainWindow::WaterfallHover(int x) {
@@ -626,13 +690,13 @@ void MainWindow::WaterfallClicked(int x) {
   rxCentreFrequency_ = rxClickFrequency_ = f;
   fineTune_->setValue(FineTunePositionAfterClick(f));
   RefreshStatus();
-  scale_->update();
+  RedrawScale();
   emit rxFrequencyChanged(static_cast<double>(f));
 }
 
 void MainWindow::WaterfallRightClicked(int x) {
   txCentreFrequency_ = WaterfallFrequency(x);
-  scale_->update();
+  RedrawScale();
   emit txFrequencyChanged(static_cast<double>(txCentreFrequency_));
 }
 
@@ -640,13 +704,13 @@ void MainWindow::FineTune(int position) {
   rxCentreFrequency_ = FineTuneFrequency(rxClickFrequency_, modeRate(), position);
   RefreshStatus();
   transmitPane_->setFocus();
-  scale_->update();
+  RedrawScale();
   emit rxFrequencyChanged(static_cast<double>(rxCentreFrequency_));
 }
 
 void MainWindow::SquelchClicked(int y) {
   squelchLevel_ = SquelchFromClick(squelchBar_->height(), y);
-  squelchBar_->update();
+  squelchBar_->SetThreshold(squelchLevel_);
   emit squelchChanged(squelchLevel_);
 }
 
@@ -677,7 +741,7 @@ void MainWindow::AskTransmitFrequency() {
     return;
   }
   txCentreFrequency_ = *hz;
-  scale_->update();
+  RedrawScale();
   emit txFrequencyChanged(static_cast<double>(txCentreFrequency_));
 }
 

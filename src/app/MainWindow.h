@@ -100,12 +100,14 @@ class MainWindow : public QMainWindow {
       const QString& title, const QString& prompt, const QString& initial)>;
   using PttPrompt = std::function<QString(int currentPort)>;
   using DevicePrompt = std::function<int(const QStringList& devices)>;
+  using RecordingPrompt = std::function<QString()>;
   void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
   void SetTextPrompt(TextPrompt prompt) { textPrompt_ = std::move(prompt); }
   void SetPttPrompt(PttPrompt prompt) { pttPrompt_ = std::move(prompt); }
   void SetPortResolver(PortResolver resolver) { portResolver_ = std::move(resolver); }
   void SetCaptureDevices(QStringList devices) { captureDevices_ = std::move(devices); }
   void SetDevicePrompt(DevicePrompt prompt) { devicePrompt_ = std::move(prompt); }
+  void SetRecordingPrompt(RecordingPrompt prompt) { recordingPrompt_ = std::move(prompt); }
   // Spectrum magnitudes of the last capture buffer, for the waterfall's cursor read-out.
   void SetSpectrum(std::vector<float> magnitudes) { spectrum_ = std::move(magnitudes); }
 
@@ -114,6 +116,16 @@ class MainWindow : public QMainWindow {
   void SetOutputDeviceOpen(bool open);
   bool outputDeviceOpen() const { return outputOpen_; }
   bool exitRequested() const { return exitRequested_; }
+  // The mode buttons and the PTT command: usable again as soon as a stop is under way.
+  void SetTransmitControlsEnabled(bool enabled);
+  // The transmitter could not go on (no output device, or it failed on air): SEND, CWID
+  // and tune go back to receive, captions and status included, without a new start.
+  void ReturnToReceive();
+  // A message box (or the installed message sink).
+  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
+  // One received or echoed character at the end of the receive pane: a carriage return
+  // starts a new line, a backspace takes the pane's last character away.
+  void ShowReceivedChar(QChar c, QColor colour);
 
  public slots:
   // Every numbered command: menu items, buttons, keys F1-F10, the pane's context menu.
@@ -164,6 +176,8 @@ class MainWindow : public QMainWindow {
   void captureDeviceChosen(int index);
   void soundcardSelectionStarting();
   void correlationDisplayRequested();
+  // The operator chose a recording to play into the receiver.
+  void recordingChosen(const QString& path);
   void callsignChanged(const QString& callsign);
   void secondaryTextChanged(const QString& text);
   void endMarkerChanged(const QString& marker);
@@ -198,6 +212,8 @@ class MainWindow : public QMainWindow {
   void ShowAbout();
   void DefineMacro(int index);
   void DefineEndMarker();
+  void ChooseRecording();
+  void RedrawScale();
 
   friend class ClientArea;
 
@@ -263,6 +279,7 @@ class MainWindow : public QMainWindow {
   PttPrompt pttPrompt_;
   PortResolver portResolver_;
   DevicePrompt devicePrompt_;
+  RecordingPrompt recordingPrompt_;
 };
 
 }  // namespace vela::app

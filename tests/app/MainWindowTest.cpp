@@ -234,7 +234,7 @@ class MainWindowTest : public QObject {
 
   void menusCarryTheirCommands() {
     const std::vector<std::pair<QString, std::vector<std::pair<QString, int>>>> menus = {
-        {"File", {{"Save screen to file now", 1601}}},
+        {"File", {{"Save screen to file now", 1601}, {"Decode recording...", 1602}}},
         {"TX options",
          {{"PTT", 120},
           {"CAT", 121},

@@ -1,0 +1,385 @@
+#include "app/Station.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <utility>
+#include <vector>
+
+#include "app/CorrelationWindow.h"
+#include "app/GraphicControls.h"
+#include "app/MainWindow.h"
+#include "app/StatusBar.h"
+#include "app/TextCodec.h"
+#include "platform/SerialPtt.h"
+#include "platform/WavFileDevices.h"
+#include "tx/BitSource.h"
+
+namespace vela::app {
+
+namespace {
+
+const QColor kReceivedColour(0, 128, 0);
+const QColor kEchoColour(255, 0, 0);
+
+std::string AirBytes(const QString& text) {
+  const QByteArray bytes = EncodeWindows1252(text);
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QChar FromAir(uint8_t c) {
+  const char byte = static_cast<char>(c);
+  const QString text = DecodeWindows1252(QByteArray(&byte, 1));
+  return text.isEmpty() ? QChar(u'?') : text.front();
+}
+
+OutputStyle StyleFor(int outputMode) {
+  return outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono;
+}
+
+}  // namespace
+
+// ---- The serial PTT port ----
+
+SerialPttPort::SerialPttPort() : port_(std::make_unique<SerialPtt>()) {}
+SerialPttPort::~SerialPttPort() = default;
+
+std::optional<OperatorMessage> SerialPttPort::Open(int portNumber) {
+  port_->Close();
+  return OpenPttPort(*port_, portNumber);
+}
+
+void SerialPttPort::Close() {
+  port_->Close();
+}
+
+void SerialPttPort::SetDtr(bool on) {
+  if (port_->isOpen()) port_->SetDtr(on);
+}
+
+void SerialPttPort::SetRts(bool on) {
+  if (port_->isOpen()) port_->SetRts(on);
+}
+
+// ---- The station ----
+
+Station::Station(MainWindow& window, StationDevices devices)
+    : window_(window),
+      devices_(devices),
+      modem_(*this),
+      soundCapture_(*devices.input, *this),
+      capture_(&soundCapture_),
+      transmit_(*devices.output, *this, *this) {
+  transmit_.SetPtt(devices_.ptt);
+  ConnectWindow();
+}
+
+Station::~Station() {
+  StopCapture();
+}
+
+void Station::Start() {
+  OpenPtt(window_.comPort());
+  ApplyWindowSettings();
+  // The displays' resting state until the first signal arrives.
+  window_.levelBar()->SetLevel(19);
+  lastConfidence_ = 1;
+  RedrawSquelchBar();
+  RefreshCaptureDevices();
+  StartSoundCapture(0);
+}
+
+void Station::ClosePtt() {
+  if (devices_.ptt != nullptr) devices_.ptt->Close();
+}
+
+void Station::StopCapture() {
+  if (recordingCapture_) recordingCapture_->StopCapture();
+  soundCapture_.StopCapture();
+}
+
+void Station::ConnectWindow() {
+  MainWindow* w = &window_;
+  connect(w, &MainWindow::transmitStartStop, this, [this] { transmit_.ToggleTransmit(); });
+  connect(w, &MainWindow::stopOutputForExit, this, [this] {
+    if (!transmit_.RequestExit()) window_.OutputDeviceClosed();
+  });
+  connect(w, &MainWindow::cwIdToggled, this, [this](bool on) {
+    // Morse elements are 32 ms buffers whatever the mode; key up until the first element.
+    modem_.SetBufferLengthOverride(on ? 2048 : 0);
+    modem_.SetCarrierMode(on ? CarrierMode::MorseKeyUp : CarrierMode::Data);
+  });
+  connect(w, &MainWindow::cwIdElementChanged, this, [this](const QString& element) {
+    if (!window_.cwIdActive()) return;
+    modem_.SetCarrierMode(element == QStringLiteral("1") ? CarrierMode::MorseKeyDown
+                                                         : CarrierMode::MorseKeyUp);
+  });
+  connect(w, &MainWindow::tuneToggled, this,
+          [this](bool on) { modem_.SetCarrierMode(on ? CarrierMode::Tune : CarrierMode::Data); });
+  connect(w, &MainWindow::beaconToggled, this,
+          [this](bool on) { modem_.bitSource().SetBeacon(on); });
+  connect(w, &MainWindow::modeSelected, this, [this](Mode mode) { modem_.SetMode(mode); });
+  connect(w, &MainWindow::rxFrequencyChanged, this,
+          [this](double) { modem_.SetRxCentreFrequency(window_.rxCentreFrequency()); });
+  connect(w, &MainWindow::txFrequencyChanged, this,
+          [this](double) { modem_.SetTxCentreFrequency(window_.txCentreFrequency()); });
+  connect(w, &MainWindow::rxSampleRateChanged, this,
+          [this](double) { modem_.SetRxSampleRate(window_.rxSampleRate()); });
+  connect(w, &MainWindow::squelchChanged, this, [this](int level) {
+    modem_.SetSquelch(level);
+    RedrawSquelchBar();
+  });
+  connect(w, &MainWindow::outputModeChanged, this,
+          [this](int mode) { modem_.SetOutputStyle(StyleFor(mode)); });
+  connect(w, &MainWindow::clearTxRequested, this, [this] {
+    modem_.bitSource().RequestClear();
+    window_.AcknowledgeClearTxRequest();
+  });
+  connect(w, &MainWindow::pauseToggled, this, [this](bool on) { modem_.SetPause(on); });
+  connect(w, &MainWindow::pttPortChosen, this, [this](int port) { OpenPtt(port); });
+  connect(w, &MainWindow::soundcardSelectionStarting, this, [this] {
+    // The card is chosen afresh: a recording being played gives way to it.
+    if (recordingCapture_) EndRecording();
+    RefreshCaptureDevices();
+  });
+  connect(w, &MainWindow::captureDeviceChosen, this,
+          [this](int index) { ChooseCaptureDevice(index); });
+  connect(w, &MainWindow::correlationDisplayRequested, this, [this] { OpenCorrelationWindow(); });
+  connect(w, &MainWindow::secondaryTextChanged, this,
+          [this](const QString& text) { modem_.bitSource().SetSecondaryText(AirBytes(text)); });
+  connect(w, &MainWindow::endMarkerChanged, this,
+          [this](const QString& marker) { modem_.SetEndMarker(AirBytes(marker)); });
+  connect(w, &MainWindow::recordingChosen, this,
+          [this](const QString& path) { DecodeRecording(path, recordingPacing_); });
+  // The transmitter reads the pane afresh for every bit: keep its copy current.
+  connect(window_.transmitPane(), &QPlainTextEdit::textChanged, this, [this] {
+    modem_.bitSource().SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
+  });
+}
+
+void Station::ApplyWindowSettings() {
+  modem_.SetMode(window_.mode());
+  modem_.SetRxSampleRate(window_.rxSampleRate());
+  modem_.SetRxCentreFrequency(window_.rxCentreFrequency());
+  modem_.SetTxCentreFrequency(window_.txCentreFrequency());
+  modem_.SetSquelch(window_.squelchLevel());
+  modem_.SetPause(window_.pauseScreen());
+  modem_.SetOutputStyle(StyleFor(window_.outputMode()));
+  modem_.SetEndMarker(AirBytes(window_.endMarker()));
+  BitSource& bits = modem_.bitSource();
+  bits.SetSecondaryText(AirBytes(window_.secondaryText()));
+  bits.SetBeacon(window_.beaconMode());
+  bits.SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
+  window_.waterfall()->SetPaletteSwitch(window_.waterfallPalette());
+}
+
+void Station::OpenPtt(int port) {
+  if (devices_.ptt == nullptr) return;
+  const std::optional<OperatorMessage> message = devices_.ptt->Open(port);
+  if (!message) return;
+  Tell(port == 0 ? QMessageBox::Information : QMessageBox::Critical,
+       QString::fromStdString(message->caption), QString::fromStdString(message->text));
+}
+
+void Station::StartSoundCapture(int device) {
+  captureDevice_ = device;
+  transmit_.SetDevice(device);
+  if (!soundCapture_.StartCapture(device, modem_.rxSampleRate())) return;
+  // Started while the transmitter is on air (a recording ended, say): hold it until the
+  // transmission ends, as the transmitter expects.
+  if (transmit_.active()) soundCapture_.PauseCapture();
+}
+
+void Station::ChooseCaptureDevice(int device) {
+  if (recordingCapture_) EndRecording();
+  soundCapture_.StopCapture();
+  // The old card gets a moment to let go before the new one opens.
+  QTimer::singleShot(kReselectDelayMs, this, [this, device] {
+    if (!recordingCapture_) StartSoundCapture(device);
+  });
+}
+
+void Station::RefreshCaptureDevices() {
+  QStringList names;
+  for (const std::string& name : soundCapture_.ListCaptureDevices()) {
+    names << QString::fromStdString(name);
+  }
+  window_.SetCaptureDevices(names);
+}
+
+bool Station::DecodeRecording(const QString& path, Pacing pacing) {
+  if (transmit_.active()) {
+    window_.statusBarWidget()->ShowNote(
+        QStringLiteral("A recording can be played once the transmitter is off"), 5000);
+    return false;
+  }
+  // One recording after another: the sound card stays off in between.
+  const bool soundWasListening =
+      recordingCapture_ ? std::exchange(soundWasListening_, false) : soundCapture_.running();
+  if (recordingCapture_) EndRecording();
+  soundCapture_.StopCapture();
+  auto input = std::make_unique<WavFileInput>(path.toStdString(), pacing);
+  auto cycle = std::make_unique<CaptureCycle>(*input, static_cast<CaptureSink&>(*this));
+  recording_ = std::move(input);
+  recordingCapture_ = std::move(cycle);
+  recordingPath_ = path;
+  soundWasListening_ = soundWasListening;
+  capture_ = recordingCapture_.get();
+  // The recording's end is posted by the device; the cycle is let go after that event.
+  recording_->SetOnFinished([this] { QTimer::singleShot(0, this, [this] { EndRecording(); }); });
+  if (!recordingCapture_->StartCapture(0, modem_.rxSampleRate())) {
+    // CaptureError has told the operator why; the sound card goes on as before.
+    QTimer::singleShot(0, this, [this] {
+      if (recordingCapture_ && !recordingCapture_->running()) EndRecording();
+    });
+    return false;
+  }
+  window_.statusBarWidget()->ShowNote(
+      QStringLiteral("Decoding recording ") + QFileInfo(path).fileName(), 5000);
+  return true;
+}
+
+void Station::EndRecording() {
+  if (!recordingCapture_) return;
+  recordingCapture_->StopCapture();
+  capture_ = &soundCapture_;
+  // Let go later: this may run inside one of the recording's own events.
+  retiredCaptures_.push_back(std::move(recordingCapture_));
+  retiredRecordings_.push_back(std::move(recording_));
+  QTimer::singleShot(0, this, [this] {
+    retiredCaptures_.clear();
+    retiredRecordings_.clear();
+  });
+  const QString path = recordingPath_;
+  recordingPath_.clear();
+  if (soundWasListening_) StartSoundCapture(captureDevice_);
+  soundWasListening_ = false;
+  window_.statusBarWidget()->ShowNote(
+      QStringLiteral("End of recording ") + QFileInfo(path).fileName(), 5000);
+  emit recordingFinished(path);
+}
+
+void Station::OpenCorrelationWindow() {
+  auto* correlation = new CorrelationWindow(&window_);
+  correlation->show();
+  correlation_ = correlation;
+}
+
+void Station::RedrawSquelchBar() {
+  window_.squelchBar()->SetConfidence(lastConfidence_, modem_.syncPeak(), window_.squelchLevel());
+}
+
+void Station::Tell(int icon, const QString& title, const QString& text) {
+  QPointer<MainWindow> window(&window_);
+  QTimer::singleShot(0, this, [window, icon, title, text] {
+    if (window) window->ShowMessage(static_cast<QMessageBox::Icon>(icon), title, text);
+  });
+}
+
+// ---- What the modem reports ----
+
+void Station::RxChar(uint8_t c) {
+  window_.ShowReceivedChar(FromAir(c), kReceivedColour);
+}
+
+void Station::SecondaryChar(uint8_t c) {
+  window_.AppendSecondary(QString(FromAir(c)));
+}
+
+void Station::EchoChar(uint8_t c) {
+  window_.ShowReceivedChar(FromAir(c), kEchoColour);
+}
+
+void Station::EndMarkerEchoed() {
+  // SEND is pressed once the current output buffer is back in the ring, not from inside
+  // the transmitter's refill.
+  QTimer::singleShot(0, this, [this] {
+    if (window_.txActive()) window_.Command(110);
+  });
+}
+
+void Station::EyeStep(int subSymbol, long double phaseStep) {
+  window_.eyeDiagram()->EyeStep(subSymbol, phaseStep);
+}
+
+void Station::LevelBar(int signalLevel) {
+  window_.levelBar()->SetLevel(signalLevel);
+}
+
+void Station::ConfidenceBar(int value) {
+  lastConfidence_ = value;
+  RedrawSquelchBar();
+}
+
+void Station::CorrelationRow(int row, std::span<const uint8_t> greyPerOffset) {
+  if (correlation_) correlation_->SetRow(row, greyPerOffset);
+}
+
+void Station::CorrelationCaption(const std::string& caption) {
+  if (correlation_) correlation_->SetCaption(QString::fromStdString(caption));
+}
+
+// ---- The transmitter's side ----
+
+bool Station::morseIdentifierOn() const {
+  return window_.cwIdActive();
+}
+
+void Station::SetTransmitControlsEnabled(bool enabled) {
+  if (enabled) {
+    window_.SetTransmitControlsEnabled(true);
+  } else {
+    window_.SetOutputDeviceOpen(true);
+  }
+}
+
+void Station::ClearTransmitPane() {
+  window_.transmitPane()->clear();
+}
+
+void Station::ShowTransmitMessage(const OperatorMessage& message) {
+  QApplication::beep();
+  Tell(QMessageBox::Warning, QString::fromStdString(message.caption),
+       QString::fromStdString(message.text));
+}
+
+void Station::TransmissionAborted() {
+  modem_.SetBufferLengthOverride(0);
+  modem_.SetCarrierMode(CarrierMode::Data);
+  window_.ReturnToReceive();
+  // Nothing was opened, so no close will come to say the transmitter is idle.
+  if (!transmit_.active()) window_.OutputDeviceClosed();
+}
+
+void Station::TransmitterClosed(bool /*exitRequested*/) {
+  window_.OutputDeviceClosed();
+}
+
+// ---- The receiver's side ----
+
+void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
+  WaterfallView* waterfall = window_.waterfall();
+  waterfall->AddCaptureBuffer(sampleArray.first(kCaptureBufferSamples));
+  const auto magnitudes = waterfall->spectrum().magnitudes();
+  window_.SetSpectrum(std::vector<float>(magnitudes.begin(), magnitudes.end()));
+}
+
+void Station::CaptureError(const std::string& text) {
+  QString message = QString::fromStdString(text);
+  if (capture_ != &soundCapture_) {
+    const std::string reason = recording_ ? recording_->error() : std::string();
+    message = QStringLiteral("Cannot play the recording %1: %2")
+                  .arg(recordingPath_, QString::fromStdString(reason.empty() ? text : reason));
+  } else {
+    const std::string detail = devices_.input->error();
+    if (!detail.empty() && detail != text) message += u'\n' + QString::fromStdString(detail);
+    message += QStringLiteral(
+        "\n\nThe terminal carries on without receive audio. Soundcard > SelectSoundcard "
+        "tries a card again; File > Decode recording... plays a recording instead.");
+  }
+  Tell(QMessageBox::Warning, window_.windowTitle(), message);
+}
+
+}  // namespace vela::app

@@ -1,0 +1,167 @@
+// The station behind the window: the modem, the receive and transmit sound cycles, the
+// sound devices and the PTT port, wired to the operator's window. Everything runs on the
+// window's thread; devices only post their buffers back to it through the event loop.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/CorrelationWindow.h"
+#include "modem/Modem.h"
+#include "modem/ModemEvents.h"
+#include "platform/WavFileDevices.h"
+#include "rx/CaptureCycle.h"
+#include "tx/TransmitCycle.h"
+
+namespace vela {
+class SerialPtt;
+}  // namespace vela
+
+namespace vela::app {
+
+class MainWindow;
+
+// The push-to-talk port as the station uses it: COMn opened for the whole run (0 = none),
+// the two lines driven while on air, and what the operator is told about the opening.
+class PttPort : public PttControl {
+ public:
+  // Lets go of the current port, opens COM`portNumber` with both lines off, and returns
+  // the notice for the operator, if any.
+  virtual std::optional<OperatorMessage> Open(int portNumber) = 0;
+  virtual void Close() = 0;
+};
+
+// The real serial port.
+class SerialPttPort : public PttPort {
+ public:
+  SerialPttPort();
+  ~SerialPttPort() override;
+  std::optional<OperatorMessage> Open(int portNumber) override;
+  void Close() override;
+  void SetDtr(bool on) override;
+  void SetRts(bool on) override;
+
+ private:
+  std::unique_ptr<SerialPtt> port_;
+};
+
+// What the station listens and talks through: normally the sound card; recordings in
+// tests and for a station without a radio.
+struct StationDevices {
+  AudioInputDevice* input = nullptr;
+  AudioOutputDevice* output = nullptr;
+  PttPort* ptt = nullptr;
+};
+
+class Station : public QObject,
+                private ModemEvents,
+                private TransmitSource,
+                private TransmitHost,
+                private CaptureSink {
+  Q_OBJECT
+ public:
+  static constexpr int kReselectDelayMs = 500;
+
+  Station(MainWindow& window, StationDevices devices);
+  ~Station() override;
+  Station(const Station&) = delete;
+  Station& operator=(const Station&) = delete;
+
+  // The window's start-up: PTT port, modem settings as the window holds them, the
+  // displays' first drawing, then capture on device 0.
+  void Start();
+  // Shut-down, first step: the PTT port is let go.
+  void ClosePtt();
+  // Shut-down, last step: capture stops and the devices are let go.
+  void StopCapture();
+
+  // Plays a recording into the receiver in place of the sound card; when it ends the
+  // sound card (if it was listening) takes over again. Refused while on air.
+  bool DecodeRecording(const QString& path, Pacing pacing);
+  bool decodingRecording() const { return recordingCapture_ != nullptr; }
+  // How a recording chosen from the File menu is played (in real time unless told).
+  void SetRecordingPacing(Pacing pacing) { recordingPacing_ = pacing; }
+
+  Modem& modem() { return modem_; }
+  TransmitCycle& transmitter() { return transmit_; }
+  // The capture cycle in use: the sound card's, or the recording's while one plays.
+  CaptureCycle& capture() { return *capture_; }
+  CorrelationWindow* correlationWindow() const { return correlation_; }
+
+ signals:
+  // A played recording has reached its end and the receiver is back on the sound card.
+  void recordingFinished(const QString& path);
+
+ private:
+  // ModemEvents
+  void RxChar(uint8_t c) override;
+  void SecondaryChar(uint8_t c) override;
+  void EchoChar(uint8_t c) override;
+  void EndMarkerEchoed() override;
+  void EyeStep(int subSymbol, long double phaseStep) override;
+  void LevelBar(int signalLevel) override;
+  void ConfidenceBar(int value) override;
+  void CorrelationRow(int row, std::span<const uint8_t> greyPerOffset) override;
+  void CorrelationCaption(const std::string& caption) override;
+
+  // TransmitSource
+  int bufferLength() const override { return modem_.bufferLength(); }
+  bool morseIdentifierOn() const override;
+  int NextSymbol() override { return modem_.NextSymbol(); }
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol) override {
+    modem_.SynthesiseSymbol(buffer, symbol);
+  }
+  void TransmissionStopped() override { modem_.TransmissionStopped(); }
+
+  // TransmitHost
+  void SetTransmitControlsEnabled(bool enabled) override;
+  void PauseCapture() override { capture_->PauseCapture(); }
+  void ResumeCapture() override { capture_->ResumeCapture(); }
+  void ClearTransmitPane() override;
+  void ShowTransmitMessage(const OperatorMessage& message) override;
+  void TransmissionAborted() override;
+  void TransmitterClosed(bool exitRequested) override;
+
+  // CaptureSink
+  void DemodSample(int16_t sample) override { modem_.DemodSample(sample); }
+  void SpectrumStep(std::span<const int16_t> sampleArray) override;
+  void CaptureError(const std::string& text) override;
+
+  void ConnectWindow();
+  void ApplyWindowSettings();
+  void OpenPtt(int port);
+  void StartSoundCapture(int device);
+  void ChooseCaptureDevice(int device);
+  void EndRecording();
+  void RefreshCaptureDevices();
+  void OpenCorrelationWindow();
+  void RedrawSquelchBar();
+  // Messages come up once the current device event has finished, so a modal box never
+  // runs the event loop inside one of the cycles.
+  void Tell(int icon, const QString& title, const QString& text);
+
+  MainWindow& window_;
+  StationDevices devices_;
+  Modem modem_;
+  CaptureCycle soundCapture_;
+  CaptureCycle* capture_;
+  TransmitCycle transmit_;
+  std::unique_ptr<WavFileInput> recording_;
+  std::unique_ptr<CaptureCycle> recordingCapture_;
+  QString recordingPath_;
+  // Recordings that have ended, let go once their last event has run (cycles first).
+  std::vector<std::unique_ptr<WavFileInput>> retiredRecordings_;
+  std::vector<std::unique_ptr<CaptureCycle>> retiredCaptures_;
+  bool soundWasListening_ = false;
+  Pacing recordingPacing_ = Pacing::RealTime;
+  int captureDevice_ = 0;
+  int lastConfidence_ = 1;
+  QPointer<CorrelationWindow> correlation_;
+};
+
+}  // namespace vela::app

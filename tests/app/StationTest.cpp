@@ -1,0 +1,555 @@
+// The terminal as a whole: window, modem, capture and transmit cycles and PTT, with
+// recordings standing in for the sound card. What is received shows in the right pane in
+// the right colour; what is sent goes on air (into a recording that decodes back to the
+// text) with PTT keyed around it; device trouble leaves a usable terminal behind.
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/MainWindow.h"
+#include "app/Station.h"
+#include "app/StatusBar.h"
+#include "modem/Modem.h"
+#include "platform/WavFile.h"
+#include "platform/WavFileDevices.h"
+#include "tx/BitSource.h"
+
+using vela::CarrierMode;
+using vela::Mode;
+using vela::Pacing;
+using vela::WavFileInput;
+using vela::WavFileOutput;
+using vela::app::MainWindow;
+using vela::app::Preferences;
+using vela::app::Station;
+
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+
+// Remembers every line change and every port opened, in order.
+class RecordingPtt : public vela::app::PttPort {
+ public:
+  std::optional<vela::OperatorMessage> Open(int port) override {
+    log.push_back("open " + std::to_string(port));
+    SetDtr(false);
+    SetRts(false);
+    return vela::PttOpenMessage(port, port != 0 && port != 7);  // COM7 "fails"
+  }
+  void Close() override { log.push_back("close"); }
+  void SetDtr(bool on) override { log.push_back(on ? "DTR on" : "DTR off"); }
+  void SetRts(bool on) override { log.push_back(on ? "RTS on" : "RTS off"); }
+  // The line changes after the first `from` entries.
+  std::vector<std::string> Since(size_t from) const {
+    return {log.begin() + static_cast<std::ptrdiff_t>(std::min(from, log.size())), log.end()};
+  }
+  std::vector<std::string> log;
+};
+
+// A sound card that records for a moment and is then pulled out.
+class UnpluggedInput : public vela::AudioInputDevice {
+ public:
+  std::vector<std::string> ListDevices() override { return {"USB audio"}; }
+  bool Open(int, int, vela::AudioInputEvents& events) override {
+    events_ = &events;
+    return true;
+  }
+  bool AddBuffer(int index, std::span<int16_t> buffer) override {
+    lent_.push_back({index, buffer});
+    return true;
+  }
+  bool Start() override {
+    // One buffer of silence comes back, then the device goes away.
+    QTimer::singleShot(0, [this] {
+      if (events_ == nullptr || lent_.empty()) return;
+      std::fill(lent_.front().second.begin(), lent_.front().second.end(), int16_t{0});
+      events_->InputBufferFilled(lent_.front().first, 2048);
+      QTimer::singleShot(0, [this] {
+        if (events_) events_->InputFailed("the USB sound card was unplugged");
+      });
+    });
+    return true;
+  }
+  void Stop() override {}
+  void Reset() override { lent_.clear(); }
+  void Close() override {
+    lent_.clear();
+    events_ = nullptr;
+  }
+  std::string error() const override { return "the USB sound card was unplugged"; }
+
+ private:
+  vela::AudioInputEvents* events_ = nullptr;
+  std::vector<std::pair<int, std::span<int16_t>>> lent_;
+};
+
+struct Message {
+  QMessageBox::Icon icon;
+  QString title;
+  QString text;
+};
+
+// The colours the pane's characters are drawn in, with how many characters each.
+std::map<QRgb, int> Colours(const QTextEdit* pane) {
+  std::map<QRgb, int> colours;
+  for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      colours[f.charFormat().foreground().color().rgb()] += f.length();
+    }
+  }
+  return colours;
+}
+
+// The text of `pane` drawn in `colour`.
+QString TextIn(const QTextEdit* pane, QColor colour) {
+  QString text;
+  for (QTextBlock b = pane->document()->begin(); b.isValid(); b = b.next()) {
+    if (b != pane->document()->begin()) text += u'\n';
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      if (it.fragment().charFormat().foreground().color() == colour) text += it.fragment().text();
+    }
+  }
+  return text;
+}
+
+QString ReadText(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(f.readAll());
+}
+
+// Decodes a transmission the way a far station would: left channel, 8000 per second.
+struct FarStation : vela::ModemEvents {
+  std::string text;
+  void RxChar(uint8_t c) override { text += static_cast<char>(c); }
+};
+
+std::string Decode(const QString& path, Mode mode) {
+  std::vector<int16_t> samples;
+  std::string error;
+  if (!vela::WavReader::ReadAll(path.toStdString(), 8000, samples, error)) return "!" + error;
+  FarStation far;
+  vela::Modem modem(far);
+  modem.SetMode(mode);
+  modem.ProcessSamples(samples);
+  return far.text;
+}
+
+bool WriteSilence(const QString& path, double seconds) {
+  vela::WavWriter writer;
+  if (!writer.Open(path.toStdString(), 8000, 1)) return false;
+  const std::vector<int16_t> silence(static_cast<size_t>(8000 * seconds), 0);
+  return writer.Write(silence) && writer.Commit();
+}
+
+}  // namespace
+
+class StationTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::vector<Message> messages_;
+  RecordingPtt ptt_;
+  std::unique_ptr<vela::AudioInputDevice> input_;
+  std::unique_ptr<WavFileOutput> output_;
+  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<Station> station_;
+
+  QString Path(const QString& name) const { return dir_->filePath(name); }
+
+  // A terminal listening to `input`, playing into air.wav (or `outputPath`).
+  void Open(std::unique_ptr<vela::AudioInputDevice> input, QString outputPath = {}) {
+    Preferences p = Preferences::Defaults();
+    p.callsign = QStringLiteral("G4ABC");
+    p.secondaryText = QStringLiteral("G4ABC ");
+    input_ = std::move(input);
+    output_ = std::make_unique<WavFileOutput>(
+        (outputPath.isEmpty() ? Path("air.wav") : outputPath).toStdString(),
+        Pacing::AsFastAsPossible);
+    window_ = std::make_unique<MainWindow>(p);
+    window_->SetMessageSink([this](QMessageBox::Icon icon, const QString& t, const QString& x) {
+      messages_.push_back({icon, t, x});
+    });
+    station_ = std::make_unique<Station>(
+        *window_, vela::app::StationDevices{input_.get(), output_.get(), &ptt_});
+    window_->show();
+    station_->Start();
+  }
+
+  void OpenOnRecording(const QString& path, QString outputPath = {}) {
+    Open(std::make_unique<WavFileInput>(path.toStdString(), Pacing::AsFastAsPossible), outputPath);
+  }
+
+  WavFileInput* recordingInput() const { return static_cast<WavFileInput*>(input_.get()); }
+
+  bool HasMessage(const QString& part) const {
+    for (const Message& m : messages_) {
+      if (m.text.contains(part)) return true;
+    }
+    return false;
+  }
+
+  QAbstractButton* Button(int id) const {
+    return qobject_cast<QAbstractButton*>(window_->control(id));
+  }
+
+  // Sends the pane until its text has come back in red and a few frames more have gone
+  // out, so the far end's decoder has it all; then SEND again and wait for the close.
+  void SendAndWait(const QString& text) {
+    const int64_t framesPerSymbol = window_->modeRate() == 1000 ? 512 : 256;
+    window_->Command(110);
+    QVERIFY(window_->txActive());
+    QTRY_VERIFY_WITH_TIMEOUT(TextIn(window_->receivePane(), kRed).contains(text), 60000);
+    const int64_t after = output_->framesWritten() + 4 * 223 * framesPerSymbol;
+    QTRY_VERIFY_WITH_TIMEOUT(output_->framesWritten() >= after, 60000);
+    window_->Command(110);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    messages_.clear();
+    ptt_.log.clear();
+  }
+
+  void cleanup() {
+    station_.reset();
+    window_.reset();
+    output_.reset();
+    input_.reset();
+  }
+
+  // The independent implementation's recording, heard as the sound card would hear it.
+  void receivedTextInGreenAndSecondaryInBlue() {
+    OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
+    window_->Command(3003);
+    QCOMPARE(station_->modem().mode(), Mode::Vela125);
+    QTRY_VERIFY_WITH_TIMEOUT(recordingInput()->finished(), 30000);
+    QTest::qWait(50);
+
+    const QString primary =
+        ReadText(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.primary.txt"));
+    const QString secondary =
+        ReadText(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.secondary.txt"));
+    QVERIFY(!primary.isEmpty() && !secondary.isEmpty());
+    QCOMPARE(window_->receivePane()->toPlainText(), primary);
+    QCOMPARE(window_->secondaryPane()->toPlainText(), secondary);
+    const auto green = Colours(window_->receivePane());
+    QCOMPARE(green.size(), size_t{1});
+    QCOMPARE(green.begin()->first, kGreen.rgb());
+    const auto blue = Colours(window_->secondaryPane());
+    QCOMPARE(blue.size(), size_t{1});
+    QCOMPARE(blue.begin()->first, kBlue.rgb());
+
+    // The displays followed the signal: a spectrum for the cursor read-out.
+    window_->WaterfallHover(96);  // 625 Hz
+    QVERIFY(window_->statusPart(2).startsWith(QStringLiteral("625.0Hz, ")));
+    QVERIFY(!window_->statusPart(2).endsWith(QStringLiteral(", 0.0dB")));
+
+    // Start-up told the operator there is no PTT port, once, and left the lines down.
+    QCOMPARE(ptt_.log.at(0), std::string("open 0"));
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0].title, QStringLiteral("Comport"));
+    QCOMPARE(messages_[0].icon, QMessageBox::Information);
+    QVERIFY(messages_[0].text.startsWith(QStringLiteral("Default comport set to 0\n")));
+  }
+
+  void pauseHoldsTextButNotTheSecondaryChannel() {
+    OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
+    window_->Command(3003);
+    window_->Command(9404);
+    QVERIFY(station_->modem().paused());
+    QTRY_VERIFY_WITH_TIMEOUT(recordingInput()->finished(), 30000);
+    QTest::qWait(50);
+    QCOMPARE(window_->receivePane()->toPlainText(), QString());
+    QVERIFY(window_->secondaryPane()->toPlainText().startsWith(QStringLiteral("TEST TEST")));
+  }
+
+  void receivedControlCharactersEditThePane() {
+    OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
+    window_->ShowReceivedChar(u'a', kGreen);
+    window_->ShowReceivedChar(QChar(13), kGreen);
+    window_->ShowReceivedChar(u'b', kRed);
+    QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("a\nb"));
+    // Backspace takes the last character, whatever its colour; on an empty pane, nothing.
+    window_->ShowReceivedChar(QChar(8), kGreen);
+    window_->ShowReceivedChar(QChar(8), kGreen);
+    QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("a"));
+    window_->ShowReceivedChar(QChar(8), kGreen);
+    window_->ShowReceivedChar(QChar(8), kGreen);
+    QCOMPARE(window_->receivePane()->toPlainText(), QString());
+  }
+
+  void sendPutsThePaneOnAirWithPttAroundIt() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    const size_t before = ptt_.log.size();
+    // Typed text, a character with no Windows-1252 byte (sent as '?') and one with.
+    const QString text = QStringLiteral("CQ de G4ABC \u00e9t\u00e9 \u20ac5 \u4e2d k");
+    window_->transmitPane()->setPlainText(text);
+    QCOMPARE(station_->modem().bitSource().paneText(), std::string("CQ de G4ABC \xe9t\xe9 \x80"
+                                                                   "5 ? k"));
+    SendAndWait(QStringLiteral("CQ de G4ABC \u00e9t\u00e9 \u20ac5 ? k"));
+
+    // On air: the far end reads back what was typed.
+    const std::string heard = Decode(Path("air.wav"), Mode::Vela63);
+    QVERIFY2(heard.find("CQ de G4ABC \xe9t\xe9 \x80"
+                        "5 ? k") != std::string::npos,
+             heard.c_str());
+    // Keyed after the device opened, released after the stop, each DTR then RTS.
+    const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
+    QCOMPARE(ptt_.Since(before), keying);
+    // Back to receive: pane emptied, caption, buttons and capture as before.
+    QCOMPARE(window_->transmitPane()->toPlainText(), QString());
+    QVERIFY(!window_->txActive());
+    QCOMPARE(Button(110)->text(), QStringLiteral("F9 Send"));
+    QVERIFY(Button(3000)->isEnabled());
+    QCOMPARE(station_->capture().state(), vela::CaptureCycle::State::Running);
+    // Only the echo is red, and nothing was received from a silent band.
+    QCOMPARE(TextIn(window_->receivePane(), kGreen).trimmed(), QString());
+    QVERIFY(messages_.size() == 1);  // the start-up PTT notice alone
+  }
+
+  void endMarkerEndsTheTransmissionOnce() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    const size_t before = ptt_.log.size();
+    QSignalSpy sends(window_.get(), &MainWindow::sendToggled);
+    window_->transmitPane()->setPlainText(QStringLiteral("QRT [EOT]"));
+    window_->Command(110);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->txActive(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+    QVERIFY(TextIn(window_->receivePane(), kRed).contains(QStringLiteral("QRT [EOT]")));
+    QCOMPARE(sends.count(), 2);  // the operator's press and the marker's, no more
+    QCOMPARE(window_->transmitPane()->toPlainText(), QString());
+    const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
+    QCOMPARE(ptt_.Since(before), keying);
+  }
+
+  void closingWhileTuningStopsTheCarrierFirst() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    const size_t before = ptt_.log.size();
+    window_->Command(3912);
+    QCOMPARE(station_->modem().carrierMode(), CarrierMode::Tune);
+    QTRY_VERIFY(output_->framesWritten() > 32000);
+    QVERIFY(window_->outputDeviceOpen());
+    QVERIFY(!window_->close());  // held until the output has closed
+    QVERIFY(window_->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), 10000);
+    QCOMPARE(station_->transmitter().state(), vela::TransmitCycle::State::Idle);
+    const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
+    QCOMPARE(ptt_.Since(before), keying);
+    // The recording of the carrier was finished: it reads back, with signal in it.
+    std::vector<int16_t> samples;
+    std::string error;
+    QVERIFY2(vela::WavReader::ReadAll(Path("air.wav").toStdString(), 8000, samples, error),
+             error.c_str());
+    QVERIFY(samples.size() > 8000);
+    QVERIFY(*std::max_element(samples.begin(), samples.end()) > 1000);
+  }
+
+  void modeSelectionReachesTheModem() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    const std::pair<int, int> modes[] = {{3000, 8192}, {3001, 2048}, {3003, 512}, {3002, 1024}};
+    for (const auto& [id, length] : modes) {
+      window_->Command(id);
+      QCOMPARE(static_cast<int>(station_->modem().mode()), id - 3000);
+      QCOMPARE(station_->modem().bufferLength(), length);
+    }
+    // VELA125 on air: the far end decodes it at that speed, and the buttons were locked.
+    window_->Command(3003);
+    window_->transmitPane()->setPlainText(QStringLiteral("fast one"));
+    window_->Command(110);
+    QVERIFY(!Button(3000)->isEnabled());
+    QVERIFY(!window_->menuCommand(120)->isEnabled());
+    window_->Command(110);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+    QVERIFY(Button(3000)->isEnabled());
+    QVERIFY(window_->menuCommand(120)->isEnabled());
+    window_->transmitPane()->setPlainText(QStringLiteral("fast one"));
+    SendAndWait(QStringLiteral("fast one"));
+    const std::string heard = Decode(Path("air.wav"), Mode::Vela125);
+    QVERIFY2(heard.find("fast one") != std::string::npos, heard.c_str());
+  }
+
+  void morseIdentifierKeysTheCarrierThenRestoresTheMode() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    window_->Command(3003);
+    std::vector<CarrierMode> seen;
+    connect(window_.get(), &MainWindow::cwIdElementChanged, this,
+            [&] { seen.push_back(station_->modem().carrierMode()); });
+    window_->Command(699);
+    QVERIFY(window_->cwIdActive());
+    QCOMPARE(station_->modem().bufferLength(), 2048);
+    QCOMPARE(station_->modem().carrierMode(), CarrierMode::MorseKeyUp);
+    // Send is refused while the identifier runs.
+    window_->Command(110);
+    QVERIFY(!window_->txActive());
+    // G4ABC's elements, then eight key-up ticks: it stops by itself.
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+    QVERIFY(std::count(seen.begin(), seen.end(), CarrierMode::MorseKeyDown) > 0);
+    QVERIFY(std::count(seen.begin(), seen.end(), CarrierMode::MorseKeyUp) > 0);
+    QCOMPARE(station_->modem().bufferLength(), 512);
+    QCOMPARE(station_->modem().carrierMode(), CarrierMode::Data);
+  }
+
+  void settingsFromTheWindowReachTheModem() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    vela::Modem& modem = station_->modem();
+    QCOMPARE(static_cast<double>(modem.rxCentreFrequency()), 1000.0);
+    QCOMPARE(modem.squelch(), window_->squelchLevel());
+    QCOMPARE(modem.bitSource().secondaryText(), std::string("G4ABC "));
+    window_->WaterfallClicked(128);  // 750 Hz
+    QCOMPARE(static_cast<double>(modem.rxCentreFrequency()), 750.0);
+    window_->WaterfallRightClicked(64);  // 500 Hz
+    QCOMPARE(static_cast<double>(modem.txCentreFrequency()), 500.0);
+    window_->StepSampleRate(3);
+    QCOMPARE(modem.rxSampleRate(), window_->rxSampleRate());
+    window_->SquelchClicked(60);
+    QCOMPARE(modem.squelch(), window_->squelchLevel());
+    window_->Command(3300);
+    QVERIFY(modem.bitSource().beacon());
+    window_->transmitPane()->setPlainText(QStringLiteral("abc"));
+    window_->Command(3251);
+    QCOMPARE(modem.bitSource().paneText(), std::string());
+    QVERIFY(!window_->clearTxRequest());
+  }
+
+  // ---- Device trouble ----
+
+  void noCaptureDeviceLeavesAWorkingTerminal() {
+    OpenOnRecording(Path("absent.wav"));
+    QTRY_VERIFY(HasMessage(QStringLiteral("No suitable device found")));
+    QVERIFY(!station_->capture().running());
+    QVERIFY(window_->isVisible());
+    // Sending still works without receive.
+    window_->transmitPane()->setPlainText(QStringLiteral("no rx here"));
+    SendAndWait(QStringLiteral("no rx here"));
+    QVERIFY(!station_->capture().running());
+    // The card is back: choosing it again starts capture after the settling pause.
+    QVERIFY(WriteSilence(Path("absent.wav"), 0.5));
+    window_->SetDevicePrompt([](const QStringList& devices) { return devices.isEmpty() ? -1 : 0; });
+    window_->Command(672);
+    QVERIFY(!station_->capture().running());
+    QTRY_VERIFY_WITH_TIMEOUT(station_->capture().running(), 5000);
+  }
+
+  void captureFailingWhileRunningKeepsPanesAndSettings() {
+    Open(std::make_unique<UnpluggedInput>());
+    window_->Command(3001);
+    window_->transmitPane()->setPlainText(QStringLiteral("keep me"));
+    window_->ShowReceivedChar(u'x', kGreen);
+    QTRY_VERIFY(HasMessage(QStringLiteral("unplugged")));
+    QVERIFY(!station_->capture().running());
+    QVERIFY(window_->isVisible());
+    QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("keep me"));
+    QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("x"));
+    QCOMPARE(station_->modem().mode(), Mode::Vela31);
+    // Transmitting afterwards neither resumes the dead card nor fails.
+    window_->Command(3912);
+    QTRY_VERIFY(output_->framesWritten() > 0);
+    window_->Command(3912);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+    QVERIFY(!station_->capture().running());
+  }
+
+  void failedOutputOpenReturnsToReceive() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 60));
+    OpenOnRecording(Path("quiet.wav"), Path("no/such/folder/air.wav"));
+    const size_t before = ptt_.log.size();
+    window_->transmitPane()->setPlainText(QStringLiteral("stays"));
+    for (int command : {110, 3912, 699}) {
+      messages_.clear();
+      window_->Command(command);
+      QTRY_VERIFY(HasMessage(QStringLiteral("Error opening waveform audio device!")));
+      QVERIFY(!window_->txActive() && !window_->tuneActive() && !window_->cwIdActive());
+      QVERIFY(!window_->outputDeviceOpen());
+      QCOMPARE(Button(110)->text(), QStringLiteral("F9 Send"));
+      QVERIFY(Button(3000)->isEnabled());
+      QCOMPARE(station_->capture().state(), vela::CaptureCycle::State::Running);
+      QCOMPARE(station_->modem().carrierMode(), CarrierMode::Data);
+      QCOMPARE(station_->modem().bufferLength(), 1024);
+    }
+    QCOMPARE(window_->statusPart(3), QStringLiteral("CWID OFF"));
+    QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("stays"));
+    QVERIFY(ptt_.Since(before).empty());  // never keyed
+    // The operator can try again at once, and is told again.
+    messages_.clear();
+    window_->Command(110);
+    QTRY_VERIFY(HasMessage(QStringLiteral("Error opening waveform audio device!")));
+    QVERIFY(!window_->txActive());
+  }
+
+  void pttPortChoiceOpensThePortAndTellsOfFailure() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    QTRY_VERIFY(!messages_.empty());
+    messages_.clear();
+    window_->SetPttPrompt([](int) { return QStringLiteral("COM7"); });
+    window_->Command(120);
+    QTRY_VERIFY(HasMessage(QStringLiteral("Failure to open comport")));
+    QCOMPARE(messages_.back().icon, QMessageBox::Critical);
+    QCOMPARE(window_->comPort(), 7);
+    QVERIFY(std::find(ptt_.log.begin(), ptt_.log.end(), "open 7") != ptt_.log.end());
+  }
+
+  // ---- Recordings from the File menu ----
+
+  void decodeRecordingFromTheMenuThenBackToTheCard() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 600));
+    Open(std::make_unique<WavFileInput>(Path("quiet.wav").toStdString(), Pacing::RealTime));
+    QVERIFY(station_->capture().running());
+    station_->SetRecordingPacing(Pacing::AsFastAsPossible);
+    window_->SetRecordingPrompt([] { return QStringLiteral(VELA_SAMPLE_RECORDING); });
+    QSignalSpy finished(station_.get(), &Station::recordingFinished);
+    window_->Command(1602);
+    QVERIFY(station_->decodingRecording());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
+    QCOMPARE(finished.at(0).at(0).toString(), QStringLiteral(VELA_SAMPLE_RECORDING));
+    const QString received = TextIn(window_->receivePane(), kGreen);
+    QVERIFY2(received.contains(QStringLiteral("CQ CQ CQ de G4ABC G4ABC pse k\nThis is a sample")),
+             qPrintable(received));
+    QVERIFY(window_->secondaryPane()->toPlainText().startsWith(QStringLiteral("G4ABC G")));
+    // The sound card listens again.
+    QVERIFY(!station_->decodingRecording());
+    QTRY_VERIFY(station_->capture().running());
+
+    // A recording that cannot be read is reported, and the card keeps listening.
+    window_->SetRecordingPrompt([this] { return Path("garbage.wav"); });
+    QFile garbage(Path("garbage.wav"));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write("not a recording");
+    garbage.close();
+    messages_.clear();
+    window_->Command(1602);
+    QTRY_VERIFY(!messages_.empty());
+    QTRY_VERIFY(!station_->decodingRecording());
+    QTRY_VERIFY(station_->capture().running());
+  }
+};
+
+QTEST_MAIN(StationTest)
+#include "StationTest.moc"
