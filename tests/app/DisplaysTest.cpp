@@ -2,10 +2,14 @@
 // into the eye, the bars, the waterfall and the Correlation window, and the painted pixels
 // (QWidget::grab) are checked against what the signal must show.
 #include <QImage>
+#include <QPointer>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -124,8 +128,8 @@ bool HasColourNear(const QImage& image, int x, int y, QColor colour, int reach) 
 std::vector<int16_t> Tone(double hz, double amplitude) {
   std::vector<int16_t> samples(kFftSize);
   for (size_t n = 0; n < samples.size(); ++n) {
-    samples[n] = static_cast<int16_t>(
-        std::lround(amplitude * std::sin(2.0 * M_PI * hz * static_cast<double>(n) / 8000.0)));
+    samples[n] = static_cast<int16_t>(std::lround(
+        amplitude * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(n) / 8000.0)));
   }
   return samples;
 }
@@ -151,7 +155,9 @@ class DisplaysTest : public QObject {
     const std::vector<int16_t> audio = Recording("CQ CQ de G4XYZ G4XYZ pse k");
     const std::span<const int16_t> all(audio);
     size_t buffers = 0;
-    // Over the second half, once the receiver has settled, both sides of the eye show.
+    // Over the second half, once the receiver has settled, both sides of the eye show. Each
+    // symbol redraws the axis across the decision row, so there only the newest trace is
+    // cyan: the sides are collected symbol by symbol.
     bool left = false;
     bool right = false;
     const QColor cyan = ToQColor(kEyeTracePen);
@@ -180,7 +186,6 @@ class DisplaysTest : public QObject {
         QCOMPARE(waterfall.pixelColor(x, y), ToQColor(d.waterfall->image().ScreenPixel(x, row)));
       }
     }
-    QCOMPARE(d.waterfall->spectrum().magnitudes().size(), size_t{kSpectrumBins});
     QVERIFY(d.waterfall->spectrum().magnitudes()[128] >
             10.0f * d.waterfall->spectrum().magnitudes()[231]);
 
