@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <alsa/asoundlib.h>
+#endif
 #include <portaudio.h>
 
 #include <cstdlib>
@@ -10,6 +13,12 @@
 namespace vela {
 
 namespace {
+
+// ALSA reports every recovered underrun and every missing card on stderr, hundreds of lines
+// an hour on a busy desktop; PortAudio hands the errors that matter back as codes.
+#ifdef __linux__
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+#endif
 
 SoundDevice Describe(PaDeviceIndex index) {
   SoundDevice d;
@@ -49,6 +58,9 @@ std::vector<SoundDevice> Devices(bool input) {
 PortAudioSystem::PortAudioSystem() {
   // Listing devices must not start a JACK server behind the operator's back.
   setenv("JACK_NO_START_SERVER", "1", 0);
+#ifdef __linux__
+  snd_lib_error_set_handler(QuietAlsa);
+#endif
   // Probing every ALSA and JACK device prints pages of driver chatter about cards that are
   // not there; the operator only needs the devices that are. Errors still come back as codes.
   const int savedStderr = dup(STDERR_FILENO);

@@ -23,7 +23,8 @@ std::vector<int16_t> Transmit(Mode mode, const std::string& text, const std::str
   s.secondaryText = secondary;
   s.centreFrequency = centre;
   std::vector<int16_t> stereo;
-  EXPECT_TRUE(TransmitText(s, [&](std::span<const int16_t> b) { stereo.insert(stereo.end(), b.begin(), b.end()); }));
+  EXPECT_TRUE(TransmitText(
+      s, [&](std::span<const int16_t> b) { stereo.insert(stereo.end(), b.begin(), b.end()); }));
   return cli::StereoToChannelRate(stereo);
 }
 
@@ -71,12 +72,11 @@ TEST_P(Chain, NoisyOffsetSignalGivesBackBothTexts) {
   EXPECT_EQ(noisy.clipped, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllModes, Chain,
-                         testing::Values(ModeCase{Mode::Vela8, -10.0, 0.3},
-                                         ModeCase{Mode::Vela31, -5.0, 1.0},
-                                         ModeCase{Mode::Vela63, -3.0, 2.0},
-                                         ModeCase{Mode::Vela125, 0.0, 3.0}),
-                         [](const auto& info) { return std::string(ModeTable(info.param.mode).name); });
+INSTANTIATE_TEST_SUITE_P(
+    AllModes, Chain,
+    testing::Values(ModeCase{Mode::Vela8, -10.0, 0.3}, ModeCase{Mode::Vela31, -5.0, 1.0},
+                    ModeCase{Mode::Vela63, -3.0, 2.0}, ModeCase{Mode::Vela125, 0.0, 3.0}),
+    [](const auto& info) { return std::string(ModeTable(info.param.mode).name); });
 
 TEST(Chain, SampleClockErrorIsCorrectedByAFractionalRate) {
   const std::string text = "clock check 599 599 73";
@@ -100,7 +100,8 @@ TEST(Chain, NoiseAloneIsHeldBackByARaisedSquelch) {
   std::vector<int16_t> noise(8000 * 300);
   std::mt19937_64 rng(3);
   std::normal_distribution<double> gauss(0.0, 3000.0);
-  for (auto& x : noise) x = static_cast<int16_t>(std::clamp(std::lrint(gauss(rng)), -32768L, 32767L));
+  for (auto& x : noise)
+    x = static_cast<int16_t>(std::clamp(std::lrint(gauss(rng)), -32768L, 32767L));
   // The best of 224 offsets of random bits correlates at about a third of full scale, so
   // the default threshold of 5 lets noise through; 50 holds nearly all of it back.
   const auto open = Receive(Mode::Vela125, noise, 8000.0, 1000.0, 5);

@@ -39,13 +39,19 @@ CliResult Modem(const std::string& args, const std::string& dir) {
   return r;
 }
 
-int Lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
+int Lines(const std::string& s) {
+  return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+}
 
 TEST(Cli, EncodeThenDecodeRoundTripsUtf8Text) {
   const std::string dir = test::ScratchDir("cli-roundtrip");
-  const CliResult enc = Modem("encode --mode 31 --tail-frames 8 --secondary 'pa3xyz' --text 'Grüße 73 – é' -o " + dir + "/a.wav", dir);
+  const CliResult enc =
+      Modem("encode --mode 31 --tail-frames 8 --secondary 'pa3xyz' --text 'Grüße 73 – é' -o " +
+                dir + "/a.wav",
+            dir);
   ASSERT_EQ(enc.status, 0) << enc.err;
-  const CliResult dec = Modem("decode --mode VELA31 --secondary-out " + dir + "/sec.txt " + dir + "/a.wav", dir);
+  const CliResult dec =
+      Modem("decode --mode VELA31 --secondary-out " + dir + "/sec.txt " + dir + "/a.wav", dir);
   ASSERT_EQ(dec.status, 0) << dec.err;
   EXPECT_NE(dec.out.find("Grüße 73 – é"), std::string::npos) << dec.out;
   std::ifstream sec(dir + "/sec.txt");
@@ -56,12 +62,18 @@ TEST(Cli, EncodeThenDecodeRoundTripsUtf8Text) {
 
 TEST(Cli, EncodeMatchesTheReferenceRecordingAndFramesAreReported) {
   const std::string dir = test::ScratchDir("cli-reference");
-  const CliResult enc = Modem("encode --mode vela125 --freq 1000 --secondary 'TEST ' --tail-frames 4 "
-                        "--text 'CQ CQ de TEST k' -o " + dir + "/ref.wav", dir);
+  const CliResult enc = Modem(
+      "encode --mode vela125 --freq 1000 --secondary 'TEST ' --tail-frames 4 "
+      "--text 'CQ CQ de TEST k' -o " +
+          dir + "/ref.wav",
+      dir);
   ASSERT_EQ(enc.status, 0) << enc.err;
-  EXPECT_EQ(test::ReadVectorFile("example-vela125.wav"),
-            [&] { std::ifstream f(dir + "/ref.wav", std::ios::binary); return std::string(std::istreambuf_iterator<char>(f), {}); }());
-  const CliResult dec = Modem("decode --mode vela125 --frames " + test::VectorPath("example-vela125-8k.wav"), dir);
+  EXPECT_EQ(test::ReadVectorFile("example-vela125.wav"), [&] {
+    std::ifstream f(dir + "/ref.wav", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  }());
+  const CliResult dec =
+      Modem("decode --mode vela125 --frames " + test::VectorPath("example-vela125-8k.wav"), dir);
   ASSERT_EQ(dec.status, 0);
   EXPECT_EQ(dec.out, test::ReadVectorFile("example-vela125-8k.primary.txt") + "\n");
   EXPECT_NE(dec.err.find("frame 1 loc 44 peak 961 conf 100%"), std::string::npos) << dec.err;
@@ -150,7 +162,8 @@ TEST(Cli, DecodeSurvivesOddAndHostileFiles) {
   std::ofstream(dir + "/truncated.wav", std::ios::binary) << header;
   for (const char* name : {"nan.wav", "empty.wav", "text.wav", "truncated.wav"}) {
     const CliResult r = Modem(std::string("decode ") + dir + "/" + name, dir);
-    EXPECT_TRUE(r.status == 0 || (r.status == 1 && Lines(r.err) == 1)) << name << ": " << r.status << " " << r.err;
+    EXPECT_TRUE(r.status == 0 || (r.status == 1 && Lines(r.err) == 1))
+        << name << ": " << r.status << " " << r.err;
   }
 }
 
@@ -158,12 +171,17 @@ TEST(Cli, ChannelIsRepeatableBySeed) {
   const std::string dir = test::ScratchDir("cli-channel");
   ASSERT_EQ(Modem("encode --mode 125 --text 'seed' -o " + dir + "/a.wav", dir).status, 0);
   for (const char* out : {"b.wav", "c.wav"}) {
-    const CliResult r = Modem("channel --snr -3 --offset 2 --seed 9 " + dir + "/a.wav " + dir + "/" + out, dir);
+    const CliResult r =
+        Modem("channel --snr -3 --offset 2 --seed 9 " + dir + "/a.wav " + dir + "/" + out, dir);
     ASSERT_EQ(r.status, 0) << r.err;
   }
-  const CliResult other = Modem("channel --snr -3 --offset 2 --seed 10 " + dir + "/a.wav " + dir + "/d.wav", dir);
+  const CliResult other =
+      Modem("channel --snr -3 --offset 2 --seed 10 " + dir + "/a.wav " + dir + "/d.wav", dir);
   ASSERT_EQ(other.status, 0);
-  auto bytes = [&](const char* n) { std::ifstream f(dir + "/" + n, std::ios::binary); return std::string(std::istreambuf_iterator<char>(f), {}); };
+  auto bytes = [&](const char* n) {
+    std::ifstream f(dir + "/" + n, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
   EXPECT_EQ(bytes("b.wav"), bytes("c.wav"));
   EXPECT_NE(bytes("b.wav"), bytes("d.wav"));
   const CliResult dec = Modem("decode --mode 125 --freq 1002 " + dir + "/b.wav", dir);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -53,7 +54,9 @@ class LiveCli : public testing::Test {
 
 TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   int status = 0;
-  Modem("encode --mode 125 --tail-frames 8 --text 'live copy de G3XYZ' --secondary 'G3XYZ ' -o " + dir_ + "/a.wav", &status);
+  Modem("encode --mode 125 --tail-frames 8 --text 'live copy de G3XYZ' --secondary 'G3XYZ ' -o " +
+            dir_ + "/a.wav",
+        &status);
   ASSERT_EQ(status, 0);
   Modem("channel " + dir_ + "/a.wav " + dir_ + "/a8k.wav", &status);
   ASSERT_EQ(status, 0);
@@ -71,8 +74,9 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   }
   const int device = DeviceIndex("velacap");
   ASSERT_GE(device, 0);
-  const std::string out = Shell(env_ + "timeout -s INT 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
-                                std::to_string(device) + " --secondary-out " + dir_ + "/sec.txt 2>/dev/null");
+  const std::string out =
+      Shell(env_ + "timeout -s INT 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
+            std::to_string(device) + " --secondary-out " + dir_ + "/sec.txt 2>/dev/null");
   EXPECT_NE(out.find("live copy de G3XYZ"), std::string::npos) << out;
   std::ifstream sec(dir_ + "/sec.txt");
   std::string secondary((std::istreambuf_iterator<char>(sec)), {});
@@ -85,7 +89,9 @@ TEST_F(LiveCli, SendPlaysATransmissionThatDecodes) {
   const int device = DeviceIndex("velaplay");
   ASSERT_GE(device, 0);
   int status = 0;
-  Modem("send --mode 125 --device " + std::to_string(device) + " --text 'sent through alsa de G3XYZ'", &status);
+  Modem(
+      "send --mode 125 --device " + std::to_string(device) + " --text 'sent through alsa de G3XYZ'",
+      &status);
   ASSERT_EQ(status, 0);
   // The device runs faster than real time, so silence fills the gaps between refills; a
   // real MSK signal never holds zero for long, so long runs of zeros are dropped.
@@ -122,6 +128,42 @@ TEST_F(LiveCli, SendPlaysATransmissionThatDecodes) {
   const std::string text = Modem("decode --mode 125 " + dir_ + "/played.wav", &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(text.find("sent through alsa de G3XYZ"), std::string::npos) << text;
+}
+
+// Two processes in real time through a PulseAudio server of the test's own, whose null sink's
+// monitor is the default capture source: what one vela-modem plays, the other hears.
+TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
+  if (Shell("command -v pulseaudio pactl >/dev/null 2>&1; echo $?") != "0\n") {
+    GTEST_SKIP() << "pulseaudio is not installed";
+  }
+  // A short path: the server's socket name must fit in a socket address.
+  char pattern[] = "/tmp/vela-pulse-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  std::filesystem::create_directories(dir + "/run");
+  std::filesystem::permissions(dir + "/run", std::filesystem::perms::owner_all);
+  const std::string env =
+      "HOME=" + dir + " XDG_RUNTIME_DIR=" + dir + "/run XDG_CONFIG_HOME=" + dir + " ";
+  int status = 0;
+  Shell(env +
+            "pulseaudio -D -n --exit-idle-time=-1 --load='module-null-sink sink_name=vela' "
+            "--load=module-native-protocol-unix 2>/dev/null",
+        &status);
+  ASSERT_EQ(status, 0) << "could not start a PulseAudio server";
+  Shell(env +
+        "sh -c 'for i in 1 2 3 4 5 6 7 8 9 10; do pactl info >/dev/null 2>&1 && break; sleep 0.3; "
+        "done; "
+        "pactl set-default-sink vela; pactl set-default-source vela.monitor'");
+  const std::string modem = env + VELA_MODEM_BIN;
+  // The listener runs 14 s of real time; the transmission takes about 7.
+  const std::string heard =
+      Shell("(" + env + "timeout -s INT 14 " + VELA_MODEM_BIN + " listen --mode 125 --device 0 2>" +
+            dir + "/listen.err) & sleep 2; " + modem +
+            " send --mode 125 --device 0 --text 'pulse copy de G3XYZ' >/dev/null 2>" + dir +
+            "/send.err; wait");
+  Shell(env + "pulseaudio --kill 2>/dev/null");
+  std::filesystem::remove_all(dir);
+  EXPECT_NE(heard.find("pulse copy de G3XYZ"), std::string::npos) << heard;
 }
 
 }  // namespace

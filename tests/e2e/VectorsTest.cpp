@@ -15,7 +15,8 @@ namespace {
 
 std::vector<int16_t> Encode(const TransmitSettings& settings) {
   std::vector<int16_t> out;
-  EXPECT_TRUE(TransmitText(settings, [&](std::span<const int16_t> b) { out.insert(out.end(), b.begin(), b.end()); }));
+  EXPECT_TRUE(TransmitText(
+      settings, [&](std::span<const int16_t> b) { out.insert(out.end(), b.begin(), b.end()); }));
   return out;
 }
 
@@ -28,7 +29,8 @@ TEST(Vectors, Vela125TransmissionIsTheReferenceRecordingSampleForSample) {
   const auto ours = Encode(s);
   std::vector<int16_t> reference;
   std::string error;
-  ASSERT_TRUE(WavReader::ReadAll(test::VectorPath("example-vela125.wav"), 0, reference, error)) << error;
+  ASSERT_TRUE(WavReader::ReadAll(test::VectorPath("example-vela125.wav"), 0, reference, error))
+      << error;
   // ReadAll gives the first channel; ours is interleaved stereo (mono style: equal channels).
   ASSERT_EQ(ours.size(), 2 * reference.size());
   size_t mismatches = 0;
