@@ -230,12 +230,23 @@ void EnhancedDemodulator::BasebandSample(Complex z, DemodulatorOutput& out) {
   }
 }
 
-std::complex<double> EnhancedDemodulator::MatchedAt(double pos) const {
+namespace {
+std::complex<double> Interpolate(const std::vector<std::complex<double>>& v, int64_t base,
+                                 double pos) {
   const double fl = std::floor(pos);
-  const int64_t i = static_cast<int64_t>(fl) - matchedBase_;
-  if (i < 0 || i + 1 >= static_cast<int64_t>(matched_.size())) return {};
+  const int64_t i = static_cast<int64_t>(fl) - base;
+  if (i < 0 || i + 1 >= static_cast<int64_t>(v.size())) return {};
   const double f = pos - fl;
-  return (1.0 - f) * matched_[static_cast<size_t>(i)] + f * matched_[static_cast<size_t>(i + 1)];
+  return (1.0 - f) * v[static_cast<size_t>(i)] + f * v[static_cast<size_t>(i + 1)];
+}
+}  // namespace
+
+std::complex<double> EnhancedDemodulator::MatchedAt(double pos) const {
+  return Interpolate(matched_, matchedBase_, pos);
+}
+
+std::complex<double> EnhancedDemodulator::BasebandAt(double pos) const {
+  return Interpolate(baseband_, basebandBase_, pos);
 }
 
 void EnhancedDemodulator::AddSquaredRails(int64_t s) {
@@ -387,8 +398,10 @@ void EnhancedDemodulator::EmitSymbol(int64_t e, DemodulatorOutput& out) {
 }
 
 void EnhancedDemodulator::QuarterSymbol(double pos, int subSymbol, DemodulatorOutput& out) {
-  const Complex now = MatchedAt(pos);
-  const Complex before = MatchedAt(pos - 0.75 * sps_);
+  // The display reads the baseband before the matched filter, whose two-symbol pulse
+  // would round every tone change off.
+  const Complex now = BasebandAt(pos);
+  const Complex before = BasebandAt(pos - 0.75 * sps_);
   // Phase turned over three quarters of a symbol, carrier offset taken out, in half
   // cycles with the standard display's sign (the lower tone reads +0.375).
   const double turn = std::arg(now) - std::arg(before) - kTwoPi * freq_ * 0.75;

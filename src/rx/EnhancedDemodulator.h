@@ -51,7 +51,9 @@ class EnhancedDemodulator {
 
   void Restart();
   void BasebandSample(Complex z, DemodulatorOutput& out);
+  // Matched-filter output and baseband at a fractional sample position (0 outside).
   Complex MatchedAt(double pos) const;
+  Complex BasebandAt(double pos) const;
   void AddSquaredRails(int64_t symbol);
   void EstimateBlock();
   void EmitBlock(DemodulatorOutput& out);

@@ -1,0 +1,315 @@
+// The enhanced receiver's parts: the soft-decision Viterbi decoder, the soft combination of
+// rail values, soft frame sync and the coherent demodulator on synthesised MSK.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "coding/ConvolutionalCode.h"
+#include "coding/Frame.h"
+#include "coding/Interleave.h"
+#include "rx/Demodulator.h"
+#include "rx/EnhancedDemodulator.h"
+#include "rx/FrameDecoder.h"
+#include "rx/SoftFrameHandler.h"
+#include "rx/SoftViterbi.h"
+#include "rx/Viterbi.h"
+
+namespace vela {
+namespace {
+
+std::vector<int> CodedSymbols(const std::vector<int>& bits) {
+  uint8_t reg = 0;
+  std::vector<int> out;
+  for (int b : bits) {
+    const CodePair pair = SplitEntry(EncoderStep(reg, b));
+    out.push_back(CodedBitToSymbol(pair.p1));
+    out.push_back(CodedBitToSymbol(pair.p2));
+  }
+  return out;
+}
+
+TEST(SoftViterbi, OnHardValuesItDecidesExactlyAsTheHardDecoder) {
+  // Noisy +/-1 and 0 inputs exercise equal metrics: both tie rules must agree.
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> bit(0, 1), noise(0, 9);
+  std::vector<int> bits(3000);
+  for (auto& b : bits) b = bit(rng);
+  for (int i = 100; i < 120; ++i) bits[static_cast<size_t>(i)] = 1;  // entries 127 and 255
+  auto coded = CodedSymbols(bits);
+  for (auto& c : coded) {
+    const int n = noise(rng);
+    if (n == 0) c = -c;
+    if (n == 1) c = 0;
+  }
+  ViterbiDecoder hard;
+  SoftViterbiDecoder soft;
+  for (size_t i = 0; i + 1 < coded.size(); i += 2) {
+    ASSERT_EQ(soft.Decode(static_cast<float>(coded[i]), static_cast<float>(coded[i + 1])),
+              hard.Decode(coded[i], coded[i + 1]))
+        << "pair " << i / 2;
+  }
+  for (int s = 0; s < 256; ++s) EXPECT_EQ(soft.metric(s), hard.metric(s));
+}
+
+TEST(SoftViterbi, UnsureWrongValuesLoseToSureRightOnes) {
+  std::mt19937 rng(8);
+  std::uniform_int_distribution<int> bit(0, 1);
+  std::vector<int> bits(400);
+  for (auto& b : bits) b = bit(rng);
+  const auto coded = CodedSymbols(bits);
+  // A burst of wrong code bits beyond what hard decisions can correct, each only faintly
+  // wrong; every other value is sure.
+  std::vector<float> soft(coded.begin(), coded.end());
+  for (size_t i = 200; i < 212; ++i) soft[i] = -0.2f * static_cast<float>(coded[i]);
+  ViterbiDecoder hardDecoder;
+  SoftViterbiDecoder softDecoder;
+  int hardErrors = 0, softErrors = 0;
+  for (size_t i = 0; i + 1 < soft.size(); i += 2) {
+    const int truth = i / 2 >= 63 ? bits[i / 2 - 63] : -1;
+    const int h = hardDecoder.Decode(soft[i] > 0 ? 1 : -1, soft[i + 1] > 0 ? 1 : -1);
+    const int s = softDecoder.Decode(soft[i], soft[i + 1]);
+    if (truth >= 0 && i / 2 >= 63 + 6) {  // past the initial survivors
+      hardErrors += h != truth;
+      softErrors += s != truth;
+    }
+  }
+  EXPECT_GT(hardErrors, 0);
+  EXPECT_EQ(softErrors, 0);
+}
+
+TEST(BoxPlus, CombinesTwoRailsIntoTheirProduct) {
+  EXPECT_GT(BoxPlus(3.0, 2.0), 0.0);
+  EXPECT_LT(BoxPlus(-3.0, 2.0), 0.0);
+  EXPECT_GT(BoxPlus(-3.0, -2.0), 0.0);
+  EXPECT_DOUBLE_EQ(BoxPlus(0.0, 5.0), 0.0);    // one rail unknown: the product is unknown
+  EXPECT_NEAR(BoxPlus(2.0, 40.0), 2.0, 1e-9);  // one rail sure: the other decides
+  EXPECT_DOUBLE_EQ(BoxPlus(1.5, -0.7), BoxPlus(-0.7, 1.5));
+  // Exact value: 2 atanh(tanh(a/2) tanh(b/2)).
+  EXPECT_NEAR(BoxPlus(1.2, 0.8), 2.0 * std::atanh(std::tanh(0.6) * std::tanh(0.4)), 1e-12);
+  EXPECT_LT(std::abs(BoxPlus(1.2, 0.8)), 0.8);
+}
+
+// Frames of random data with the PN values, as the transmitter lays them out.
+std::vector<float> FrameStream(InterleaveLength length, int frames, uint32_t seed) {
+  const FrameGeometry& geo = Geometry(length);
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> bit(0, 1);
+  std::vector<float> out;
+  std::vector<int> t(static_cast<size_t>(geo.codedSymbols)),
+      image(static_cast<size_t>(geo.imageSize));
+  for (int f = 0; f < frames; ++f) {
+    for (auto& v : t) v = bit(rng) ? 1 : -1;
+    BuildFrameImage(length, t, image);
+    for (int i = 0; i < geo.frameLength; ++i)
+      out.push_back(
+          static_cast<float>(image[static_cast<size_t>(i)] ? image[static_cast<size_t>(i)] : 1));
+  }
+  return out;
+}
+
+TEST(SoftFrameHandler, FindsCleanFramesAtFullConfidence) {
+  for (InterleaveLength length : {InterleaveLength::Short, InterleaveLength::Long}) {
+    const int frameLength = Geometry(length).frameLength;
+    const auto stream = FrameStream(length, 4, 3);
+    SoftFrameHandler handler(length);
+    const int lead = 37;  // symbols heard before the first frame starts
+    for (int i = 0; i < lead; ++i) handler.AddValue(0.3f);
+    int searches = 0;
+    for (float v : stream) {
+      if (!handler.AddValue(2.5f * v)) continue;
+      if (++searches < 2) continue;
+      EXPECT_EQ((handler.syncLocation() - (lead + 1)) % frameLength, 0) << handler.syncLocation();
+      EXPECT_NEAR(handler.syncPeak(), 961.0, 1.0);
+      EXPECT_EQ(handler.greyLevels()[static_cast<size_t>(handler.syncLocation())], 69);
+    }
+    EXPECT_GE(searches, 3);
+  }
+}
+
+TEST(SoftFrameHandler, NoiseReadsNearNothingAndAWeakSteadySignalBuildsUp) {
+  std::mt19937 rng(12);
+  std::normal_distribution<float> gauss(0.0f, 1.0f);
+  SoftFrameHandler noiseOnly(InterleaveLength::Long);
+  int open = 0, frames = 0;
+  for (int i = 0; i < 223 * 200; ++i) {
+    if (noiseOnly.AddValue(gauss(rng))) {
+      ++frames;
+      open += std::floor(noiseOnly.syncPeak() / 9.6) > 5;
+    }
+  }
+  EXPECT_LE(open * 20, frames);  // the default squelch stays shut on nearly every frame
+
+  // A weak signal whose single frames barely rise above noise: carried over from frame to
+  // frame, the right offset wins and the confidence climbs.
+  const auto stream = FrameStream(InterleaveLength::Long, 12, 4);
+  SoftFrameHandler weak(InterleaveLength::Long);
+  int right = 0, searches = 0;
+  double lastPeak = 0;
+  for (float v : stream) {
+    if (!weak.AddValue(0.45f * v + gauss(rng))) continue;
+    if (++searches < 4) continue;
+    right += weak.syncLocation() % 223 == 1;
+    lastPeak = weak.syncPeak();
+  }
+  EXPECT_GE(right, searches - 4 - 1);
+  EXPECT_GT(lastPeak, 9.6 * 5);
+}
+
+TEST(SoftFrameHandler, FollowsASignalThatMovesWithinTwoFrames) {
+  auto stream = FrameStream(InterleaveLength::Short, 10, 9);
+  stream.insert(stream.begin() + 127 * 5, 5, 0.0f);  // five symbols slipped in
+  SoftFrameHandler handler(InterleaveLength::Short);
+  std::vector<int> found;
+  for (float v : stream)
+    if (handler.AddValue(v)) found.push_back(handler.syncLocation() % 127);
+  ASSERT_GE(found.size(), 9u);
+  EXPECT_EQ(found[3], 1);
+  EXPECT_EQ(found[7], 6);  // the second frame after the move
+  EXPECT_EQ(found.back(), 6);
+}
+
+TEST(SoftFrameHandler, DeinterleavesLikeTheHardReaderButNeverReadsTheUnsentSymbol) {
+  for (InterleaveLength length : {InterleaveLength::Short, InterleaveLength::Long}) {
+    const FrameGeometry& geo = Geometry(length);
+    std::vector<float> window(static_cast<size_t>(2 * geo.frameLength));
+    std::vector<double> hardWindow(window.size());
+    for (size_t i = 0; i < window.size(); ++i)
+      hardWindow[i] = window[i] = static_cast<float>(i % 17) - 8.0f;
+    for (int loc : {0, 5, geo.frameLength}) {
+      std::vector<float> soft;
+      std::vector<double> hard;
+      DeinterleaveSoftFrame(length, window, loc, soft);
+      DeinterleaveFrame(length, hardWindow, loc, hard);
+      const int unsent = InterleaveTable(length)[static_cast<size_t>(geo.codedSymbols - 1)];
+      for (int k = 0; k < geo.codedSymbols; ++k) {
+        if (k == unsent)
+          EXPECT_EQ(soft[static_cast<size_t>(k)], 0.0f);
+        else
+          EXPECT_EQ(soft[static_cast<size_t>(k)], static_cast<float>(hard[static_cast<size_t>(k)]))
+              << k;
+      }
+    }
+  }
+}
+
+// Continuous-phase MSK at the capture rate: +1 on the lower tone.
+std::vector<int16_t> Msk(const std::vector<int>& symbols, double fs, double centre, double baud,
+                         double amplitude = 8000.0) {
+  std::vector<int16_t> out;
+  double phase = 0.0, t = 0.0;
+  const double samplesPerSymbol = fs / baud;
+  for (size_t k = 0; k < symbols.size(); ++k) {
+    const double f = centre - symbols[k] * baud / 4.0;
+    for (; t < (static_cast<double>(k) + 1) * samplesPerSymbol; t += 1.0) {
+      out.push_back(static_cast<int16_t>(std::lround(amplitude * std::sin(phase))));
+      phase += 2.0 * std::numbers::pi * f / fs;
+    }
+  }
+  return out;
+}
+
+struct Capture : DemodulatorOutput {
+  std::vector<double> decisions;
+  std::vector<double> eyeAtDecision;
+  int lastLevel = 0;
+  void Decision(long double v) override { decisions.push_back(static_cast<double>(v)); }
+  void EyeStep(int k, long double step) override {
+    if (k == 8) eyeAtDecision.push_back(static_cast<double>(step));
+  }
+  void Refresh(int level) override { lastLevel = level; }
+};
+
+// Symbol errors over the best alignment of the decisions with what was sent, ignoring the
+// start-up stretch.
+int AlignedErrors(const std::vector<int>& sent, const std::vector<double>& got, int skip) {
+  int best = 1 << 30;
+  for (int lag = -4; lag <= 4; ++lag) {
+    int errors = 0, compared = 0;
+    for (size_t i = static_cast<size_t>(skip); i < got.size(); ++i) {
+      const auto j = static_cast<int64_t>(i) + lag;
+      if (j < 0 || j >= static_cast<int64_t>(sent.size())) continue;
+      ++compared;
+      errors += (got[i] > 0 ? 1 : -1) != sent[static_cast<size_t>(j)];
+    }
+    if (compared > 100) best = std::min(best, errors);
+  }
+  return best;
+}
+
+struct DemodCase {
+  Mode mode;
+  double centre;  // the transmitter's; the receiver listens at 1000 Hz
+  double rate;    // the capture's true rate; the receiver assumes 8000 Hz
+};
+
+class EnhancedDemod : public testing::TestWithParam<DemodCase> {};
+
+TEST_P(EnhancedDemod, RecoversEverySymbolOffCentreAndOffRate) {
+  const DemodCase c = GetParam();
+  const double baud = ModeTable(c.mode).symbolRate;
+  std::mt19937 rng(21);
+  std::uniform_int_distribution<int> bit(0, 1);
+  std::vector<int> symbols(40, 1);  // the preamble's steady tone first
+  const int count = c.mode == Mode::Vela8 ? 400 : 1200;
+  for (int i = 0; i < count; ++i) symbols.push_back(bit(rng) ? 1 : -1);
+  std::vector<int16_t> audio = Msk(symbols, c.rate, c.centre, baud);
+  audio.resize(audio.size() +
+                   static_cast<size_t>(8000.0 / baud * (EnhancedDemodulator::LatencySymbols() + 4)),
+               0);
+
+  EnhancedDemodulator demod;
+  demod.SetMode(c.mode);
+  Capture out;
+  for (int16_t x : audio) demod.DemodSample(x, out);
+  ASSERT_GT(out.decisions.size(), symbols.size() - 5);
+  EXPECT_EQ(AlignedErrors(symbols, out.decisions, 100), 0);
+  // The displays read the signal the way the standard demodulator's do.
+  const double tone = (c.centre - 1000.0) * 24.0 / ModeTable(c.mode).modeRate;
+  int agreeing = 0;
+  for (size_t i = 100; i < symbols.size() - 10; ++i)
+    agreeing += std::abs(std::abs(out.eyeAtDecision[i]) - 0.375) < 0.05;
+  EXPECT_GT(agreeing, static_cast<int>(symbols.size() - 110) * 9 / 10) << "tone " << tone;
+  EXPECT_NEAR(demod.frequencyOffsetHz(), c.centre * 8000.0 / c.rate - 1000.0,
+              0.05 * baud / 62.5 + 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EnhancedDemod,
+                         testing::Values(DemodCase{Mode::Vela8, 1000.5, 8000.0},
+                                         DemodCase{Mode::Vela31, 998.0, 8001.6},
+                                         DemodCase{Mode::Vela63, 1002.0, 7998.4},
+                                         DemodCase{Mode::Vela125, 1000.0, 8000.0}),
+                         [](const auto& info) {
+                           return std::string(ModeTable(info.param.mode).name);
+                         });
+
+TEST(EnhancedDemod, SignalLevelMatchesTheStandardDemodulator) {
+  const std::vector<int> symbols(3000, 1);
+  const auto audio = Msk(symbols, 8000.0, 1000.0, 62.5, 16000.0);
+  EnhancedDemodulator enhanced;
+  Demodulator standard;
+  enhanced.SetMode(Mode::Vela63);
+  standard.SetMode(Mode::Vela63);
+  Capture a, b;
+  for (int16_t x : audio) {
+    enhanced.DemodSample(x, a);
+    standard.DemodSample(x, b);
+  }
+  EXPECT_NEAR(a.lastLevel, b.lastLevel, 1);
+  EXPECT_GT(a.lastLevel, 60);
+}
+
+TEST(EnhancedDemod, SilenceGivesNeutralValues) {
+  EnhancedDemodulator demod;
+  demod.SetMode(Mode::Vela125);
+  Capture out;
+  for (int i = 0; i < 8000 * 5; ++i) demod.DemodSample(0, out);
+  ASSERT_GT(out.decisions.size(), 100u);
+  for (double d : out.decisions) EXPECT_EQ(d, 0.0);
+  EXPECT_EQ(out.lastLevel, 1);
+}
+
+}  // namespace
+}  // namespace vela
