@@ -24,6 +24,12 @@ constexpr int kTrackBins = 4;
 constexpr double kReacquire = 4.0;
 constexpr double kMaxLlr = 40.0;
 
+// Complex product without the library's infinity and NaN recovery, which costs a call per
+// product; every value here is finite.
+inline std::complex<double> Mul(std::complex<double> a, std::complex<double> b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
 void Fft(std::vector<std::complex<double>>& a) {
   const size_t n = a.size();
   for (size_t i = 1, j = 0; i < n; ++i) {
@@ -39,10 +45,10 @@ void Fft(std::vector<std::complex<double>>& a) {
       std::complex<double> w(1.0, 0.0);
       for (size_t k = 0; k < len / 2; ++k) {
         const auto u = a[i + k];
-        const auto v = a[i + k + len / 2] * w;
+        const auto v = Mul(a[i + k + len / 2], w);
         a[i + k] = u + v;
         a[i + k + len / 2] = u - v;
-        w *= step;
+        w = Mul(w, step);
       }
     }
   }
@@ -167,7 +173,7 @@ void EnhancedDemodulator::Restart() {
 
 void EnhancedDemodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
   const Complex z = static_cast<double>(x) * rotor_;
-  rotor_ *= rotorStep_;
+  rotor_ = Mul(rotor_, rotorStep_);
   if (++rotorCount_ == kRotorResync) {
     // Back onto the exact mixer phase so rounding in the rotor never builds up.
     mixerPhase_ += kRotorResync * mixerStep_;
@@ -254,8 +260,8 @@ void EnhancedDemodulator::AddSquaredRails(int64_t s) {
   const Complex turn = RailTurn(s);
   for (int p = 0; p < kPhases; ++p) {
     const Complex r =
-        MatchedAt((static_cast<double>(s) + static_cast<double>(p) / kPhases) * sps_) * turn;
-    v[static_cast<size_t>(p)] = r * r;
+        Mul(MatchedAt((static_cast<double>(s) + static_cast<double>(p) / kPhases) * sps_), turn);
+    v[static_cast<size_t>(p)] = Mul(r, r);
   }
   squared_.push_back(v);
 }
