@@ -37,7 +37,8 @@ int main() {
     const double audioSeconds = static_cast<double>(stereoValues) / 2 / kOutputSampleRate;
 
     double rates[2];
-    const long double centres[2] = {1000.0L, 1000.0833L};  // a fine-tuned centre never repeats a phase
+    const long double centres[2] = {1000.0L,
+                                    1000.0833L};  // a fine-tuned centre never repeats a phase
     for (int k = 0; k < 2; ++k) {
       ModemEvents events;
       Modem modem(events);

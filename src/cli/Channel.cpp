@@ -15,7 +15,8 @@ int RunChannel(int argc, char** argv) {
   settings.snrDb = opt.Number("snr", 100.0, -60.0, 200.0);
   settings.offsetHz = opt.Number("offset", 0.0, -1000.0, 1000.0);
   settings.ppm = opt.Number("ppm", 0.0, -10000.0, 10000.0);
-  settings.seed = static_cast<uint64_t>(opt.Integer("seed", 1, 0, std::numeric_limits<long>::max()));
+  settings.seed =
+      static_cast<uint64_t>(opt.Integer("seed", 1, 0, std::numeric_limits<long>::max()));
 
   std::vector<int16_t> input;
   std::string error;

@@ -30,7 +30,8 @@ const std::vector<double>& HilbertTaps() {
 }
 
 std::vector<float> Resample(std::span<const float> in, double ratio) {
-  std::vector<float> out(static_cast<size_t>(std::ceil(static_cast<double>(in.size()) * ratio)) + 64);
+  std::vector<float> out(static_cast<size_t>(std::ceil(static_cast<double>(in.size()) * ratio)) +
+                         64);
   SRC_DATA data{};
   data.data_in = in.data();
   data.input_frames = static_cast<long>(in.size());
@@ -74,7 +75,8 @@ ChannelResult ApplyChannel(std::span<const int16_t> input, const ChannelSettings
         const double tap = h[static_cast<size_t>(k + kHilbertHalf)];
         if (tap == 0.0) continue;
         const auto j = static_cast<std::ptrdiff_t>(i) - k;
-        if (j >= 0 && j < static_cast<std::ptrdiff_t>(x.size())) q += tap * x[static_cast<size_t>(j)];
+        if (j >= 0 && j < static_cast<std::ptrdiff_t>(x.size()))
+          q += tap * x[static_cast<size_t>(j)];
       }
       const double phase = step * static_cast<double>(i);
       y[i] = x[i] * std::cos(phase) - q * std::sin(phase);
@@ -87,9 +89,9 @@ ChannelResult ApplyChannel(std::span<const int16_t> input, const ChannelSettings
   for (double v : y) power += v * v;
   power = y.empty() ? 0.0 : power / static_cast<double>(y.size());
   // Noise of variance s2 at 8000 Hz puts s2 * 2500 / 4000 into 2500 Hz.
-  const double noiseVariance =
-      power > 0 ? power / std::pow(10.0, settings.snrDb / 10.0) * (kChannelRate / 2.0) / kNoiseBandwidth
-                : 0.0;
+  const double noiseVariance = power > 0 ? power / std::pow(10.0, settings.snrDb / 10.0) *
+                                               (kChannelRate / 2.0) / kNoiseBandwidth
+                                         : 0.0;
   const double sigma = std::sqrt(noiseVariance);
   const double total = std::sqrt(power + noiseVariance);
   const double scale = total > 0 ? 4000.0 / total : 1.0;

@@ -15,7 +15,7 @@ inline constexpr double kNoiseBandwidth = 2500.0;
 struct ChannelSettings {
   double snrDb = 100.0;  // signal mean power over the noise power in 2500 Hz
   double offsetHz = 0.0;
-  double ppm = 0.0;      // the receiving sound card's clock error
+  double ppm = 0.0;  // the receiving sound card's clock error
   uint64_t seed = 1;
 };
 

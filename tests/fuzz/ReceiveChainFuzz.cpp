@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "modem/Modem.h"
-#include "tx/BitSource.h"
 #include "platform/WavFile.h"
+#include "tx/BitSource.h"
 
 namespace {
 
@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vela::WavReader reader;
     if (reader.Open("/proc/self/fd/" + std::to_string(fd), 8000)) {
       std::vector<int16_t> samples;
-      for (auto block = reader.Read(); !block.empty() && samples.size() < 400000; block = reader.Read()) {
+      for (auto block = reader.Read(); !block.empty() && samples.size() < 400000;
+           block = reader.Read()) {
         samples.insert(samples.end(), block.begin(), block.end());
       }
       Receive(control, samples.data(), samples.size());

@@ -398,7 +398,8 @@ TEST(MixerCosSin, AgreesWithTheLibraryToTheLastPlaces) {
   long double c, s, worst = 0;
   auto check = [&](long double phase) {
     MixerCosSin(phase, c, s);
-    worst = std::max({worst, std::fabs(c - std::cos(kTwoPi * phase)), std::fabs(s - std::sin(kTwoPi * phase))});
+    worst = std::max(
+        {worst, std::fabs(c - std::cos(kTwoPi * phase)), std::fabs(s - std::sin(kTwoPi * phase))});
   };
   for (int i = 0; i < 4096; ++i) check(static_cast<long double>(i) / 4096);  // the table itself
   std::mt19937_64 rng(5);

@@ -63,7 +63,11 @@ TEST(VaricodeRx, OverlongRunsAndUnknownCodesAreDropped) {
   Feed(d, std::string(40, '1') + "00" + Bits("ok"), true, false, p);
   EXPECT_EQ(p.rx, "ok");
   // 12-bit patterns left out of the secondary table match nothing.
-  Feed(d, "101101011101" "00" + Bits("!"), true, false, p);
+  Feed(d,
+       "101101011101"
+       "00" +
+           Bits("!"),
+       true, false, p);
   EXPECT_EQ(p.rx, "ok!");
 }
 

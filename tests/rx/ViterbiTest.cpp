@@ -32,13 +32,15 @@ TEST(Viterbi, MatchesTheIndependentRunWithACorrectedError) {
   ASSERT_EQ(pairs.size(), outputs.size());
   ViterbiDecoder decoder;
   for (size_t i = 0; i < pairs.size(); ++i) {
-    EXPECT_EQ(decoder.Decode(pairs[i][0].get<int>(), pairs[i][1].get<int>()), outputs[i].get<int>()) << i;
+    EXPECT_EQ(decoder.Decode(pairs[i][0].get<int>(), pairs[i][1].get<int>()), outputs[i].get<int>())
+        << i;
   }
   // The pairs are the clean code of the inputs but for the one inverted bit.
   const auto clean = Encode(v["input_bits"].get<std::vector<int>>());
   int differences = 0;
   for (size_t i = 0; i < clean.size(); ++i) {
-    differences += (clean[i].r0 != pairs[i][0].get<int>()) + (clean[i].r1 != pairs[i][1].get<int>());
+    differences +=
+        (clean[i].r0 != pairs[i][0].get<int>()) + (clean[i].r1 != pairs[i][1].get<int>());
   }
   EXPECT_EQ(differences, 1);
 }
@@ -62,7 +64,8 @@ TEST(Viterbi, TieRulesPreferTheUpperPredecessorAndTheLowestBestState) {
   // A neutral pair leaves every candidate equal: each state takes predecessor ns/2 + 128.
   decoder.Decode(0, 0);
   for (int ns = 0; ns < 256; ++ns) {
-    EXPECT_EQ(decoder.survivor(ns), (static_cast<uint64_t>(ns / 2 + 128) << 1) | static_cast<uint64_t>(ns & 1));
+    EXPECT_EQ(decoder.survivor(ns),
+              (static_cast<uint64_t>(ns / 2 + 128) << 1) | static_cast<uint64_t>(ns & 1));
     EXPECT_EQ(decoder.metric(ns), 0.0f);
   }
   // Renormalised: the best state's metric is 0 and none is negative.

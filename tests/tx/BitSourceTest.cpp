@@ -13,8 +13,12 @@ std::string Take(BitSource& source, size_t n) {
   return bits;
 }
 
-std::string Code(int entry) { return VaricodeTable()[static_cast<size_t>(entry)]; }
-std::string Secondary(char c) { return "00" + Code(kSecondaryBase + c) + "00"; }
+std::string Code(int entry) {
+  return VaricodeTable()[static_cast<size_t>(entry)];
+}
+std::string Secondary(char c) {
+  return "00" + Code(kSecondaryBase + c) + "00";
+}
 
 TEST(BitSource, PaneCharactersThenDeletionsAsBackspaces) {
   BitSource source;
@@ -64,7 +68,8 @@ TEST(BitSource, BeaconRepeatsThePaneWithOneSecondaryBetween) {
   source.SetBeacon(true);
   source.SetPaneText("hi");
   const std::string text = PrimaryCharacterBits('h') + PrimaryCharacterBits('i');
-  const std::string expected = text + Secondary('A') + text + Secondary('B') + text + Secondary('A');
+  const std::string expected =
+      text + Secondary('A') + text + Secondary('B') + text + Secondary('A');
   EXPECT_EQ(Take(source, expected.size()), expected);
 }
 

@@ -46,9 +46,11 @@ std::string DecodeStream(InterleaveLength length, const std::vector<int>& symbol
   for (size_t start = 0; start + static_cast<size_t>(g.frameLength) < symbols.size();
        start += static_cast<size_t>(g.frameLength)) {
     window.assign(symbols.begin() + static_cast<std::ptrdiff_t>(start),
-                  symbols.begin() + static_cast<std::ptrdiff_t>(start + static_cast<size_t>(g.frameLength) + 1));
+                  symbols.begin() +
+                      static_cast<std::ptrdiff_t>(start + static_cast<size_t>(g.frameLength) + 1));
     for (double& w : window) w = w > 0 ? 1.0 : -1.0;
-    DecodeFrame(length, window, 0, viterbi, coded, [&](int bit) { rx.Bit(bit, true, false, events); });
+    DecodeFrame(length, window, 0, viterbi, coded,
+                [&](int bit) { rx.Bit(bit, true, false, events); });
   }
   return events.rx;
 }
@@ -64,7 +66,8 @@ TEST(FrameBuilder, TextSurvivesTheWholeCodeInBothInterleaveLengths) {
     for (int i = 0; i < 30 * modem.params().frameLength; ++i) symbols.push_back(modem.NextSymbol());
     const std::string received = DecodeStream(modem.params().interleave, symbols);
     EXPECT_NE(received.find(text), std::string::npos) << modem.params().name << ": " << received;
-    EXPECT_NE(events.echo.find(text), std::string::npos) << modem.params().name << ": " << events.echo;
+    EXPECT_NE(events.echo.find(text), std::string::npos)
+        << modem.params().name << ": " << events.echo;
   }
 }
 
@@ -100,7 +103,8 @@ TEST(FrameBuilder, SyncValuesSitAtEveryGroupStartOfEveryFrame) {
   std::vector<int> s;
   for (int i = 0; i < 4 * 127; ++i) s.push_back(modem.NextSymbol());
   for (int f = 1; f < 4; ++f) {
-    for (int g = 0; g < 31; ++g) EXPECT_EQ(s[static_cast<size_t>(127 * f + 4 * g)], SyncPattern()[static_cast<size_t>(g)]);
+    for (int g = 0; g < 31; ++g)
+      EXPECT_EQ(s[static_cast<size_t>(127 * f + 4 * g)], SyncPattern()[static_cast<size_t>(g)]);
     EXPECT_EQ(s[static_cast<size_t>(127 * f + 124)], 0);
   }
 }

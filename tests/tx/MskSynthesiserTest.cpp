@@ -18,7 +18,8 @@ TEST(MskSynthesiser, ToneRules) {
   EXPECT_FLOAT_EQ(MskSynthesiser::ToneFrequency(8192, -1, 1000, CarrierMode::Data), 1001.953125f);
   EXPECT_FLOAT_EQ(MskSynthesiser::ToneFrequency(512, +1, 1000, CarrierMode::Data), 968.75f);
   // The identifier and tune ignore the symbol.
-  EXPECT_FLOAT_EQ(MskSynthesiser::ToneFrequency(2048, -1, 1234.5L, CarrierMode::MorseKeyDown), 1234.5f);
+  EXPECT_FLOAT_EQ(MskSynthesiser::ToneFrequency(2048, -1, 1234.5L, CarrierMode::MorseKeyDown),
+                  1234.5f);
   EXPECT_FLOAT_EQ(MskSynthesiser::ToneFrequency(2048, -1, 1234.5L, CarrierMode::MorseKeyUp), 1.0f);
   EXPECT_FLOAT_EQ(MskSynthesiser::ToneFrequency(512, +1, 777, CarrierMode::Tune), 777.0f);
 }
@@ -35,7 +36,8 @@ TEST(MskSynthesiser, PhaseRunsOnAcrossBuffersAndMonoChannelsMatch) {
   EXPECT_EQ(a[0], 0);  // a fresh run starts at phase 0
   // The first sample of the second buffer continues the first's phase exactly.
   const double phase = 256 * 968.75 / 32000.0;
-  EXPECT_EQ(b[0], static_cast<int16_t>(std::nearbyint(15000 * std::sin(2 * std::numbers::pi * (phase - std::floor(phase))))));
+  EXPECT_EQ(b[0], static_cast<int16_t>(std::nearbyint(
+                      15000 * std::sin(2 * std::numbers::pi * (phase - std::floor(phase))))));
   EXPECT_NEAR(synth.phase(), std::fmod(256 * (968.75 + 1031.25) / 32000.0, 1.0), 1e-9);
 }
 
