@@ -11,8 +11,9 @@ chars=${1:-600}
 seeds=${2:-6}
 shift $(( $# > 2 ? 2 : $# )) || true
 modes=${VELA_MODES:-vela8 vela31 vela63 vela125}
-declare -A standard=([vela8]="-22:-16.5:0.25" [vela31]="-16:-10.5:0.25" [vela63]="-13:-8:0.25" [vela125]="-10:-4.5:0.25")
-declare -A enhanced=([vela8]="-26:-21:0.25" [vela31]="-20:-15:0.25" [vela63]="-17:-12.5:0.25" [vela125]="-14:-9.5:0.25")
+step=${VELA_STEP:-0.5}
+declare -A standard=([vela8]="-21.5:-17:$step" [vela31]="-15.5:-11:$step" [vela63]="-12.5:-8.5:$step" [vela125]="-9.5:-5.5:$step")
+declare -A enhanced=([vela8]="-25.5:-21:$step" [vela31]="-19.5:-15:$step" [vela63]="-16.5:-12.5:$step" [vela125]="-13.5:-9.5:$step")
 threshold() {
   python3 - "$1" <<'PY'
 import csv, math, sys
