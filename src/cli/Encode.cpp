@@ -2,7 +2,6 @@
 
 #include "cli/Commands.h"
 #include "cli/Options.h"
-#include "coding/Charset.h"
 #include "modem/TextTransmission.h"
 #include "platform/WavFile.h"
 
@@ -13,21 +12,9 @@ int RunEncode(int argc, char** argv) {
                     {"mode", "freq", "secondary", "tail-frames", "text", "text-file", "o"}, {"iq"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
-  TransmitSettings settings;
-  settings.mode = opt.ModeOption();
-  settings.centreFrequency = opt.Number("freq", 1000.0, 1.0, 15000.0);
-  settings.tailFrames = static_cast<int>(opt.Integer("tail-frames", 2, 0, 1000000));
-  settings.style = opt.Has("iq") ? OutputStyle::IQ : OutputStyle::Mono;
-  if (const auto secondary = opt.Get("secondary")) settings.secondaryText = ToAirBytes(*secondary);
   const auto out = opt.Get("o");
   if (!out || out->empty()) throw UsageError("encode needs an output file: -o OUT.wav");
-  if (opt.Has("text") == opt.Has("text-file")) {
-    throw UsageError("encode needs the text: --text TEXT or --text-file FILE (one of them)");
-  }
-  const std::string input =
-      opt.Has("text") ? *opt.Get("text") : ReadFileBytes(*opt.Get("text-file"));
-  settings.text = ToAirBytes(input);
-  if (settings.text.empty()) throw UsageError("encode: the text is empty");
+  const TransmitSettings settings = TransmitOptions(opt, "encode");
 
   WavWriter writer;
   if (!writer.Open(*out, kOutputSampleRate, 2)) throw IoError(writer.error());

@@ -191,18 +191,7 @@ int RunSend(int argc, char** argv) {
       {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text", "text-file"}, {"iq"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
-  TransmitSettings settings;
-  settings.mode = opt.ModeOption();
-  settings.centreFrequency = opt.Number("freq", 1000.0, 1.0, 15000.0);
-  settings.tailFrames = static_cast<int>(opt.Integer("tail-frames", 2, 0, 1000000));
-  settings.style = opt.Has("iq") ? OutputStyle::IQ : OutputStyle::Mono;
-  if (const auto secondary = opt.Get("secondary")) settings.secondaryText = ToAirBytes(*secondary);
-  if (opt.Has("text") == opt.Has("text-file")) {
-    throw UsageError("send needs the text: --text TEXT or --text-file FILE (one of them)");
-  }
-  settings.text =
-      ToAirBytes(opt.Has("text") ? *opt.Get("text") : ReadFileBytes(*opt.Get("text-file")));
-  if (settings.text.empty()) throw UsageError("send: the text is empty");
+  const TransmitSettings settings = TransmitOptions(opt, "send");
   const int device = DeviceOption(opt);
   const std::string pttName = opt.Get("ptt").value_or("none");
 

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "coding/Charset.h"
+
 namespace vela::cli {
 
 Options::Options(int argc, char** argv, int first, const std::set<std::string>& valued,
@@ -93,6 +95,22 @@ Mode Options::ModeOption(Mode fallback) const {
   const auto mode = ParseMode(*text);
   if (!mode) throw UsageError("unknown mode \"" + *text + "\" (vela8, vela31, vela63 or vela125)");
   return *mode;
+}
+
+TransmitSettings TransmitOptions(const Options& opt, const std::string& command) {
+  TransmitSettings settings;
+  settings.mode = opt.ModeOption();
+  settings.centreFrequency = opt.Number("freq", 1000.0, 1.0, 15000.0);
+  settings.tailFrames = static_cast<int>(opt.Integer("tail-frames", 2, 0, 1000000));
+  settings.style = opt.Has("iq") ? OutputStyle::IQ : OutputStyle::Mono;
+  if (const auto secondary = opt.Get("secondary")) settings.secondaryText = ToAirBytes(*secondary);
+  if (opt.Has("text") == opt.Has("text-file")) {
+    throw UsageError(command + " needs the text: --text TEXT or --text-file FILE (one of them)");
+  }
+  settings.text =
+      ToAirBytes(opt.Has("text") ? *opt.Get("text") : ReadFileBytes(*opt.Get("text-file")));
+  if (settings.text.empty()) throw UsageError(command + ": the text is empty");
+  return settings;
 }
 
 std::string ReadFileBytes(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "coding/Modes.h"
+#include "modem/TextTransmission.h"
 
 namespace vela::cli {
 
@@ -41,6 +42,10 @@ class Options {
   std::set<std::string> flags_;
   std::vector<std::string> positional_;
 };
+
+// The transmission options encode and send share (--mode, --freq, --tail-frames, --iq,
+// --secondary, and --text or --text-file); `command` names the command in reasons.
+TransmitSettings TransmitOptions(const Options& opt, const std::string& command);
 
 // Reads a whole file's bytes; IoError with the reason when it cannot.
 std::string ReadFileBytes(const std::string& path);
