@@ -1,8 +1,10 @@
 // vela-modem listen and send on real PortAudio devices: ALSA's file plugin over its null
 // device gives a capture device that plays a raw file and a playback device that writes one.
 // Both run as fast as they can; nothing of the machine's own sound cards is touched.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -134,6 +136,38 @@ TEST_F(LiveCli, SendPlaysATransmissionThatDecodes) {
   const std::string text = Modem("decode --mode 125 " + dir_ + "/played.wav", &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(text.find("sent through alsa de G3XYZ"), std::string::npos) << text;
+}
+
+TEST_F(LiveCli, SigtermInMidTransmissionReleasesPtt) {
+  // A pseudo-terminal stands in for the PTT port; the line shim, preloaded, gives it DTR and
+  // RTS and logs every change.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string port = ptsname(master);
+  std::ofstream(dir_ + "/.asoundrc", std::ios::app)
+      << "pcm.velanull {\n type file\n slave.pcm \"null\"\n file \"/dev/null\"\n format "
+         "\"raw\"\n}\n";
+  const int device = DeviceIndex("velanull");
+  ASSERT_GE(device, 0);
+  std::ofstream(dir_ + "/long.txt") << std::string(3000, 'x');  // minutes of VELA8
+  const std::string log = dir_ + "/lines.log";
+  int status = 0;
+  const std::string result =
+      Shell(env_ + "LD_PRELOAD=" + VELA_PTT_SHIM + " VELA_PTT_LOG=" + log +
+                " ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 " + VELA_MODEM_BIN +
+                " send --mode 8 --device " + std::to_string(device) + " --ptt " + port +
+                " --text-file " + dir_ + "/long.txt >/dev/null 2>" + dir_ +
+                "/send.err & pid=$!; sleep 2; kill -TERM $pid; "
+                "wait $pid; echo $?",
+            &status);
+  close(master);
+  EXPECT_EQ(result, "1\n");  // an interrupted transmission is not a success
+  std::ifstream in(log);
+  std::string lines((std::istreambuf_iterator<char>(in)), {});
+  // Dropped at once after opening, raised for the transmission, dropped at its end.
+  EXPECT_EQ(lines, "dtr off\nrts off\ndtr on\nrts on\ndtr off\nrts off\n");
 }
 
 // Two processes in real time through a PulseAudio server of the test's own, whose null sink's
