@@ -14,9 +14,22 @@ namespace {
 
 constexpr long double kPi = std::numbers::pi_v<long double>;
 
+// trunc(x) as an integer, for |x| < 2^62. Through double, whose conversion to an integer
+// is one SSE instruction, where the extended value's would switch the x87 rounding mode
+// twice; the double may have rounded across a whole number, which the comparison puts right.
+int64_t TruncToInteger(long double x) {
+  auto k = static_cast<int64_t>(static_cast<double>(x));
+  if (x >= 0) {
+    if (static_cast<long double>(k) > x) --k;
+  } else if (static_cast<long double>(k) < x) {
+    ++k;
+  }
+  return k;
+}
+
 // The fractional part, truncating toward zero.
 long double Frac(long double x) {
-  return x - std::trunc(x);
+  return x - TruncExtended(x);
 }
 
 constexpr int kMixerTable = 4096;
@@ -44,8 +57,11 @@ const MixerTable& MixerTableValues() {
 void MixerCosSin(long double phase, long double& cosine, long double& sine) {
   const MixerTable& table = MixerTableValues();
   const long double scaled = phase * kMixerTable;  // exact: a power of two
-  const long double whole = std::floor(scaled);
-  const auto index = static_cast<std::size_t>(static_cast<int64_t>(whole) & (kMixerTable - 1));
+  // floor(scaled): the phase lies in (-1, 1), so scaled is well inside int64's range.
+  int64_t k = TruncToInteger(scaled);
+  if (static_cast<long double>(k) > scaled) --k;
+  const long double whole = static_cast<long double>(k);
+  const auto index = static_cast<std::size_t>(k & (kMixerTable - 1));
   const long double tc = table.cosine[index];
   const long double ts = table.sine[index];
   const long double rest = scaled - whole;  // exact, in [0, 1)
@@ -54,14 +70,24 @@ void MixerCosSin(long double phase, long double& cosine, long double& sine) {
     sine = ts;
     return;
   }
-  // x < 2 pi / 4096: the next terms lie far below extended precision.
-  const long double x = 2.0L * kPi * rest / kMixerTable;
+  // x < 2 pi / 4096: the next terms lie far below extended precision. Multiplications by
+  // the reciprocals, not divisions: the series runs for every sample off the grid.
+  constexpr long double kStep = 2.0L * kPi / kMixerTable;
+  constexpr long double k6 = 1.0L / 6, k20 = 1.0L / 20, k42 = 1.0L / 42;
+  constexpr long double k2 = 0.5L, k12 = 1.0L / 12, k30 = 1.0L / 30, k56 = 1.0L / 56;
+  const long double x = kStep * rest;
   const long double x2 = x * x;
-  const long double sx = x * (1.0L - x2 / 6.0L * (1.0L - x2 / 20.0L * (1.0L - x2 / 42.0L)));
-  const long double cx =
-      1.0L - x2 / 2.0L * (1.0L - x2 / 12.0L * (1.0L - x2 / 30.0L * (1.0L - x2 / 56.0L)));
+  const long double sx = x * (1.0L - x2 * k6 * (1.0L - x2 * k20 * (1.0L - x2 * k42)));
+  const long double cx = 1.0L - x2 * k2 * (1.0L - x2 * k12 * (1.0L - x2 * k30 * (1.0L - x2 * k56)));
   cosine = tc * cx - ts * sx;
   sine = ts * cx + tc * sx;
+}
+
+long double TruncExtended(long double x) {
+  // Beyond 2^62 every extended value is a whole number already (and NaN stays NaN).
+  if (!(std::fabs(x) < 0x1p62L)) return x;
+  const auto t = static_cast<long double>(TruncToInteger(x));
+  return t == 0 && std::signbit(x) ? -0.0L : t;
 }
 
 long double WrapPhaseStep(long double step) {

@@ -29,6 +29,10 @@ class DemodulatorOutput {
 // one turn: the difference lies in (-2, 2), so one correction of 2 always suffices.
 long double WrapPhaseStep(long double step);
 
+// std::trunc for extended values without the library's x87 rounding-mode switches (it runs
+// twice per sample). Exact: the same result for every x.
+long double TruncExtended(long double x);
+
 // cos(2 pi phase) and sin(2 pi phase) in extended precision. The library's extended sine
 // costs more than the rest of the demodulator together, so the phase is split into a
 // multiple of 1/4096, looked up in a table the library built, and a small remainder rotated

@@ -414,3 +414,38 @@ TEST(MixerCosSin, AgreesWithTheLibraryToTheLastPlaces) {
 
 }  // namespace
 }  // namespace vela
+
+namespace vela {
+namespace {
+
+TEST(TruncExtended, SameAsTheLibraryEverywhere) {
+  std::mt19937_64 rng(9);
+  std::uniform_real_distribution<long double> wide(-1e6L, 1e6L);
+  std::vector<long double> values = {0.0L,
+                                     -0.0L,
+                                     1.0L,
+                                     -1.0L,
+                                     0.999999999999999999L,
+                                     -0.999999999999999999L,
+                                     4095.9999999999999999L,
+                                     -4095.9999999999999999L,
+                                     1e30L,
+                                     -1e30L,
+                                     std::numeric_limits<long double>::infinity()};
+  // Just below whole numbers, where the double in between rounds up across them.
+  for (int n = 1; n < 5000; n += 7) {
+    values.push_back(std::nextafter(static_cast<long double>(n), 0.0L));
+    values.push_back(-std::nextafter(static_cast<long double>(n), 0.0L));
+  }
+  for (int i = 0; i < 20000; ++i) values.push_back(wide(rng));
+  for (long double x : values) {
+    const long double expected = std::trunc(x);
+    const long double got = TruncExtended(x);
+    EXPECT_EQ(got, expected) << static_cast<double>(x);
+    EXPECT_EQ(std::signbit(got), std::signbit(expected)) << static_cast<double>(x);
+  }
+  EXPECT_TRUE(std::isnan(TruncExtended(std::numeric_limits<long double>::quiet_NaN())));
+}
+
+}  // namespace
+}  // namespace vela
