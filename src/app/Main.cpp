@@ -80,12 +80,11 @@ int main(int argc, char** argv) {
     vela::app::Station station(window, {&input, &output, &ptt});
     if (!warning.isEmpty()) QMessageBox::warning(&window, window.windowTitle(), warning);
     window.show();
-    station.Start();
+    station.Start(recording);
     if (!sound.ok()) {
       window.statusBarWidget()->ShowNote(
           QStringLiteral("No sound system: ") + QString::fromStdString(sound.error()), 10000);
     }
-    if (!recording.isEmpty()) station.DecodeRecording(recording, vela::Pacing::RealTime);
     result = app.exec();
 
     // Shut-down: the PTT port first, then the settings, then capture.

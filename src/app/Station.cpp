@@ -80,7 +80,7 @@ Station::~Station() {
   StopCapture();
 }
 
-void Station::Start() {
+void Station::Start(const QString& recording, Pacing pacing) {
   OpenPtt(window_.comPort());
   ApplyWindowSettings();
   // The displays' resting state until the first signal arrives.
@@ -88,7 +88,12 @@ void Station::Start() {
   lastConfidence_ = 1;
   RedrawSquelchBar();
   RefreshCaptureDevices();
-  StartSoundCapture(0);
+  captureDevice_ = 0;
+  if (recording.isEmpty()) {
+    StartSoundCapture(0);
+  } else {
+    PlayRecording(recording, pacing, true);
+  }
 }
 
 void Station::ClosePtt() {
@@ -216,8 +221,12 @@ bool Station::DecodeRecording(const QString& path, Pacing pacing) {
     return false;
   }
   // One recording after another: the sound card stays off in between.
-  const bool soundWasListening =
+  const bool soundAfter =
       recordingCapture_ ? std::exchange(soundWasListening_, false) : soundCapture_.running();
+  return PlayRecording(path, pacing, soundAfter);
+}
+
+bool Station::PlayRecording(const QString& path, Pacing pacing, bool soundAfter) {
   if (recordingCapture_) EndRecording();
   soundCapture_.StopCapture();
   auto input = std::make_unique<WavFileInput>(path.toStdString(), pacing);
@@ -225,15 +234,14 @@ bool Station::DecodeRecording(const QString& path, Pacing pacing) {
   recording_ = std::move(input);
   recordingCapture_ = std::move(cycle);
   recordingPath_ = path;
-  soundWasListening_ = soundWasListening;
+  soundWasListening_ = soundAfter;
   capture_ = recordingCapture_.get();
   // The recording's end is posted by the device; the cycle is let go after that event.
-  recording_->SetOnFinished([this] { QTimer::singleShot(0, this, [this] { EndRecording(); }); });
+  recording_->SetOnFinished(
+      [this] { QTimer::singleShot(0, this, [this] { EndRecording(true); }); });
   if (!recordingCapture_->StartCapture(0, modem_.rxSampleRate())) {
     // CaptureError has told the operator why; the sound card goes on as before.
-    QTimer::singleShot(0, this, [this] {
-      if (recordingCapture_ && !recordingCapture_->running()) EndRecording();
-    });
+    EndRecording();
     return false;
   }
   window_.statusBarWidget()->ShowNote(
@@ -241,7 +249,7 @@ bool Station::DecodeRecording(const QString& path, Pacing pacing) {
   return true;
 }
 
-void Station::EndRecording() {
+void Station::EndRecording(bool reachedEnd) {
   if (!recordingCapture_) return;
   recordingCapture_->StopCapture();
   capture_ = &soundCapture_;
@@ -256,6 +264,7 @@ void Station::EndRecording() {
   recordingPath_.clear();
   if (soundWasListening_) StartSoundCapture(captureDevice_);
   soundWasListening_ = false;
+  if (!reachedEnd) return;
   window_.statusBarWidget()->ShowNote(
       QStringLiteral("End of recording ") + QFileInfo(path).fileName(), 5000);
   emit recordingFinished(path);

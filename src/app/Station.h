@@ -73,8 +73,9 @@ class Station : public QObject,
   Station& operator=(const Station&) = delete;
 
   // The window's start-up: PTT port, modem settings as the window holds them, the
-  // displays' first drawing, then capture on device 0.
-  void Start();
+  // displays' first drawing, then capture on device 0; or, when `recording` is given,
+  // that recording first and the sound card once it has ended.
+  void Start(const QString& recording = {}, Pacing pacing = Pacing::RealTime);
   // Shut-down, first step: the PTT port is let go.
   void ClosePtt();
   // Shut-down, last step: capture stops and the devices are let go.
@@ -137,7 +138,9 @@ class Station : public QObject,
   void OpenPtt(int port);
   void StartSoundCapture(int device);
   void ChooseCaptureDevice(int device);
-  void EndRecording();
+  bool PlayRecording(const QString& path, Pacing pacing, bool soundAfter);
+  // The recording gives way (to another, to the sound card, or because it has ended).
+  void EndRecording(bool reachedEnd = false);
   void RefreshCaptureDevices();
   void OpenCorrelationWindow();
   void RedrawSquelchBar();

@@ -174,7 +174,8 @@ class StationTest : public QObject {
   QString Path(const QString& name) const { return dir_->filePath(name); }
 
   // A terminal listening to `input`, playing into air.wav (or `outputPath`).
-  void Open(std::unique_ptr<vela::AudioInputDevice> input, QString outputPath = {}) {
+  void Open(std::unique_ptr<vela::AudioInputDevice> input, QString outputPath = {},
+            const QString& recording = {}) {
     Preferences p = Preferences::Defaults();
     p.callsign = QStringLiteral("G4ABC");
     p.secondaryText = QStringLiteral("G4ABC ");
@@ -189,7 +190,7 @@ class StationTest : public QObject {
     station_ = std::make_unique<Station>(
         *window_, vela::app::StationDevices{input_.get(), output_.get(), &ptt_});
     window_->show();
-    station_->Start();
+    station_->Start(recording, Pacing::AsFastAsPossible);
   }
 
   void OpenOnRecording(const QString& path, QString outputPath = {}) {
@@ -548,6 +549,23 @@ class StationTest : public QObject {
     QTRY_VERIFY(!messages_.empty());
     QTRY_VERIFY(!station_->decodingRecording());
     QTRY_VERIFY(station_->capture().running());
+  }
+
+  // Started on a recording without a sound card: the recording decodes first, and only
+  // when it has ended is the operator told the card is missing.
+  void startOnARecordingThenTheMissingCard() {
+    Open(std::make_unique<WavFileInput>(Path("absent.wav").toStdString(), Pacing::RealTime), {},
+         QStringLiteral(VELA_SAMPLE_RECORDING));
+    QVERIFY(station_->decodingRecording());
+    QSignalSpy finished(station_.get(), &Station::recordingFinished);
+    QTest::qWait(20);
+    QVERIFY(!HasMessage(QStringLiteral("No suitable device found")));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
+    QVERIFY(TextIn(window_->receivePane(), kGreen).contains(QStringLiteral("73 de G4ABC")));
+    QTRY_VERIFY(HasMessage(QStringLiteral("No suitable device found")));
+    QVERIFY(!station_->decodingRecording());
+    QVERIFY(!station_->capture().running());
+    QVERIFY(window_->isVisible());
   }
 };
 
