@@ -337,7 +337,10 @@ void MainWindow::BuildMenus() {
         {"Audio Devices", 671},
         {"SelectSoundcard", 672},
         {"I and Q output", 3220}}},
-      {"Display", {{"Correlation display", 6666}, {"Toggle waterfall palette", 2020}}},
+      {"Display",
+       {{"Correlation display", 6666},
+        {"Toggle waterfall palette", 2020},
+        {"Enhanced receiver", kEnhancedReceiverCommand}}},
       {"Text options",
        {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
       {"Help", {{"Help", 1700}, {"About", 1701}}},
@@ -350,6 +353,10 @@ void MainWindow::BuildMenus() {
       action->setObjectName(QStringLiteral("m%1").arg(item.id));
       action->setProperty("commandId", item.id);
       const int id = item.id;
+      if (id == kEnhancedReceiverCommand) {
+        action->setCheckable(true);
+        enhancedReceiverAction_ = action;
+      }
       connect(action, &QAction::triggered, this, [this, id] { Command(id); });
     }
   }
@@ -504,6 +511,10 @@ void MainWindow::Command(int id) {
       break;
     case 6666:
       emit correlationDisplayRequested();
+      break;
+    case kEnhancedReceiverCommand:
+      // The check mark follows the action itself; tell the modem which receiver to run.
+      emit enhancedReceiverToggled(enhancedReceiverAction_->isChecked());
       break;
     case 2020:
       waterfallPalette_ = waterfallPalette_ == 1 ? 0 : 1;

@@ -41,6 +41,8 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   static constexpr int kMaxDroppedFileBytes = 1 << 20;
+  // Display menu: the coherent soft-decision receiver instead of the standard one.
+  static constexpr int kEnhancedReceiverCommand = 6667;
 
   explicit MainWindow(const Preferences& preferences, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -169,6 +171,8 @@ class MainWindow : public QMainWindow {
   void rxSampleRateChanged(double hz);
   void squelchChanged(int level);
   void paletteChanged(int palette);
+  // The "Enhanced receiver" check item of the Display menu.
+  void enhancedReceiverToggled(bool enhanced);
   void outputModeChanged(int mode);
   void clearTxRequested();
   void pauseToggled(bool on);
@@ -191,6 +195,7 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QAction* enhancedReceiverAction_ = nullptr;
   void BuildControls();
   void BuildMenus();
   void BuildStatusBar();

@@ -143,6 +143,9 @@ void Station::ConnectWindow() {
     window_.AcknowledgeClearTxRequest();
   });
   connect(w, &MainWindow::pauseToggled, this, [this](bool on) { modem_.SetPause(on); });
+  connect(w, &MainWindow::enhancedReceiverToggled, this, [this](bool enhanced) {
+    modem_.SetReceiver(enhanced ? ReceiverKind::Enhanced : ReceiverKind::Standard);
+  });
   connect(w, &MainWindow::pttPortChosen, this, [this](int port) { OpenPtt(port); });
   connect(w, &MainWindow::soundcardSelectionStarting, this, [this] {
     // The card is chosen afresh: a recording being played gives way to it.

@@ -3,6 +3,7 @@
 // the right colour; what is sent goes on air (into a recording that decodes back to the
 // text) with PTT keyed around it; device trouble leaves a usable terminal behind.
 #include <QAbstractButton>
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -271,6 +272,20 @@ class StationTest : public QObject {
     QCOMPARE(messages_[0].title, QStringLiteral("Comport"));
     QCOMPARE(messages_[0].icon, QMessageBox::Information);
     QVERIFY(messages_[0].text.startsWith(QStringLiteral("Default comport set to 0\n")));
+  }
+
+  void displayMenuSwitchesTheReceiver() {
+    OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
+    auto* item = window_->findChild<QAction*>(
+        QStringLiteral("m%1").arg(MainWindow::kEnhancedReceiverCommand));
+    QVERIFY(item != nullptr);
+    QVERIFY(item->isCheckable());
+    QCOMPARE(station_->modem().receiver(), vela::ReceiverKind::Standard);
+    item->trigger();
+    QVERIFY(item->isChecked());
+    QCOMPARE(station_->modem().receiver(), vela::ReceiverKind::Enhanced);
+    item->trigger();
+    QCOMPARE(station_->modem().receiver(), vela::ReceiverKind::Standard);
   }
 
   void pauseHoldsTextButNotTheSecondaryChannel() {
