@@ -7,7 +7,6 @@
 #include "rx/FrameDecoder.h"
 #include "rx/FrameHandler.h"
 #include "rx/SoftFrameHandler.h"
-#include "rx/SoftViterbi.h"
 #include "rx/VaricodeDecoder.h"
 #include "rx/Viterbi.h"
 #include "tx/BitSource.h"
@@ -86,7 +85,7 @@ struct Modem::Impl : DemodulatorOutput {
     EnhancedDemodulator demod;
     SoftFrameHandler shortHandler{InterleaveLength::Short};
     SoftFrameHandler longHandler{InterleaveLength::Long};
-    SoftViterbiDecoder viterbi;
+    ViterbiDecoder viterbi;
     std::vector<float> codedScratch;
 
     void Decision(long double value) override {

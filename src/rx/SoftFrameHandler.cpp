@@ -102,7 +102,7 @@ void DeinterleaveSoftFrame(InterleaveLength length, const std::vector<float>& wi
 }
 
 void DecodeSoftFrame(InterleaveLength length, const std::vector<float>& window, int loc,
-                     SoftViterbiDecoder& viterbi, std::vector<float>& coded,
+                     ViterbiDecoder& viterbi, std::vector<float>& coded,
                      const std::function<void(int)>& bitSink) {
   DeinterleaveSoftFrame(length, window, loc, coded);
   for (size_t m = 0; m + 1 < coded.size(); m += 2) bitSink(viterbi.Decode(coded[m], coded[m + 1]));

@@ -13,7 +13,7 @@
 
 #include "coding/Frame.h"
 #include "rx/CorrelationDisplay.h"
-#include "rx/SoftViterbi.h"
+#include "rx/Viterbi.h"
 
 namespace vela {
 
@@ -67,7 +67,7 @@ void DeinterleaveSoftFrame(InterleaveLength length, const std::vector<float>& wi
 // DeinterleaveSoftFrame, then one soft Viterbi step per code pair, each decoded bit to
 // `bitSink` in order.
 void DecodeSoftFrame(InterleaveLength length, const std::vector<float>& window, int loc,
-                     SoftViterbiDecoder& viterbi, std::vector<float>& coded,
+                     ViterbiDecoder& viterbi, std::vector<float>& coded,
                      const std::function<void(int)>& bitSink);
 
 }  // namespace vela

@@ -11,14 +11,14 @@ void ViterbiDecoder::Reset() {
   }
 }
 
-int ViterbiDecoder::Decode(int r0, int r1) {
+int ViterbiDecoder::Decode(float r0, float r1) {
   // Squared distance of the received pair from each of the four code pairs.
   std::array<float, 4> branch{};
   for (int s = 0; s < 4; ++s) {
     const float e1 = (s & 2) ? 1.0f : -1.0f;
     const float e0 = (s & 1) ? 1.0f : -1.0f;
-    const float d1 = e1 - static_cast<float>(r0);
-    const float d0 = e0 - static_cast<float>(r1);
+    const float d1 = e1 - r0;
+    const float d0 = e0 - r1;
     branch[static_cast<size_t>(s)] = d1 * d1 + d0 * d0;
   }
   const auto& table = EncoderTable();

@@ -1,6 +1,8 @@
-// Hard-decision Viterbi decoder for the K=7 code: 256 states, 64-bit survivor registers
-// (no separate traceback), so each decoded bit comes out 63 steps after its code pair.
-// One instance serves both the receiver and the transmit echo.
+// Viterbi decoder for the K=7 code: 256 states, 64-bit survivor registers (no separate
+// traceback), so each decoded bit comes out 63 steps after its code pair. Hard decisions
+// (+1/-1, 0 neutral) from the standard receiver and the transmit echo, which share one
+// instance; soft values (sign the bit, size the certainty) from the enhanced receiver,
+// which has its own. Same trellis, table and tie rules either way.
 #pragma once
 
 #include <array>
@@ -18,7 +20,9 @@ class ViterbiDecoder {
 
   // One code pair (first and second code bit as +1/-1; 0 is neutral); returns the bit
   // decided along the best path 63 steps earlier.
-  int Decode(int r0, int r1);
+  int Decode(int r0, int r1) { return Decode(static_cast<float>(r0), static_cast<float>(r1)); }
+  // The same for soft values (+ve = 1).
+  int Decode(float r0, float r1);
 
   float metric(int state) const { return metric_[static_cast<size_t>(state)]; }
   uint64_t survivor(int state) const { return survivor_[static_cast<size_t>(state)]; }

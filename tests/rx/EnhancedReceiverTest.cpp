@@ -14,7 +14,6 @@
 #include "rx/EnhancedDemodulator.h"
 #include "rx/FrameDecoder.h"
 #include "rx/SoftFrameHandler.h"
-#include "rx/SoftViterbi.h"
 #include "rx/Viterbi.h"
 
 namespace vela {
@@ -31,30 +30,7 @@ std::vector<int> CodedSymbols(const std::vector<int>& bits) {
   return out;
 }
 
-TEST(SoftViterbi, OnHardValuesItDecidesExactlyAsTheHardDecoder) {
-  // Noisy +/-1 and 0 inputs exercise equal metrics: both tie rules must agree.
-  std::mt19937 rng(5);
-  std::uniform_int_distribution<int> bit(0, 1), noise(0, 9);
-  std::vector<int> bits(3000);
-  for (auto& b : bits) b = bit(rng);
-  for (int i = 100; i < 120; ++i) bits[static_cast<size_t>(i)] = 1;  // entries 127 and 255
-  auto coded = CodedSymbols(bits);
-  for (auto& c : coded) {
-    const int n = noise(rng);
-    if (n == 0) c = -c;
-    if (n == 1) c = 0;
-  }
-  ViterbiDecoder hard;
-  SoftViterbiDecoder soft;
-  for (size_t i = 0; i + 1 < coded.size(); i += 2) {
-    ASSERT_EQ(soft.Decode(static_cast<float>(coded[i]), static_cast<float>(coded[i + 1])),
-              hard.Decode(coded[i], coded[i + 1]))
-        << "pair " << i / 2;
-  }
-  for (int s = 0; s < 256; ++s) EXPECT_EQ(soft.metric(s), hard.metric(s));
-}
-
-TEST(SoftViterbi, UnsureWrongValuesLoseToSureRightOnes) {
+TEST(ViterbiSoftValues, UnsureWrongValuesLoseToSureRightOnes) {
   std::mt19937 rng(8);
   std::uniform_int_distribution<int> bit(0, 1);
   std::vector<int> bits(400);
@@ -65,7 +41,7 @@ TEST(SoftViterbi, UnsureWrongValuesLoseToSureRightOnes) {
   std::vector<float> soft(coded.begin(), coded.end());
   for (size_t i = 200; i < 212; ++i) soft[i] = -0.2f * static_cast<float>(coded[i]);
   ViterbiDecoder hardDecoder;
-  SoftViterbiDecoder softDecoder;
+  ViterbiDecoder softDecoder;
   int hardErrors = 0, softErrors = 0;
   for (size_t i = 0; i + 1 < soft.size(); i += 2) {
     const int truth = i / 2 >= 63 ? bits[i / 2 - 63] : -1;
