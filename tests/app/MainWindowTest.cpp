@@ -3,9 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -18,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTime>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -338,6 +342,55 @@ class MainWindowTest : public QObject {
     QCOMPARE(ticks, static_cast<int>(pattern.size()) + 8);
     QCOMPARE(keyed, QString::fromStdString(pattern));
     QCOMPARE(window_->cwIdElement(), QStringLiteral("-"));
+  }
+
+  // Runs the identifier for `callsign` to its end by hand, one tick per element period,
+  // and returns the element shown after each tick ("" for the silent tail).
+  QStringList KeyCallsign(const QString& callsign) {
+    window_->SetTextPrompt(
+        [callsign](const QString&, const QString&, const QString&) { return callsign; });
+    window_->Command(1002);
+    window_->Command(699);
+    QStringList elements;
+    while (window_->cwIdActive() && elements.size() < 1000) {
+      window_->CwIdTick();
+      elements << (window_->cwIdActive() ? window_->cwIdElement() : QStringLiteral("off"));
+    }
+    return elements;
+  }
+
+  void morseIdentifierKeysEachCallsignElementPerTick() {
+    QCOMPARE(window_->cwIdPeriodMs(), 100);
+    QStringList e = KeyCallsign(QStringLiteral("E"));
+    QCOMPARE(QString::fromStdString(window_->cwIdPattern()), QStringLiteral("--1-"));
+    const QStringList eKeyed{"-", "-", "1", "-", "", "", "", "", "", "", "", "off"};
+    QCOMPARE(e, eKeyed);
+    QVERIFY(!window_->cwIdActive());
+    QCOMPARE(window_->cwIdElement(), QStringLiteral("-"));
+
+    // Lower case is keyed as upper case, letter after letter.
+    KeyCallsign(QStringLiteral("ab"));
+    QCOMPARE(QString::fromStdString(window_->cwIdPattern()),
+             QStringLiteral("--1-111-") + QStringLiteral("--111-1-1-1-"));
+
+    // A character Morse has no pattern for costs one key-up tick.
+    e = KeyCallsign(QStringLiteral("E#"));
+    QCOMPARE(e.size(), 4 + 1 + 8);
+    QCOMPARE(e.at(4), QStringLiteral(" "));
+    QCOMPARE(e.count(QStringLiteral("1")), 1);
+  }
+
+  void tuneIsIgnoredWhileSending() {
+    QSignalSpy startStop(window_.get(), &MainWindow::transmitStartStop);
+    window_->Command(110);
+    QVERIFY(window_->txActive());
+    window_->Command(3912);
+    window_->Command(699);
+    QVERIFY(!window_->tuneActive());
+    QVERIFY(!window_->cwIdActive());
+    QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal OFF"));
+    window_->Command(110);
+    QCOMPARE(startStop.size(), 2);
   }
 
   void modeSelection() {
@@ -672,6 +725,53 @@ class MainWindowTest : public QObject {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("CQ CQ de DL1ABC\r\nk\r\n"));
     QVERIFY(messages_.empty());
+  }
+
+  void saveScreenTwiceInOneSecondReplacesTheFile() {
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
+    // Start just after a second turns so both saves fall in the same one.
+    const QTime start = QTime::currentTime();
+    QTRY_VERIFY(QTime::currentTime().second() != start.second());
+    window_->AppendReceived(QStringLiteral("first"), QColor(0, 128, 0));
+    const QString first = window_->SaveScreen();
+    window_->Command(9402);
+    window_->AppendReceived(QStringLiteral("second"), QColor(0, 128, 0));
+    const QString second = window_->SaveScreen();
+    QCOMPARE(second, first);
+    const QDate today = QDate::currentDate();
+    QVERIFY2(first.startsWith(QStringLiteral("VELA") + today.toString(QStringLiteral("dd")) +
+                              QLocale(QLocale::English).monthName(today.month()) +
+                              today.toString(QStringLiteral("yyyy"))),
+             qPrintable(first));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{first});
+    QFile f(dir.filePath(first));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("second\r\n"));
+    QVERIFY(messages_.empty());
+  }
+
+  void saveScreenIntoAFolderThatRefusesSays() {
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    auto restore = qScopeGuard([&] {
+      QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+      QDir::setCurrent(previous);
+    });
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    // Root may write anyway; the refusal is only seen where the folder really refuses.
+    QFile probe(dir.filePath(QStringLiteral("probe")));
+    if (probe.open(QIODevice::WriteOnly)) QSKIP("this user writes into read-only folders");
+    window_->AppendReceived(QStringLiteral("lost?"), QColor(0, 128, 0));
+    QCOMPARE(window_->SaveScreen(), QString());
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0].title, QStringLiteral("Save screen"));
+    QVERIFY(messages_[0].text.startsWith(QStringLiteral("Could not save the receive pane")));
+    // Nothing was lost from the pane.
+    QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("lost?"));
   }
 
   void closingWhileSendingStopsTheOutputFirst() {
