@@ -107,11 +107,36 @@ void Station::StopCapture() {
 
 void Station::ConnectWindow() {
   MainWindow* w = &window_;
-  connect(w, &MainWindow::transmitStartStop, this, [this] { transmit_.ToggleTransmit(); });
+  connect(w, &MainWindow::transmitStartStop, this, [this] {
+    if (cwIdDrain_ > 0) {
+      // The identifier's last elements are still going out and the transmitter runs on:
+      // alone the drain ends it; SEND or tune take the running transmitter over.
+      if (window_.txActive() || window_.tuneActive()) {
+        cwIdDrain_ = 0;
+        modem_.SetBufferLengthOverride(0);
+        if (!window_.tuneActive()) modem_.SetCarrierMode(CarrierMode::Data);
+      }
+      return;
+    }
+    if (resumeIdentifier_) {
+      resumeIdentifier_ = false;  // CWID again before the last one had left the air
+      return;
+    }
+    transmit_.ToggleTransmit();
+  });
+  connect(w, &MainWindow::sendToggled, this, [this] { markerDrain_ = 0; });
   connect(w, &MainWindow::stopOutputForExit, this, [this] {
     if (!transmit_.RequestExit()) window_.OutputDeviceClosed();
   });
   connect(w, &MainWindow::cwIdToggled, this, [this](bool on) {
+    if (!on && transmit_.state() == TransmitCycle::State::Running) {
+      // The elements keyed in the last 40 buffers have not reached the air yet.
+      cwIdDrain_ = kOutputBufferCount;
+      modem_.SetCarrierMode(CarrierMode::MorseKeyUp);
+      return;
+    }
+    resumeIdentifier_ = on && cwIdDrain_ > 0;
+    cwIdDrain_ = 0;
     // Morse elements are 32 ms buffers whatever the mode; key up until the first element.
     modem_.SetBufferLengthOverride(on ? 2048 : 0);
     modem_.SetCarrierMode(on ? CarrierMode::MorseKeyUp : CarrierMode::Data);
@@ -305,11 +330,34 @@ void Station::EchoChar(uint8_t c) {
 }
 
 void Station::EndMarkerEchoed() {
+  // The echo comes from the frame just built; it and the buffers before it are still
+  // queued, and the far decoder needs two frames more to put the marker out.
+  if (markerDrain_ == 0) {
+    markerDrain_ = kOutputBufferCount + 2 * ModeTable(window_.mode()).frameLength;
+  }
+}
+
+void Station::SynthesiseSymbol(std::span<int16_t> buffer, int symbol) {
+  modem_.SynthesiseSymbol(buffer, symbol);
   // SEND is pressed once the current output buffer is back in the ring, not from inside
   // the transmitter's refill.
-  QTimer::singleShot(0, this, [this] {
-    if (window_.txActive()) window_.Command(110);
-  });
+  if (markerDrain_ > 0 && --markerDrain_ == 0) {
+    QTimer::singleShot(0, this, [this] {
+      if (window_.txActive()) window_.Command(110);
+    });
+  }
+  if (cwIdDrain_ > 0 && --cwIdDrain_ == 0) {
+    QTimer::singleShot(0, this, [this] {
+      EndMorseIdentifier();
+      transmit_.ToggleTransmit();
+    });
+  }
+}
+
+void Station::EndMorseIdentifier() {
+  cwIdDrain_ = 0;
+  modem_.SetBufferLengthOverride(0);
+  modem_.SetCarrierMode(CarrierMode::Data);
 }
 
 void Station::EyeStep(int subSymbol, long double phaseStep) {
@@ -336,7 +384,7 @@ void Station::CorrelationCaption(const std::string& caption) {
 // ---- The transmitter's side ----
 
 bool Station::morseIdentifierOn() const {
-  return window_.cwIdActive();
+  return window_.cwIdActive() || cwIdDrain_ > 0;
 }
 
 void Station::SetTransmitControlsEnabled(bool enabled) {

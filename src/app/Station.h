@@ -114,9 +114,7 @@ class Station : public QObject,
   int bufferLength() const override { return modem_.bufferLength(); }
   bool morseIdentifierOn() const override;
   int NextSymbol() override { return modem_.NextSymbol(); }
-  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol) override {
-    modem_.SynthesiseSymbol(buffer, symbol);
-  }
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol) override;
   void TransmissionStopped() override { modem_.TransmissionStopped(); }
 
   // TransmitHost
@@ -147,6 +145,16 @@ class Station : public QObject,
   // Messages come up once the current device event has finished, so a modal box never
   // runs the event loop inside one of the cycles.
   void Tell(int icon, const QString& title, const QString& text);
+  // The identifier has finished: back to data keying and off the air.
+  void EndMorseIdentifier();
+
+  // Buffers still to be refilled before the end of a transmission may go ahead: what is
+  // already queued (and, after the end marker, one frame more for the far decoder) plays
+  // out first, since stopping drops every queued buffer. 0 when nothing waits.
+  int markerDrain_ = 0;
+  int cwIdDrain_ = 0;
+  // CWID was pressed again during its drain: the transmitter keeps running.
+  bool resumeIdentifier_ = false;
 
   MainWindow& window_;
   StationDevices devices_;

@@ -14,6 +14,8 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -171,6 +173,7 @@ class StationTest : public QObject {
   std::unique_ptr<WavFileOutput> output_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<Station> station_;
+  Pacing outputPacing_ = Pacing::AsFastAsPossible;
 
   QString Path(const QString& name) const { return dir_->filePath(name); }
 
@@ -182,8 +185,7 @@ class StationTest : public QObject {
     p.secondaryText = QStringLiteral("G4ABC ");
     input_ = std::move(input);
     output_ = std::make_unique<WavFileOutput>(
-        (outputPath.isEmpty() ? Path("air.wav") : outputPath).toStdString(),
-        Pacing::AsFastAsPossible);
+        (outputPath.isEmpty() ? Path("air.wav") : outputPath).toStdString(), outputPacing_);
     window_ = std::make_unique<MainWindow>(p);
     window_->SetMessageSink([this](QMessageBox::Icon icon, const QString& t, const QString& x) {
       messages_.push_back({icon, t, x});
@@ -230,6 +232,7 @@ class StationTest : public QObject {
     QVERIFY(dir_->isValid());
     messages_.clear();
     ptt_.log.clear();
+    outputPacing_ = Pacing::AsFastAsPossible;
   }
 
   void cleanup() {
@@ -429,6 +432,114 @@ class StationTest : public QObject {
     QVERIFY(std::count(seen.begin(), seen.end(), CarrierMode::MorseKeyUp) > 0);
     QCOMPARE(station_->modem().bufferLength(), 512);
     QCOMPARE(station_->modem().carrierMode(), CarrierMode::Data);
+  }
+
+  void delayedReceiveReturnsToReceiveOnceTheMarkerIsOnAir() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    const size_t before = ptt_.log.size();
+    window_->transmitPane()->setPlainText(QStringLiteral("QRT de G4ABC"));
+    window_->Command(1410);  // F10
+    QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("QRT de G4ABC [EOT]"));
+    window_->Command(110);
+    QVERIFY(window_->txActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->txActive(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+    // The switch came only once the marker had gone out and come back as echo.
+    QVERIFY(TextIn(window_->receivePane(), kRed).contains(QStringLiteral("QRT de G4ABC [EOT]")));
+    QCOMPARE(Button(110)->text(), QStringLiteral("F9 Send"));
+    QCOMPARE(window_->transmitPane()->toPlainText(), QString());
+    const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
+    QCOMPARE(ptt_.Since(before), keying);
+    QCOMPARE(station_->capture().state(), vela::CaptureCycle::State::Running);
+    // The far end reads the text and the marker.
+    const std::string heard = Decode(Path("air.wav"), Mode::Vela63);
+    QVERIFY2(heard.find("QRT de G4ABC [EOT]") != std::string::npos, heard.c_str());
+  }
+
+  void aChangedMarkerEndsOnlyOnTheNewOne() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    QSignalSpy sends(window_.get(), &MainWindow::sendToggled);
+    window_->transmitPane()->setPlainText(QStringLiteral("old [EOT] still on"));
+    window_->Command(110);
+    // The operator changes the marker while the old one waits to go out.
+    window_->SetTextPrompt(
+        [](const QString&, const QString&, const QString&) { return QStringLiteral("SK"); });
+    window_->ContextHelp(9319, QPoint());
+    QCOMPARE(window_->endMarker(), QStringLiteral("SK"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        TextIn(window_->receivePane(), kRed).contains(QStringLiteral("old [EOT] still on")), 60000);
+    QVERIFY(window_->txActive());
+    // Typed while on air, the new marker goes out and ends the transmission.
+    window_->Command(9319);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->txActive(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+    QVERIFY(TextIn(window_->receivePane(), kRed).contains(QStringLiteral("still on SK")));
+    QCOMPARE(sends.count(), 2);
+  }
+
+  // Keys "TE" (a dash, then a dot) in real time and reads the element lengths back from
+  // the recording of the air: key down is the centre-frequency tone, key up a 1 Hz tone.
+  void morseIdentifierElementLengthOnAir() {
+    outputPacing_ = Pacing::RealTime;
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    window_->SetTextPrompt(
+        [](const QString&, const QString&, const QString&) { return QStringLiteral("TE"); });
+    window_->Command(1002);
+    QCOMPARE(window_->cwIdPattern(), std::string("--111---1-"));
+    QCOMPARE(window_->cwIdPeriodMs(), 100);
+    window_->Command(699);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+
+    std::vector<int16_t> air;
+    std::string error;
+    QVERIFY2(vela::WavReader::ReadAll(Path("air.wav").toStdString(), 0, air, error), error.c_str());
+    // Key down where a 64-frame window holds several zero crossings (1000 Hz gives four).
+    constexpr size_t kWindow = 64;
+    std::vector<bool> down;
+    int peakDown = 0;
+    int peakUp = 0;
+    for (size_t w = 0; w + kWindow <= air.size(); w += kWindow) {
+      int crossings = 0;
+      int peak = 0;
+      for (size_t i = w; i < w + kWindow; ++i) {
+        if (i > w && (air[i] < 0) != (air[i - 1] < 0)) ++crossings;
+        peak = std::max(peak, std::abs(static_cast<int>(air[i])));
+      }
+      down.push_back(crossings >= 3);
+      (crossings >= 3 ? peakDown : peakUp) = std::max(crossings >= 3 ? peakDown : peakUp, peak);
+    }
+    std::vector<double> runs;  // key-down runs, in 1024-frame buffers
+    std::vector<double> gaps;  // key-up runs between them
+    size_t i = 0;
+    while (i < down.size()) {
+      size_t j = i;
+      while (j < down.size() && down[j] == down[i]) ++j;
+      const double buffers = static_cast<double>((j - i) * kWindow) / 1024.0;
+      if (down[i]) {
+        runs.push_back(buffers);
+      } else if (i > 0 && j < down.size()) {
+        gaps.push_back(buffers);
+      }
+      i = j;
+    }
+    QString measured;
+    for (double r : runs) measured += QString::number(r) + u' ';
+    for (double g : gaps) measured += QStringLiteral("gap ") + QString::number(g) + u' ';
+    qInfo("key-down runs (buffers): %s", qPrintable(measured));
+    QCOMPARE(runs.size(), size_t{2});
+    // 100 ms per element is 3.125 buffers of 32 ms; refills quantise it to whole buffers.
+    QVERIFY2(runs[0] >= 9.375 - 1.5 && runs[0] <= 9.375 + 1.5, qPrintable(measured));
+    QVERIFY2(runs[1] >= 3.125 - 1.5 && runs[1] <= 3.125 + 1.5, qPrintable(measured));
+    QVERIFY2(gaps[0] >= 9.375 - 1.5 && gaps[0] <= 9.375 + 1.5, qPrintable(measured));
+    // Whole buffers: every run is a multiple of 1024 frames.
+    for (double r : runs) QCOMPARE(r, std::round(r));
+    // Key up is a sub-audible tone, not silence; key down has full level.
+    QVERIFY(peakDown > 10000);
+    QVERIFY2(peakUp > 0, qPrintable(QString::number(peakUp)));
   }
 
   void settingsFromTheWindowReachTheModem() {
