@@ -1069,16 +1069,23 @@ void MainWindow::DefineMacro(int index) {
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(new QLabel(QStringLiteral("Button label"), &dialog));
   auto* label = new QLineEdit(prefs_.macros[index].label, &dialog);
+  label->setObjectName(QStringLiteral("c10002"));
   layout->addWidget(label);
   layout->addWidget(new QLabel(QStringLiteral("Macro text"), &dialog));
   auto* text = new QPlainTextEdit(prefs_.macros[index].text, &dialog);
+  text->setObjectName(QStringLiteral("c10003"));
+  // Room for a few lines of a typical macro; the dialog stays small beside the window.
+  text->setFixedHeight(text->fontMetrics().lineSpacing() * 5 + 12);
   layout->addWidget(text);
   auto* buttons = new QDialogButtonBox(&dialog);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-  buttons->addButton(QStringLiteral("CANCEL"), QDialogButtonBox::RejectRole);
+  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)
+      ->setObjectName(QStringLiteral("c10004"));
+  buttons->addButton(QStringLiteral("CANCEL"), QDialogButtonBox::RejectRole)
+      ->setObjectName(QStringLiteral("c10005"));
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  dialog.resize(320, dialog.sizeHint().height());
   if (dialog.exec() != QDialog::Accepted) return;
   prefs_.macros[index].label = label->text();
   prefs_.macros[index].text = text->toPlainText();
