@@ -173,6 +173,11 @@ TEST_F(LiveCli, SigtermInMidTransmissionReleasesPtt) {
 // Two processes in real time through a PulseAudio server of the test's own, whose null sink's
 // monitor is the default capture source: what one vela-modem plays, the other hears.
 TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
+#ifdef VELA_SANITIZED_BUILD
+  // Real time is the point here, and the sanitizers slow both processes several-fold on a
+  // machine that is also building; the plain build runs this copy.
+  GTEST_SKIP() << "real-time copy is checked in the plain build";
+#endif
   if (Shell("command -v pulseaudio pactl >/dev/null 2>&1; echo $?") != "0\n") {
     GTEST_SKIP() << "pulseaudio is not installed";
   }
