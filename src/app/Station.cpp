@@ -109,13 +109,16 @@ void Station::ConnectWindow() {
   MainWindow* w = &window_;
   connect(w, &MainWindow::transmitStartStop, this, [this] {
     if (cwIdDrain_ > 0) {
-      // The identifier's last elements are still going out and the transmitter runs on:
-      // alone the drain ends it; SEND or tune take the running transmitter over.
-      if (window_.txActive() || window_.tuneActive()) {
-        cwIdDrain_ = 0;
-        modem_.SetBufferLengthOverride(0);
-        if (!window_.tuneActive()) modem_.SetCarrierMode(CarrierMode::Data);
-      }
+      // The identifier's last elements are still going out: the drain ends that
+      // transmission, and SEND or tune pressed meanwhile start afresh once it has closed.
+      startAfterDrain_ = window_.txActive() || window_.tuneActive();
+      if (window_.tuneActive()) modem_.SetCarrierMode(CarrierMode::MorseKeyUp);
+      return;
+    }
+    if (transmit_.state() == TransmitCycle::State::Stopping ||
+        transmit_.state() == TransmitCycle::State::Closing) {
+      // The last transmission is still leaving the air: a new one starts once it has.
+      startAfterDrain_ = window_.txActive() || window_.tuneActive() || window_.cwIdActive();
       return;
     }
     if (resumeIdentifier_) {
@@ -413,8 +416,17 @@ void Station::TransmissionAborted() {
   if (!transmit_.active()) window_.OutputDeviceClosed();
 }
 
-void Station::TransmitterClosed(bool /*exitRequested*/) {
+void Station::TransmitterClosed(bool exitRequested) {
   window_.OutputDeviceClosed();
+  if (!startAfterDrain_) return;
+  startAfterDrain_ = false;
+  if (exitRequested || !(window_.txActive() || window_.tuneActive() || window_.cwIdActive())) {
+    return;
+  }
+  modem_.SetCarrierMode(window_.tuneActive()   ? CarrierMode::Tune
+                        : window_.cwIdActive() ? CarrierMode::MorseKeyUp
+                                               : CarrierMode::Data);
+  transmit_.ToggleTransmit();
 }
 
 // ---- The receiver's side ----

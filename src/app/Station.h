@@ -155,6 +155,8 @@ class Station : public QObject,
   int cwIdDrain_ = 0;
   // CWID was pressed again during its drain: the transmitter keeps running.
   bool resumeIdentifier_ = false;
+  // SEND or tune was pressed during the drain: on air again once the output has closed.
+  bool startAfterDrain_ = false;
 
   MainWindow& window_;
   StationDevices devices_;

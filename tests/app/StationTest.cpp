@@ -140,18 +140,27 @@ QString ReadText(const QString& path) {
 // Decodes a transmission the way a far station would: left channel, 8000 per second.
 struct FarStation : vela::ModemEvents {
   std::string text;
+  std::string secondary;
   void RxChar(uint8_t c) override { text += static_cast<char>(c); }
+  void SecondaryChar(uint8_t c) override { secondary += static_cast<char>(c); }
 };
 
-std::string Decode(const QString& path, Mode mode) {
+FarStation Listen(const QString& path, Mode mode) {
   std::vector<int16_t> samples;
   std::string error;
-  if (!vela::WavReader::ReadAll(path.toStdString(), 8000, samples, error)) return "!" + error;
   FarStation far;
+  if (!vela::WavReader::ReadAll(path.toStdString(), 8000, samples, error)) {
+    far.text = "!" + error;
+    return far;
+  }
   vela::Modem modem(far);
   modem.SetMode(mode);
   modem.ProcessSamples(samples);
-  return far.text;
+  return far;
+}
+
+std::string Decode(const QString& path, Mode mode) {
+  return Listen(path, mode).text;
 }
 
 bool WriteSilence(const QString& path, double seconds) {
@@ -540,6 +549,55 @@ class StationTest : public QObject {
     // Key up is a sub-audible tone, not silence; key down has full level.
     QVERIFY(peakDown > 10000);
     QVERIFY2(peakUp > 0, qPrintable(QString::number(peakUp)));
+  }
+
+  // Beacon mode: the pane goes out again and again, one secondary character between the
+  // repetitions, until the operator ends it.
+  void beaconRepeatsThePaneOnAir() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    window_->Command(3300);
+    window_->transmitPane()->setPlainText(QStringLiteral("VVV "));
+    window_->Command(110);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        TextIn(window_->receivePane(), kRed).contains(QStringLiteral("VVV VVV VVV VVV ")), 60000);
+    QVERIFY(window_->txActive());
+    const int64_t after = output_->framesWritten() + 3 * 223 * 512;
+    QTRY_VERIFY_WITH_TIMEOUT(output_->framesWritten() >= after, 60000);
+    window_->Command(110);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
+    const FarStation far = Listen(Path("air.wav"), Mode::Vela63);
+    QVERIFY2(far.text.find("VVV VVV VVV VVV ") != std::string::npos, far.text.c_str());
+    // Between repetitions the secondary channel spells the callsign, a letter each time.
+    QVERIFY2(far.secondary.find("G4AB") != std::string::npos, far.secondary.c_str());
+    size_t repetitions = 0;
+    for (size_t at = far.text.find("VVV "); at != std::string::npos;
+         at = far.text.find("VVV ", at + 1)) {
+      ++repetitions;
+    }
+    const QByteArray counts =
+        QByteArray::number(repetitions) + " / " + QByteArray::number(far.secondary.size());
+    QVERIFY2(far.secondary.size() + 2 >= repetitions && far.secondary.size() <= repetitions + 2,
+             counts.constData());
+  }
+
+  // SEND pressed as the identifier ends, while its last buffers still play or the output
+  // is closing, is not lost: the data goes on air once the identifier has left it.
+  void sendRightAfterTheIdentifierTakesTheAir() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    OpenOnRecording(Path("quiet.wav"));
+    window_->SetTextPrompt(
+        [](const QString&, const QString&, const QString&) { return QStringLiteral("E"); });
+    window_->Command(1002);
+    window_->Command(699);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
+    QVERIFY(window_->outputDeviceOpen());  // still playing out the queued elements
+    window_->transmitPane()->setPlainText(QStringLiteral("after the id"));
+    SendAndWait(QStringLiteral("after the id"));
+    QCOMPARE(station_->modem().carrierMode(), CarrierMode::Data);
+    QCOMPARE(station_->modem().bufferLength(), 1024);
+    const std::string heard = Decode(Path("air.wav"), Mode::Vela63);
+    QVERIFY2(heard.find("after the id") != std::string::npos, heard.c_str());
   }
 
   void settingsFromTheWindowReachTheModem() {
