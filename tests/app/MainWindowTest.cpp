@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -753,18 +754,20 @@ class MainWindowTest : public QObject {
     QVERIFY(messages_.empty());
   }
 
-  void saveScreenIntoAFolderThatRefusesSays() {
+  void saveScreenThatCannotBeWrittenSays() {
     QTemporaryDir dir;
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
-    auto restore = qScopeGuard([&] {
-      QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-      QDir::setCurrent(previous);
-    });
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    // Root may write anyway; the refusal is only seen where the folder really refuses.
-    QFile probe(dir.filePath(QStringLiteral("probe")));
-    if (probe.open(QIODevice::WriteOnly)) QSKIP("this user writes into read-only folders");
+    auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
+    // A folder already carries the name the save will want, for the next few seconds.
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int s = 0; s < 5; ++s) {
+      const QDateTime t = now.addSecs(s);
+      const QString name = QStringLiteral("VELA") + t.toString(QStringLiteral("dd")) +
+                           QLocale(QLocale::English).monthName(t.date().month()) +
+                           t.toString(QStringLiteral("yyyyHHmmss")) + QStringLiteral(".rtf");
+      QVERIFY(QDir(dir.path()).mkdir(name));
+    }
     window_->AppendReceived(QStringLiteral("lost?"), QColor(0, 128, 0));
     QCOMPARE(window_->SaveScreen(), QString());
     QCOMPARE(messages_.size(), size_t{1});
