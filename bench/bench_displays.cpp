@@ -1,26 +1,19 @@
 // How fast the receive displays run against what live audio asks of them: one spectrum and
 // waterfall line per 1024-sample capture buffer (7.8 a second at 8000 samples/s), and one
 // eye-diagram step per quarter symbol (500 a second in VELA125).
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
 #include <random>
 #include <vector>
 
+#include "BenchClock.h"
 #include "rx/EyeDiagram.h"
 #include "rx/Spectrum.h"
 #include "rx/Waterfall.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-}  // namespace
+using vela::bench::Clock;
+using vela::bench::Seconds;
 
 int main() {
   using namespace vela;

@@ -1,21 +1,14 @@
 // Encode and decode speed of the modem core in each mode, as multiples of real time.
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-}  // namespace
+using vela::bench::Clock;
+using vela::bench::Seconds;
 
 int main() {
   using namespace vela;

@@ -27,6 +27,22 @@ int64_t TruncToInteger(long double x) {
   return k;
 }
 
+// One output of a filter over the I and Q rings of `length` values, `oldest` the position
+// of the oldest sample, which the first coefficient weights. Two passes walk the ring from
+// there without a modulo per tap, always in the same order.
+void RingFilter(const long double* taps, const long double* ringI, const long double* ringQ,
+                int oldest, int length, long double& i, long double& q) {
+  int j = 0;
+  for (int idx = oldest; idx < length; ++idx, ++j) {
+    i += taps[j] * ringI[idx];
+    q += taps[j] * ringQ[idx];
+  }
+  for (int idx = 0; idx < oldest; ++idx, ++j) {
+    i += taps[j] * ringI[idx];
+    q += taps[j] * ringQ[idx];
+  }
+}
+
 // The fractional part, truncating toward zero.
 long double Frac(long double x) {
   return x - TruncExtended(x);
@@ -145,20 +161,10 @@ void Demodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
 }
 
 void Demodulator::FirstStageOutput(DemodulatorOutput& out) {
-  // p points at the oldest stored sample, which the first coefficient weights. The two
-  // loops walk the ring from there without a modulo per tap, in the same order.
-  const long double* h = firstStageTaps_;
+  // p points at the oldest stored sample.
   long double i = 0.0L;
   long double q = 0.0L;
-  int j = 0;
-  for (int idx = p_; idx < filterLength_; ++idx, ++j) {
-    i += h[j] * i1_[idx];
-    q += h[j] * q1_[idx];
-  }
-  for (int idx = 0; idx < p_; ++idx, ++j) {
-    i += h[j] * i1_[idx];
-    q += h[j] * q1_[idx];
-  }
+  RingFilter(firstStageTaps_, i1_.data(), q1_.data(), p_, filterLength_, i, q);
 
   i2_[s_] = i;
   q2_[s_] = q;
@@ -170,18 +176,9 @@ void Demodulator::FirstStageOutput(DemodulatorOutput& out) {
 }
 
 void Demodulator::QuarterSymbol(DemodulatorOutput& out) {
-  const long double* g = symbolTaps_;
   long double i = 0.0L;
   long double q = 0.0L;
-  int j = 0;
-  for (int idx = s_; idx < kSymbolTaps; ++idx, ++j) {
-    i += g[j] * i2_[idx];
-    q += g[j] * q2_[idx];
-  }
-  for (int idx = 0; idx < s_; ++idx, ++j) {
-    i += g[j] * i2_[idx];
-    q += g[j] * q2_[idx];
-  }
+  RingFilter(symbolTaps_, i2_.data(), q2_.data(), s_, kSymbolTaps, i, q);
 
   UpdateLevel(i, q);
   if (++refreshCounter_ == kRefreshEvery) {
