@@ -201,13 +201,16 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
         "pactl set-default-sink vela; pactl set-default-source vela.monitor'");
   const std::string modem = env + VELA_MODEM_BIN;
   // Real time on a shared machine: a stall of the test host can drop audio, so a copy gets
-  // three tries. The listener runs 14 s; the transmission takes about 7.
+  // three tries. The listener gets 4 s to open the server's source before the transmitter
+  // starts, and the words checked come after a lead-in, as an operator's would; the
+  // listener runs 22 s, the transmission about 10.
   std::string heard;
   for (int attempt = 0; attempt < 3 && heard.find("pulse copy de G3XYZ") == std::string::npos;
        ++attempt) {
-    heard = Shell("(" + env + "timeout -s INT 14 " + VELA_MODEM_BIN +
-                  " listen --mode 125 --device 0 2>/dev/null) & sleep 2; " + modem +
-                  " send --mode 125 --device 0 --text 'pulse copy de G3XYZ' >/dev/null 2>&1; wait");
+    heard = Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN +
+                  " listen --mode 125 --device 0 2>/dev/null) & sleep 4; " + modem +
+                  " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' >/dev/null "
+                  "2>&1; wait");
   }
   Shell(env + "pulseaudio --kill 2>/dev/null");
   std::filesystem::remove_all(dir);
