@@ -54,7 +54,11 @@ bool PortAudioInput::Open(int device, int sampleRate, AudioInputEvents& events) 
     return false;
   }
   const SoundDevice& d = devices[static_cast<size_t>(device)];
-  const PaTime latency = Pa_GetDeviceInfo(d.paIndex)->defaultHighInputLatency;
+  // At least a quarter second of device buffering: the receiver takes 1024-sample buffers
+  // anyway, and a sound server asked for its short default latency shrinks its whole
+  // graph's latency to match, so that another program playing into it (our own transmitter,
+  // through the desktop's sound server) underruns and loses audio.
+  const PaTime latency = std::max(Pa_GetDeviceInfo(d.paIndex)->defaultHighInputLatency, 0.25);
   // Mono at the modem's rate if the card will; otherwise what it offers, converted here.
   std::vector<Format> tries{{1, double(sampleRate)},
                             {2, double(sampleRate)},
