@@ -1,10 +1,18 @@
 // Real PortAudio on ALSA test devices: the `file` plugin over `null` gives a capture device
-// that plays back a raw file and a playback device that writes one. Both run as fast as
-// they can, so every test counts buffers rather than time.
+// that plays back a raw file and a playback device that writes one; the test plugin
+// `velafixed` gives a pair that, like many USB codecs, take 48000 Hz stereo and nothing else.
+// All run as fast as they can, so every test counts samples rather than time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <numbers>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "PlatformTestSupport.h"
@@ -23,7 +31,33 @@ int16_t Known(int i) {
   return static_cast<int16_t>((i * 7919) % 60000 - 30000);
 }
 
-// One ALSA configuration per test process: ALSA reads it once.
+// The fixed-format card records, at 48000 Hz stereo, a 1000 Hz tone on the left with a
+// 6000 Hz one beside it that an 8000 Hz stream cannot carry, and a 1700 Hz tone on the right,
+// for exactly 2000 cycles of the 1000 Hz tone; then silence.
+constexpr int kFixedRate = 48000;
+constexpr int kFixedToneFrames = 96000;
+constexpr double kLeftAmplitude = 16384;  // half of full scale
+constexpr double kOutOfBandAmplitude = 6554;
+constexpr double kRightAmplitude = 13107;
+
+double Tone(double amplitude, double hz, int frame, int rate) {
+  return amplitude * std::sin(2 * std::numbers::pi * hz * frame / rate);
+}
+
+void WriteFixedRecording(const std::filesystem::path& path) {
+  std::vector<int16_t> frames;
+  for (int n = 0; n < kFixedToneFrames; ++n) {
+    const double left =
+        Tone(kLeftAmplitude, 1000, n, kFixedRate) + Tone(kOutOfBandAmplitude, 6000, n, kFixedRate);
+    frames.push_back(static_cast<int16_t>(std::lrint(left)));
+    frames.push_back(static_cast<int16_t>(std::lrint(Tone(kRightAmplitude, 1700, n, kFixedRate))));
+  }
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(frames.data()),
+             static_cast<std::streamsize>(frames.size() * sizeof(int16_t)));
+}
+
+// One ALSA configuration per test process, holding every test device: ALSA reads it once.
 const std::filesystem::path& AlsaHome() {
   static const std::filesystem::path home = [] {
     const auto dir = test::ScratchDir("alsa");
@@ -35,11 +69,17 @@ const std::filesystem::path& AlsaHome() {
     const std::vector<int16_t> pad(200000, 0);  // past its end the plugin repeats old data
     raw.write(reinterpret_cast<const char*>(pad.data()),
               static_cast<std::streamsize>(pad.size() * sizeof(int16_t)));
+    WriteFixedRecording(dir / "in48.raw");
     std::ofstream rc(dir / ".asoundrc");
     rc << "pcm.velacap {\n type file\n slave.pcm \"null\"\n infile \"" << (dir / "in.raw").string()
        << "\"\n file \"/dev/null\"\n format \"raw\"\n}\n"
        << "pcm.velaplay {\n type file\n slave.pcm \"null\"\n file \"" << (dir / "out.raw").string()
-       << "\"\n format \"raw\"\n}\n";
+       << "\"\n format \"raw\"\n}\n"
+       << "pcm_type.velafixed {\n lib \"" << VELA_FIXED_RATE_PCM << "\"\n}\n"
+       << "pcm.velafixedcap {\n type velafixed\n infile \"" << (dir / "in48.raw").string()
+       << "\"\n}\n"
+       << "pcm.velafixedplay {\n type velafixed\n outfile \"" << (dir / "out48.raw").string()
+       << "\"\n}\n";
     static std::string keep = dir.string();
     std::atexit([] { std::filesystem::remove_all(keep); });  // the played audio is large
     setenv("HOME", dir.c_str(), 1);
@@ -66,6 +106,55 @@ class Collector : public CaptureSink {
   size_t spectrumLength = 0;
   std::vector<std::string> errors;
 };
+
+// A tone measured in a stretch of samples. The stretch is cut to whole cycles of the tone,
+// where the tone's sine, its cosine and a constant are orthogonal, so projecting on them is
+// the least-squares fit; `residual` is the RMS of what the fit leaves.
+struct ToneFit {
+  double amplitude = 0;
+  double mean = 0;
+  double residual = 0;
+};
+
+ToneFit FitTone(std::span<const double> x, int samplesPerCycle) {
+  const size_t n = x.size() / static_cast<size_t>(samplesPerCycle) * samplesPerCycle;
+  const double w = 2 * std::numbers::pi / samplesPerCycle;
+  double c = 0, s = 0, m = 0;
+  for (size_t i = 0; i < n; ++i) {
+    c += x[i] * std::cos(w * double(i));
+    s += x[i] * std::sin(w * double(i));
+    m += x[i];
+  }
+  c *= 2.0 / double(n);
+  s *= 2.0 / double(n);
+  m /= double(n);
+  double e = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double d = x[i] - m - c * std::cos(w * double(i)) - s * std::sin(w * double(i));
+    e += d * d;
+  }
+  return {std::hypot(c, s), m, std::sqrt(e / double(n))};
+}
+
+// Whole cycles between the first and the last upward zero crossing, and the samples they
+// span, each crossing placed between its two samples by a straight line.
+struct Cycles {
+  int count = 0;
+  double samples = 0;
+  double frequency(int rate) const { return count * rate / samples; }
+};
+
+Cycles CountCycles(std::span<const double> x) {
+  double first = -1, last = -1;
+  int crossings = 0;
+  for (size_t i = 1; i < x.size(); ++i) {
+    if (x[i - 1] < 0 && x[i] >= 0) {
+      last = double(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+      if (crossings++ == 0) first = last;
+    }
+  }
+  return {std::max(crossings - 1, 0), last - first};
+}
 
 class PortAudioDevicesTest : public ::testing::Test {
  protected:
@@ -186,6 +275,150 @@ TEST_F(PortAudioDevicesTest, PlaybackWritesEveryBufferInOrderToTheCard) {
   ASSERT_GE(played.size(), 40u * 512u);
   ASSERT_LE(played.size(), source.written.size());
   EXPECT_TRUE(std::equal(played.begin(), played.end(), source.written.begin()));
+}
+
+// The card records 48000 Hz stereo only; the receiver still gets 8000 Hz mono, converted in
+// the backend. PortAudio opens a stereo-only card for one channel by taking its left one.
+TEST_F(PortAudioDevicesTest, CaptureFromAFixedRateStereoCardArrivesAs8000HzMono) {
+  PortAudioInput input(*system);
+  Collector sink;
+  CaptureCycle capture(input, sink);
+  const int device = CaptureIndex(*system, "velafixedcap");
+  ASSERT_GE(device, 0);
+  ASSERT_TRUE(capture.StartCapture(device, 8000.0L)) << input.error();
+  EXPECT_EQ(input.deviceRate(), kFixedRate);
+  EXPECT_EQ(input.deviceChannels(), 1);
+  // The recording becomes 16000 samples; the 48 buffers lent at the start hold them all.
+  ASSERT_TRUE(test::RunUntil([&] { return sink.samples.size() >= 24000; }));
+  capture.StopCapture();
+  EXPECT_TRUE(sink.errors.empty());
+
+  const std::vector<double> x(sink.samples.begin(), sink.samples.end());
+  auto loud = [](double v) { return std::abs(v) > kLeftAmplitude / 2; };
+  const auto first = std::find_if(x.begin(), x.end(), loud);
+  const auto last = std::find_if(x.rbegin(), x.rend(), loud).base();
+  ASSERT_LT(first, last);
+  // The tone lasts a sixth of its 96000 frames, give or take the cycle its edges are found in.
+  const auto length = static_cast<double>(last - first);
+  EXPECT_NEAR(length, kFixedToneFrames / 6.0, 8.0);
+  // Away from the edges: 1000 Hz at the left channel's amplitude, and nothing else, so neither
+  // the right channel, nor the 6000 Hz tone folded to 2000 Hz, nor a lost or repeated sample
+  // (a jump in phase) is there.
+  const std::span<const double> steady(first + 64, last - 64);
+  const Cycles cycles = CountCycles(steady);
+  const double ratio = cycles.samples / (cycles.count * (kFixedRate / 1000.0));
+  EXPECT_NEAR(ratio, 1.0 / 6.0, 1e-5) << cycles.count << " cycles in " << cycles.samples;
+  EXPECT_NEAR(cycles.frequency(8000), 1000.0, 0.05);
+  const ToneFit fit = FitTone(steady, 8);
+  EXPECT_NEAR(fit.amplitude, kLeftAmplitude, kLeftAmplitude * 0.01);
+  EXPECT_LT(fit.residual, kLeftAmplitude * 0.01);
+  EXPECT_LT(std::abs(fit.mean), 20.0);
+  std::cout << std::setprecision(9) << "capture: " << length << " samples from " << kFixedToneFrames
+            << " frames, ratio " << ratio << ", " << cycles.frequency(8000) << " Hz, amplitude "
+            << fit.amplitude << " of " << kLeftAmplitude << ", residual " << fit.residual << "\n";
+}
+
+class OutputWatch : public AudioOutputEvents {
+ public:
+  void OutputOpened() override { opened = true; }
+  void OutputBufferDone(int) override { ++done; }
+  void OutputClosed() override { closed = true; }
+  void OutputFailed(const std::string& reason) override { failures.push_back(reason); }
+  bool opened = false;
+  int done = 0;
+  bool closed = false;
+  std::vector<std::string> failures;
+};
+
+// The card plays 48000 Hz stereo only; the transmitter's 32000 Hz stereo reaches it converted.
+// Played: the 40-buffer ring filled once with 4096-frame buffers carrying a 1000 Hz tone on
+// the left and a constant on the right. The constant marks every frame of the stream, so
+// silence the card played while the ring ran dry (which can happen between two writes on a
+// loaded machine) is told apart and left out.
+TEST_F(PortAudioDevicesTest, PlaybackThroughAFixedRateStereoCardKeepsTheWaveform) {
+  const auto out = AlsaHome() / "out48.raw";
+  std::filesystem::remove(out);
+  constexpr int kFrames = 4096;
+  constexpr double kTone = 16000;
+  constexpr double kMark = 8000;
+  std::vector<std::vector<int16_t>> buffers(kOutputBufferCount);
+  int frame = 0;
+  for (auto& b : buffers) {
+    for (int i = 0; i < kFrames; ++i, ++frame) {
+      b.push_back(static_cast<int16_t>(std::lrint(Tone(kTone, 1000, frame, kOutputSampleRate))));
+      b.push_back(static_cast<int16_t>(kMark));
+    }
+  }
+  const int device = CaptureIndex(*system, "velafixedplay");
+  ASSERT_GE(device, 0);
+  PortAudioOutput output(*system);
+  OutputWatch watch;
+  ASSERT_TRUE(output.Open(device, watch)) << output.error();
+  EXPECT_EQ(output.deviceName(), "velafixedplay");
+  EXPECT_EQ(output.deviceRate(), kFixedRate);
+  EXPECT_EQ(output.deviceChannels(), 2);
+  ASSERT_TRUE(test::RunUntil([&] { return watch.opened; }));
+  for (int i = 0; i < kOutputBufferCount; ++i) {
+    ASSERT_TRUE(output.Write(i, buffers[static_cast<size_t>(i)])) << output.error();
+  }
+  ASSERT_TRUE(test::RunUntil([&] { return watch.done == kOutputBufferCount; }));
+  // The last buffer has left the ring; a second of the card's silence after it pushes out
+  // whatever the converter and the card still held.
+  ASSERT_TRUE(std::filesystem::exists(out));
+  const auto taken = std::filesystem::file_size(out);
+  ASSERT_TRUE(test::RunUntil([&] { return std::filesystem::file_size(out) > taken + 4 * 48000; }));
+  output.Close();
+  ASSERT_TRUE(test::RunUntil([&] { return watch.closed; }));
+  EXPECT_TRUE(watch.failures.empty());
+
+  std::ifstream file(out, std::ios::binary);
+  std::vector<double> left, right;
+  int16_t v[2];
+  while (file.read(reinterpret_cast<char*>(v), sizeof v)) {
+    left.push_back(v[0]);
+    right.push_back(v[1]);
+  }
+  // Every 32000 Hz frame became one and a half at 48000 Hz.
+  std::vector<std::pair<size_t, size_t>> runs;  // the marked stretches, [begin, end)
+  size_t marked = 0;
+  for (size_t i = 0; i < right.size(); ++i) {
+    if (right[i] <= kMark / 2) continue;
+    if (runs.empty() || runs.back().second != i) runs.emplace_back(i, i);
+    ++runs.back().second;
+    ++marked;
+  }
+  ASSERT_FALSE(runs.empty());
+  const double ratio = double(marked) / (kOutputBufferCount * kFrames);
+  EXPECT_NEAR(ratio, 1.5, 2.0 * double(runs.size()) / (kOutputBufferCount * kFrames))
+      << marked << " frames in " << runs.size() << " stretches";
+  // Inside each stretch, clear of its edges: the tone whole at 1000 Hz (48 frames a cycle)
+  // with its amplitude, so no frame was lost or repeated, and the mark steady on the right.
+  size_t checked = 0;
+  double worstAmplitude = 0, worstResidual = 0;
+  Cycles longest;
+  for (const auto& [begin, end] : runs) {
+    if (end - begin < 1000) continue;
+    const std::span<const double> l(&left[begin + 100], &left[end - 100]);
+    const std::span<const double> r(&right[begin + 100], &right[end - 100]);
+    const ToneFit tone = FitTone(l, 48);
+    const ToneFit mark = FitTone(r, 48);
+    EXPECT_NEAR(tone.amplitude, kTone, kTone * 0.01) << "stretch at " << begin;
+    EXPECT_LT(tone.residual, kTone * 0.01) << "stretch at " << begin;
+    EXPECT_NEAR(mark.mean, kMark, kMark * 0.01) << "stretch at " << begin;
+    EXPECT_LT(mark.amplitude, kMark * 0.01) << "stretch at " << begin;
+    EXPECT_LT(mark.residual, kMark * 0.01) << "stretch at " << begin;
+    worstAmplitude = std::max(worstAmplitude, std::abs(tone.amplitude - kTone) / kTone);
+    worstResidual = std::max(worstResidual, tone.residual / kTone);
+    const Cycles cycles = CountCycles(l);
+    if (cycles.samples > longest.samples) longest = cycles;
+    checked += l.size();
+  }
+  EXPECT_GT(checked, marked * 9 / 10);
+  EXPECT_NEAR(longest.frequency(kFixedRate), 1000.0, 0.05);
+  std::cout << std::setprecision(9) << "playback: " << marked << " frames from "
+            << kOutputBufferCount * kFrames << " in " << runs.size() << " stretches, ratio "
+            << ratio << ", " << longest.frequency(kFixedRate) << " Hz, amplitude error "
+            << worstAmplitude << ", residual " << worstResidual << " of the amplitude\n";
 }
 
 TEST_F(PortAudioDevicesTest, NoSuchCaptureDeviceIsReportedNotCrashed) {
