@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 
 static int lines = TIOCM_DTR | TIOCM_RTS; /* opening a port raises both */
 
@@ -54,6 +55,14 @@ int ioctl(int fd, unsigned long request, ...) {
   }
   Log(before, lines);
   return 0;
+}
+
+/* Each port opened later starts with both lines raised again, as a real one does. */
+int close(int fd) {
+  static int (*real)(int) = NULL;
+  if (real == NULL) real = (int (*)(int))dlsym(RTLD_NEXT, "close");
+  if (isatty(fd)) lines = TIOCM_DTR | TIOCM_RTS;
+  return real(fd);
 }
 
 /* Sound libraries load plugins and unload them before exit; memory still pointed to from an
