@@ -55,12 +55,8 @@ void SerialPttPort::Close() {
   port_->Close();
 }
 
-void SerialPttPort::SetDtr(bool on) {
-  if (port_->isOpen()) port_->SetDtr(on);
-}
-
-void SerialPttPort::SetRts(bool on) {
-  if (port_->isOpen()) port_->SetRts(on);
+bool SerialPttPort::Key(bool on) {
+  return port_->Key(on);
 }
 
 // ---- The station ----

@@ -43,8 +43,7 @@ class SerialPttPort : public PttPort {
   ~SerialPttPort() override;
   std::optional<OperatorMessage> Open(int portNumber) override;
   void Close() override;
-  void SetDtr(bool on) override;
-  void SetRts(bool on) override;
+  bool Key(bool on) override;
 
  private:
   std::unique_ptr<SerialPtt> port_;

@@ -10,21 +10,16 @@
 
 #include "coding/Modes.h"
 #include "modem/ModemEvents.h"
+#include "tx/MskSynthesiser.h"
 
 namespace vela {
 
 class BitSource;
 
-enum class OutputStyle { Mono, IQ };
-
 // Which receiver turns the captured audio into text: the standard discriminator with hard
 // decisions, or the coherent receiver with soft decisions that copies weaker signals.
 // Both feed the same displays, squelch and text events.
 enum class ReceiverKind { Standard, Enhanced };
-
-// What the transmitter is putting on air besides data: the Morse identifier keys the
-// carrier at the centre frequency (key up is a 1 Hz tone), tune sends the plain carrier.
-enum class CarrierMode { Data, MorseKeyDown, MorseKeyUp, Tune };
 
 class Modem {
  public:

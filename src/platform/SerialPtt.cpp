@@ -148,10 +148,16 @@ void SerialPtt::SetRts(bool on) {
   if (isOpen()) port_->setRequestToSend(on);
 }
 
+bool SerialPtt::Key(bool on) {
+  SetDtr(on);
+  SetRts(on);
+  return true;
+}
+
 std::optional<OperatorMessage> OpenPttPort(SerialPtt& ptt, int n) {
   const bool opened = ptt.Open(n);
-  KeyTransmitter(&ptt, false);
-  return PttOpenMessage(n, opened);
+  ptt.Key(false);
+  return PttOpenMessage(n, opened, ptt.error());
 }
 
 }  // namespace vela

@@ -42,10 +42,12 @@ class SerialPtt : public PttControl {
   void Close();
   bool isOpen() const;
   const std::string& devicePath() const { return path_; }
-  const std::string& error() const { return error_; }
+  std::string error() const override { return error_; }
 
-  void SetDtr(bool on) override;
-  void SetRts(bool on) override;
+  // DTR first, then RTS, in both directions; rigs differ in which line they watch.
+  bool Key(bool on) override;
+  void SetDtr(bool on);
+  void SetRts(bool on);
 
  private:
   std::unique_ptr<QSerialPort> port_;
@@ -54,7 +56,7 @@ class SerialPtt : public PttControl {
 };
 
 // Start-up and PTT-command opening of port COM`n`: opens it, leaves both lines off, and
-// returns what the operator is to be told, if anything.
+// returns what the operator is to be told, if anything, with the reason a port failed.
 std::optional<OperatorMessage> OpenPttPort(SerialPtt& ptt, int n);
 
 }  // namespace vela

@@ -4,7 +4,6 @@
 #include <numbers>
 
 #include "coding/Modes.h"
-#include "modem/Modem.h"
 
 namespace vela {
 

@@ -8,8 +8,13 @@
 
 namespace vela {
 
-enum class OutputStyle;
-enum class CarrierMode;
+// "Mono" puts the same signal on both channels; "I and Q" puts the quadrature signal on
+// the right channel for a phasing exciter.
+enum class OutputStyle { Mono, IQ };
+
+// What the transmitter puts on air besides data: the Morse identifier keys the carrier at
+// the centre frequency (key up is a 1 Hz tone), tune sends the plain carrier.
+enum class CarrierMode { Data, MorseKeyDown, MorseKeyUp, Tune };
 
 inline constexpr int kTxAmplitude = 15000;
 

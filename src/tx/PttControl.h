@@ -1,5 +1,5 @@
-// The transmitter's push-to-talk line: DTR and RTS of a serial port, both raised while audio
-// goes out and both dropped otherwise. Rigs differ in which line they watch, so both move.
+// The transmitter's push-to-talk, however the station keys it: the DTR and RTS lines of a
+// serial port, the rig's own CAT command, or nothing at all for a rig on VOX.
 #pragma once
 
 #include <optional>
@@ -10,17 +10,12 @@ namespace vela {
 class PttControl {
  public:
   virtual ~PttControl() = default;
-  // Line changes that fail are not reported: the transmission goes on without PTT.
-  virtual void SetDtr(bool on) = 0;
-  virtual void SetRts(bool on) = 0;
+  // Keys (true) or releases (false) the transmitter. False when the rig could not be told,
+  // with the reason in error(). Serial line changes are never reported as failed: a port
+  // that cannot switch its lines simply gives no PTT.
+  virtual bool Key(bool on) = 0;
+  virtual std::string error() const { return {}; }
 };
-
-// Keys or unkeys the transmitter: DTR first, then RTS, in both directions. No port, no effect.
-inline void KeyTransmitter(PttControl* ptt, bool on) {
-  if (ptt == nullptr) return;
-  ptt->SetDtr(on);
-  ptt->SetRts(on);
-}
 
 struct OperatorMessage {
   std::string text;
@@ -29,13 +24,18 @@ struct OperatorMessage {
 
 inline constexpr char kComportCaption[] = "Comport";
 
-// What the operator is told after trying to open PTT port COM`portNumber` (0 = none).
-inline std::optional<OperatorMessage> PttOpenMessage(int portNumber, bool opened) {
+// What the operator is told after trying to open PTT port COM`portNumber` (0 = none);
+// `reason` says why an open failed and what to do about it, on a line of its own.
+inline std::optional<OperatorMessage> PttOpenMessage(int portNumber, bool opened,
+                                                     const std::string& reason = {}) {
   if (portNumber == 0) {
     return OperatorMessage{"Default comport set to 0\nGo to PTT to set up a valid comport",
                            kComportCaption};
   }
-  if (!opened) return OperatorMessage{"Failure to open comport", kComportCaption};
+  if (!opened) {
+    return OperatorMessage{"Failure to open comport" + (reason.empty() ? "" : "\n" + reason),
+                           kComportCaption};
+  }
   return std::nullopt;
 }
 

@@ -60,7 +60,7 @@ void TransmitCycle::Start() {
   }
   for (auto& b : buffers_) b.assign(static_cast<size_t>(length_), 0);
   state_ = State::Opening;
-  KeyTransmitter(ptt_, true);
+  if (ptt_ != nullptr) ptt_->Key(true);
 }
 
 void TransmitCycle::OutputOpened() {
@@ -113,7 +113,7 @@ void TransmitCycle::Stop() {
   host_.SetTransmitControlsEnabled(true);
   host_.ResumeCapture();
   device_.Reset();
-  KeyTransmitter(ptt_, false);
+  if (ptt_ != nullptr) ptt_->Key(false);
   // Stopped before the device said it was open: no buffer will come back to close it.
   if (inFlight_ == 0) {
     CloseDevice();
@@ -148,7 +148,7 @@ void TransmitCycle::Abort(const std::string& text) {
     host_.ResumeCapture();
   }
   device_.Reset();
-  KeyTransmitter(ptt_, false);
+  if (ptt_ != nullptr) ptt_->Key(false);
   CloseDevice();
   source_.TransmissionStopped();
   if (wasStopping) host_.ClearTransmitPane();  // the operator had already ended it

@@ -50,13 +50,15 @@ class RecordingPtt : public vela::app::PttPort {
  public:
   std::optional<vela::OperatorMessage> Open(int port) override {
     log.push_back("open " + std::to_string(port));
-    SetDtr(false);
-    SetRts(false);
+    Key(false);
     return vela::PttOpenMessage(port, port != 0 && port != 7);  // COM7 "fails"
   }
   void Close() override { log.push_back("close"); }
-  void SetDtr(bool on) override { log.push_back(on ? "DTR on" : "DTR off"); }
-  void SetRts(bool on) override { log.push_back(on ? "RTS on" : "RTS off"); }
+  bool Key(bool on) override {
+    log.push_back(on ? "DTR on" : "DTR off");
+    log.push_back(on ? "RTS on" : "RTS off");
+    return true;
+  }
   // The line changes after the first `from` entries.
   std::vector<std::string> Since(size_t from) const {
     return {log.begin() + static_cast<std::ptrdiff_t>(std::min(from, log.size())), log.end()};

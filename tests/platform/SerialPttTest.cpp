@@ -62,8 +62,8 @@ TEST_F(SerialPttTest, OpeningDropsBothLinesAndKeyingMovesDtrThenRts) {
   SerialPtt ptt;
   ASSERT_TRUE(ptt.OpenDevice(pty_.path())) << ptt.error();
   EXPECT_EQ(Lines(), (LineLog{"dtr off", "rts off"}));
-  KeyTransmitter(&ptt, true);
-  KeyTransmitter(&ptt, false);
+  ptt.Key(true);
+  ptt.Key(false);
   EXPECT_EQ(Lines(), (LineLog{"dtr off", "rts off", "dtr on", "rts on", "dtr off", "rts off"}));
 }
 
@@ -112,12 +112,14 @@ TEST_F(SerialPttTest, OpenPttPortTellsTheOperatorAboutPortZeroAndMissingPorts) {
   auto missing = OpenPttPort(ptt, 9);  // no machine running the tests has nine serial ports
   if (ComPortDevice(9).empty()) {
     ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->text, "Failure to open comport");
+    // The specified notice, and on its own line why, so the operator knows what to fix.
+    EXPECT_EQ(missing->text,
+              "Failure to open comport\nCOM9 stands for no serial device on this computer");
     EXPECT_EQ(missing->caption, "Comport");
   }
   EXPECT_FALSE(ptt.OpenDevice("/dev/nonexistent-serial"));
   EXPECT_NE(ptt.error().find("/dev/nonexistent-serial"), std::string::npos);
-  KeyTransmitter(&ptt, true);  // a port that did not open is simply no PTT
+  ptt.Key(true);  // a port that did not open is simply no PTT
   EXPECT_TRUE(Lines().empty());
 }
 

