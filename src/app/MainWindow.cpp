@@ -140,8 +140,6 @@ MainWindow::MainWindow(const Preferences& preferences, QWidget* parent)
   clockTimer_->setInterval(250);
   connect(clockTimer_, &QTimer::timeout, this, &MainWindow::ClockTick);
   clockTimer_->start();
-  cwIdTimer_ = new QTimer(this);
-  connect(cwIdTimer_, &QTimer::timeout, this, &MainWindow::CwIdTick);
 
   RebuildCwIdPattern();
   SelectMode(Mode::Vela63);
@@ -467,13 +465,13 @@ void MainWindow::Command(int id) {
       InsertIntoTransmitPane(endMarker());
       break;
     case 110:
-      ToggleSend();
+      if (transmitter_) transmitter_->Send();
       break;
     case 699:
-      ToggleCwId();
+      if (transmitter_) transmitter_->ToggleCwId();
       break;
     case 3912:
-      ToggleTune();
+      if (transmitter_) transmitter_->ToggleTune();
       break;
     case 1601:
       SaveScreen();
@@ -492,10 +490,7 @@ void MainWindow::Command(int id) {
       AskTransmitFrequency();
       break;
     case 3300:
-      beaconMode_ = !beaconMode_;
-      SetStatusPart(
-          4, beaconMode_ ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
-      emit beaconToggled(beaconMode_);
+      if (transmitter_) transmitter_->ToggleBeacon();
       break;
     case 670:
       StartMixer(false);
@@ -557,56 +552,6 @@ void MainWindow::InsertIntoTransmitPane(const QString& text) {
   transmitPane_->setFocus();
 }
 
-void MainWindow::ToggleSend() {
-  if (cwIdActive_ || tuneActive_) return;
-  txActive_ = !txActive_;
-  sendButton_->setText(txActive_ ? QStringLiteral("F9 Receive") : QStringLiteral("F9 Send"));
-  const QString snapshot = transmitPane_->toPlainText();
-  transmitPane_->setFocus();
-  emit sendToggled(txActive_, snapshot);
-  emit transmitStartStop();
-}
-
-void MainWindow::ToggleCwId() {
-  if (txActive_ || tuneActive_) return;
-  cwIdActive_ = !cwIdActive_;
-  if (cwIdActive_) {
-    cwIdPosition_ = 1;
-    cwIdTimer_->start(cwIdPeriodMs_);
-    SetStatusPart(3, QStringLiteral("CWID ON"));
-  } else {
-    cwIdTimer_->stop();
-    cwIdElement_ = QStringLiteral("-");
-    emit cwIdElementChanged(cwIdElement_);
-    SetStatusPart(3, QStringLiteral("CWID OFF"));
-  }
-  transmitPane_->setFocus();
-  emit cwIdToggled(cwIdActive_);
-  emit transmitStartStop();
-}
-
-void MainWindow::ToggleTune() {
-  if (txActive_ || cwIdActive_) return;
-  tuneActive_ = !tuneActive_;
-  SetStatusPart(3,
-                tuneActive_ ? QStringLiteral("Tune signal ON") : QStringLiteral("Tune signal OFF"));
-  emit tuneToggled(tuneActive_);
-  emit transmitStartStop();
-}
-
-void MainWindow::CwIdTick() {
-  const auto length = static_cast<int>(cwIdPattern_.size());
-  if (cwIdPosition_ >= 1 && cwIdPosition_ <= length) {
-    cwIdElement_ = QString(QChar::fromLatin1(cwIdPattern_[cwIdPosition_ - 1]));
-  } else {
-    cwIdElement_.clear();
-  }
-  ++cwIdPosition_;
-  emit cwIdElementChanged(cwIdElement_);
-  // Eight silent element periods follow the callsign before the carrier drops.
-  if (cwIdPosition_ == 9 + length) cwIdButton_->click();
-}
-
 void MainWindow::ClockTick() {
   const QDateTime now = QDateTime::currentDateTime();
   const QDate d = now.date();
@@ -619,37 +564,44 @@ void MainWindow::SelectMode(Mode mode) {
   mode_ = mode;
   const ModeParams& params = ModeTable(mode);
   cwIdPeriodMs_ = MorseTickMs(mode, prefs_.cwIdFlag);
+  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
   modeButtons_[static_cast<int>(mode)]->setChecked(true);
   setWindowTitle(QString::fromLatin1(params.title.data(), params.title.size()));
   RefreshStatus();
   emit modeSelected(mode);
 }
 
-void MainWindow::SetOutputDeviceOpen(bool open) {
-  outputOpen_ = open;
-  SetTransmitControlsEnabled(!open);
+void MainWindow::AttachTransmitter(TransmitController* transmitter) {
+  transmitter_ = transmitter;
+  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
 }
 
-void MainWindow::SetTransmitControlsEnabled(bool enabled) {
-  for (QRadioButton* b : modeButtons_) b->setEnabled(enabled);
-  menuCommand(120)->setEnabled(enabled);
+const TransmitState& MainWindow::transmitState() const {
+  static const TransmitState kReceiving;
+  return transmitter_ ? transmitter_->state() : kReceiving;
 }
 
-void MainWindow::ReturnToReceive() {
-  if (txActive_) {
-    txActive_ = false;
-    sendButton_->setText(QStringLiteral("F9 Send"));
+void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState& before) {
+  if (now.sending() != before.sending()) {
+    sendButton_->setText(now.sending() ? QStringLiteral("F9 Receive") : QStringLiteral("F9 Send"));
   }
-  if (cwIdActive_) {
-    cwIdActive_ = false;
-    cwIdTimer_->stop();
-    cwIdElement_ = QStringLiteral("-");
-    SetStatusPart(3, QStringLiteral("CWID OFF"));
+  if (now.identifying() != before.identifying()) {
+    SetStatusPart(3, now.identifying() ? QStringLiteral("CWID ON") : QStringLiteral("CWID OFF"));
   }
-  if (tuneActive_) {
-    tuneActive_ = false;
-    SetStatusPart(3, QStringLiteral("Tune signal OFF"));
+  if (now.tuning() != before.tuning()) {
+    SetStatusPart(
+        3, now.tuning() ? QStringLiteral("Tune signal ON") : QStringLiteral("Tune signal OFF"));
   }
+  if (now.beacon != before.beacon) {
+    SetStatusPart(
+        4, now.beacon ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
+  }
+  if (now.onAir() != before.onAir()) LockTransmitControls(now.onAir());
+}
+
+void MainWindow::LockTransmitControls(bool locked) {
+  for (QRadioButton* b : modeButtons_) b->setEnabled(!locked);
+  menuCommand(120)->setEnabled(!locked);
 }
 
 void MainWindow::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
@@ -734,6 +686,7 @@ void MainWindow::StepSampleRate(int delta) {
 void MainWindow::RebuildCwIdPattern() {
   const QByteArray bytes = EncodeWindows1252(prefs_.callsign);
   cwIdPattern_ = MorsePattern(std::string_view(bytes.constData(), bytes.size()));
+  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
 }
 
 void MainWindow::AskTransmitFrequency() {
@@ -811,7 +764,9 @@ void MainWindow::OpenOutputModeDialog() {
 }
 
 void MainWindow::SelectSoundcard() {
-  if (txActive_ || cwIdActive_ || tuneActive_) return;
+  // Not while anything is, or is about to go, on the air: the output follows the card.
+  const TransmitState& tx = transmitState();
+  if (tx.request != TransmitRequest::None || tx.outputOpen()) return;
   emit soundcardSelectionStarting();
   int chosen = -1;
   if (devicePrompt_) {
@@ -967,19 +922,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing while the transmitter is on: stop the output first; the window closes once
-  // the device reports it has closed, so the carrier and PTT never stay up.
-  if (outputOpen_) {
-    exitRequested_ = true;
+  // the controller says the output has closed, so the carrier and PTT never stay up.
+  if (transmitter_ && !transmitter_->RequestExit()) {
     event->ignore();
-    emit stopOutputForExit();
     return;
   }
   QMainWindow::closeEvent(event);
-}
-
-void MainWindow::OutputDeviceClosed() {
-  SetOutputDeviceOpen(false);
-  if (exitRequested_) close();
 }
 
 void MainWindow::ContextHelp(int id, QPoint globalPos) {

@@ -16,6 +16,7 @@
 #include "app/Dialogs.h"
 #include "app/Preferences.h"
 #include "coding/Modes.h"
+#include "tx/TransmitController.h"
 
 class QAction;
 class QButtonGroup;
@@ -67,10 +68,14 @@ class MainWindow : public QMainWindow {
   void SetStatusPart(int part, const QString& text);
 
   // ---- Shell state ----
-  bool txActive() const { return txActive_; }
-  bool cwIdActive() const { return cwIdActive_; }
-  bool tuneActive() const { return tuneActive_; }
-  bool beaconMode() const { return beaconMode_; }
+  // What is on the air is the transmit controller's; the window shows it and passes the
+  // operator's SEND, CWID, tune and beacon presses on. Without one nothing transmits.
+  void AttachTransmitter(TransmitController* transmitter);
+  TransmitController* transmitter() const { return transmitter_; }
+  bool txActive() const { return transmitState().sending(); }
+  bool cwIdActive() const { return transmitState().identifying(); }
+  bool tuneActive() const { return transmitState().tuning(); }
+  bool beaconMode() const { return transmitState().beacon; }
   bool pauseScreen() const { return pauseScreen_; }
   bool clearTxRequest() const { return clearTxRequest_; }
   void AcknowledgeClearTxRequest() { clearTxRequest_ = false; }
@@ -88,11 +93,8 @@ class MainWindow : public QMainWindow {
   const QString& callsign() const { return prefs_.callsign; }
   const QString& secondaryText() const { return prefs_.secondaryText; }
   const QString& endMarker() const;
-  // The Morse identifier: the element string, the 1-based position of the next element
-  // and the element being keyed ("-" when idle).
+  // The Morse identifier of this callsign and mode: its element string and element period.
   const std::string& cwIdPattern() const { return cwIdPattern_; }
-  int cwIdPosition() const { return cwIdPosition_; }
-  const QString& cwIdElement() const { return cwIdElement_; }
   int cwIdPeriodMs() const { return cwIdPeriodMs_; }
 
   // ---- Hooks the host (and tests) may replace ----
@@ -113,16 +115,11 @@ class MainWindow : public QMainWindow {
   // Spectrum magnitudes of the last capture buffer, for the waterfall's cursor read-out.
   void SetSpectrum(std::vector<float> magnitudes) { spectrum_ = std::move(magnitudes); }
 
-  // The modem wiring reports here whether the output device is open: the mode buttons
-  // are locked while it is.
-  void SetOutputDeviceOpen(bool open);
-  bool outputDeviceOpen() const { return outputOpen_; }
-  bool exitRequested() const { return exitRequested_; }
-  // The mode buttons and the PTT command: usable again as soon as a stop is under way.
-  void SetTransmitControlsEnabled(bool enabled);
-  // The transmitter could not go on (no output device, or it failed on air): SEND, CWID
-  // and tune go back to receive, captions and status included, without a new start.
-  void ReturnToReceive();
+  bool outputDeviceOpen() const { return transmitState().outputOpen(); }
+  bool exitRequested() const { return transmitter_ != nullptr && transmitter_->exitRequested(); }
+  // The controller's state has changed: SEND's caption, the status bar's CWID, tune and
+  // beacon notes, and the mode buttons and PTT command (locked while our audio goes out).
+  void ShowTransmitState(const TransmitState& now, const TransmitState& before);
   // A message box (or the installed message sink).
   void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
   // One received or echoed character at the end of the receive pane: a carriage return
@@ -132,9 +129,6 @@ class MainWindow : public QMainWindow {
  public slots:
   // Every numbered command: menu items, buttons, keys F1-F10, the pane's context menu.
   void Command(int id);
-  void ToggleSend();
-  void ToggleCwId();
-  void ToggleTune();
   void SelectMode(Mode mode);
   void WaterfallClicked(int x);
   void WaterfallRightClicked(int x);
@@ -142,7 +136,6 @@ class MainWindow : public QMainWindow {
   void FineTune(int position);
   void SquelchClicked(int y);
   void StepSampleRate(int delta);
-  void CwIdTick();
   void ClockTick();
   // Appends a dropped file's bytes to the transmit pane; refuses large or unreadable files.
   bool AppendFileToTransmitPane(const QString& path);
@@ -154,17 +147,8 @@ class MainWindow : public QMainWindow {
   QString SaveScreen();
   void AppendReceived(const QString& text, QColor colour);
   void AppendSecondary(const QString& text);
-  // The output device has closed; a close asked for while sending completes now.
-  void OutputDeviceClosed();
 
  signals:
-  // One of SEND, CWID or tune has toggled: open or stop the output device.
-  void transmitStartStop();
-  void sendToggled(bool txActive, const QString& txSnapshot);
-  void cwIdToggled(bool on);
-  void cwIdElementChanged(const QString& element);
-  void tuneToggled(bool on);
-  void beaconToggled(bool on);
   void modeSelected(vela::Mode mode);
   void rxFrequencyChanged(double hz);
   void txFrequencyChanged(double hz);
@@ -185,8 +169,6 @@ class MainWindow : public QMainWindow {
   void callsignChanged(const QString& callsign);
   void secondaryTextChanged(const QString& text);
   void endMarkerChanged(const QString& marker);
-  // The window was closed while sending: stop the output, then call OutputDeviceClosed().
-  void stopOutputForExit();
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -206,6 +188,8 @@ class MainWindow : public QMainWindow {
   void InsertIntoTransmitPane(const QString& text);
   void RefreshStatus();
   void RebuildCwIdPattern();
+  const TransmitState& transmitState() const;
+  void LockTransmitControls(bool locked);
   void AskTransmitFrequency();
   void AskCallsign();
   void AskSecondaryText();
@@ -250,16 +234,10 @@ class MainWindow : public QMainWindow {
   StatusBar* statusBar_ = nullptr;
   std::array<QLabel*, 6> statusParts_{};
   QTimer* clockTimer_ = nullptr;
-  QTimer* cwIdTimer_ = nullptr;
+  TransmitController* transmitter_ = nullptr;
 
-  bool txActive_ = false;
-  bool cwIdActive_ = false;
-  bool tuneActive_ = false;
-  bool beaconMode_ = false;
   bool pauseScreen_ = false;
   bool clearTxRequest_ = false;
-  bool outputOpen_ = false;
-  bool exitRequested_ = false;
   int waterfallPalette_ = 1;
   int outputMode_ = 0;
   int layoutOffset_ = 0;
@@ -273,8 +251,6 @@ class MainWindow : public QMainWindow {
   float cursorFrequency_ = 0;
   float cursorLevel_ = 0;
   std::string cwIdPattern_;
-  int cwIdPosition_ = 1;
-  QString cwIdElement_ = QStringLiteral("-");
   int cwIdPeriodMs_ = 100;
   std::vector<float> spectrum_;
   QStringList captureDevices_;

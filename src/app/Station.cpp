@@ -23,6 +23,8 @@ namespace {
 
 const QColor kReceivedColour(0, 128, 0);
 const QColor kEchoColour(255, 0, 0);
+constexpr char kOutputOpenError[] = "Error opening waveform audio device!";
+constexpr char kTransmitCaption[] = "VELA63 for LF/MF";
 
 std::string AirBytes(const QString& text) {
   const QByteArray bytes = EncodeWindows1252(text);
@@ -69,10 +71,13 @@ Station::Station(MainWindow& window, StationDevices devices)
       capture_(&soundCapture_),
       transmit_(*devices.output, *this, *this) {
   transmit_.SetPtt(devices_.ptt);
+  connect(&morseClock_, &QTimer::timeout, this, [this] { transmit_.MorseTick(); });
+  window_.AttachTransmitter(&transmit_);
   ConnectWindow();
 }
 
 Station::~Station() {
+  window_.AttachTransmitter(nullptr);
   StopCapture();
 }
 
@@ -103,52 +108,6 @@ void Station::StopCapture() {
 
 void Station::ConnectWindow() {
   MainWindow* w = &window_;
-  connect(w, &MainWindow::transmitStartStop, this, [this] {
-    if (cwIdDrain_ > 0) {
-      // The identifier's last elements are still going out: the drain ends that
-      // transmission, and SEND or tune pressed meanwhile start afresh once it has closed.
-      startAfterDrain_ = window_.txActive() || window_.tuneActive();
-      if (window_.tuneActive()) modem_.SetCarrierMode(CarrierMode::MorseKeyUp);
-      return;
-    }
-    if (transmit_.state() == TransmitCycle::State::Stopping ||
-        transmit_.state() == TransmitCycle::State::Closing) {
-      // The last transmission is still leaving the air: a new one starts once it has.
-      startAfterDrain_ = window_.txActive() || window_.tuneActive() || window_.cwIdActive();
-      return;
-    }
-    if (resumeIdentifier_) {
-      resumeIdentifier_ = false;  // CWID again before the last one had left the air
-      return;
-    }
-    transmit_.ToggleTransmit();
-  });
-  connect(w, &MainWindow::sendToggled, this, [this] { markerDrain_ = 0; });
-  connect(w, &MainWindow::stopOutputForExit, this, [this] {
-    if (!transmit_.RequestExit()) window_.OutputDeviceClosed();
-  });
-  connect(w, &MainWindow::cwIdToggled, this, [this](bool on) {
-    if (!on && transmit_.state() == TransmitCycle::State::Running) {
-      // The elements keyed in the last 40 buffers have not reached the air yet.
-      cwIdDrain_ = kOutputBufferCount;
-      modem_.SetCarrierMode(CarrierMode::MorseKeyUp);
-      return;
-    }
-    resumeIdentifier_ = on && cwIdDrain_ > 0;
-    cwIdDrain_ = 0;
-    // Morse elements are 32 ms buffers whatever the mode; key up until the first element.
-    modem_.SetBufferLengthOverride(on ? 2048 : 0);
-    modem_.SetCarrierMode(on ? CarrierMode::MorseKeyUp : CarrierMode::Data);
-  });
-  connect(w, &MainWindow::cwIdElementChanged, this, [this](const QString& element) {
-    if (!window_.cwIdActive()) return;
-    modem_.SetCarrierMode(element == QStringLiteral("1") ? CarrierMode::MorseKeyDown
-                                                         : CarrierMode::MorseKeyUp);
-  });
-  connect(w, &MainWindow::tuneToggled, this,
-          [this](bool on) { modem_.SetCarrierMode(on ? CarrierMode::Tune : CarrierMode::Data); });
-  connect(w, &MainWindow::beaconToggled, this,
-          [this](bool on) { modem_.bitSource().SetBeacon(on); });
   connect(w, &MainWindow::modeSelected, this, [this](Mode mode) { modem_.SetMode(mode); });
   connect(w, &MainWindow::rxFrequencyChanged, this,
           [this](double) { modem_.SetRxCentreFrequency(window_.rxCentreFrequency()); });
@@ -202,7 +161,7 @@ void Station::ApplyWindowSettings() {
   modem_.SetEndMarker(AirBytes(window_.endMarker()));
   BitSource& bits = modem_.bitSource();
   bits.SetSecondaryText(AirBytes(window_.secondaryText()));
-  bits.SetBeacon(window_.beaconMode());
+  bits.SetBeacon(transmit_.state().beacon);
   bits.SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
   window_.waterfall()->SetPaletteSwitch(window_.waterfallPalette());
 }
@@ -217,11 +176,11 @@ void Station::OpenPtt(int port) {
 
 void Station::StartSoundCapture(int device) {
   captureDevice_ = device;
-  transmit_.SetDevice(device);
+  transmit_.SetOutputDevice(device);
   if (!soundCapture_.StartCapture(device, modem_.rxSampleRate())) return;
   // Started while the transmitter is on air (a recording ended, say): hold it until the
   // transmission ends, as the transmitter expects.
-  if (transmit_.active()) soundCapture_.PauseCapture();
+  if (transmit_.state().onAir()) soundCapture_.PauseCapture();
 }
 
 void Station::ChooseCaptureDevice(int device) {
@@ -242,7 +201,7 @@ void Station::RefreshCaptureDevices() {
 }
 
 bool Station::DecodeRecording(const QString& path, Pacing pacing) {
-  if (transmit_.active()) {
+  if (transmit_.state().outputOpen()) {
     window_.statusBarWidget()->ShowNote(
         QStringLiteral("A recording can be played once the transmitter is off"), 5000);
     return false;
@@ -329,34 +288,7 @@ void Station::EchoChar(uint8_t c) {
 }
 
 void Station::EndMarkerEchoed() {
-  // The echo comes from the frame just built; it and the buffers before it are still
-  // queued, and the far decoder needs two frames more to put the marker out.
-  if (markerDrain_ == 0) {
-    markerDrain_ = kOutputBufferCount + 2 * ModeTable(window_.mode()).frameLength;
-  }
-}
-
-void Station::SynthesiseSymbol(std::span<int16_t> buffer, int symbol) {
-  modem_.SynthesiseSymbol(buffer, symbol);
-  // SEND is pressed once the current output buffer is back in the ring, not from inside
-  // the transmitter's refill.
-  if (markerDrain_ > 0 && --markerDrain_ == 0) {
-    QTimer::singleShot(0, this, [this] {
-      if (window_.txActive()) window_.Command(110);
-    });
-  }
-  if (cwIdDrain_ > 0 && --cwIdDrain_ == 0) {
-    QTimer::singleShot(0, this, [this] {
-      EndMorseIdentifier();
-      transmit_.ToggleTransmit();
-    });
-  }
-}
-
-void Station::EndMorseIdentifier() {
-  cwIdDrain_ = 0;
-  modem_.SetBufferLengthOverride(0);
-  modem_.SetCarrierMode(CarrierMode::Data);
+  transmit_.EndMarkerEchoed();
 }
 
 void Station::EyeStep(int subSymbol, long double phaseStep) {
@@ -382,47 +314,70 @@ void Station::CorrelationCaption(const std::string& caption) {
 
 // ---- The transmitter's side ----
 
-bool Station::morseIdentifierOn() const {
-  return window_.cwIdActive() || cwIdDrain_ > 0;
+void Station::SetBeacon(bool on) {
+  modem_.bitSource().SetBeacon(on);
 }
 
-void Station::SetTransmitControlsEnabled(bool enabled) {
-  if (enabled) {
-    window_.SetTransmitControlsEnabled(true);
-  } else {
-    window_.SetOutputDeviceOpen(true);
+void Station::TransmitStateChanged(const TransmitState& now, const TransmitState& before) {
+  // Capture rests while our own audio goes out, and listens again as soon as a stop is
+  // under way.
+  if (now.onAir() != before.onAir()) {
+    if (now.onAir()) {
+      capture_->PauseCapture();
+    } else {
+      capture_->ResumeCapture();
+    }
   }
+  window_.ShowTransmitState(now, before);
 }
 
-void Station::ClearTransmitPane() {
+void Station::TransmitPaneSent() {
   window_.transmitPane()->clear();
 }
 
-void Station::ShowTransmitMessage(const OperatorMessage& message) {
+void Station::TransmitFailed(TransmitProblem problem, const std::string& detail) {
   QApplication::beep();
-  Tell(QMessageBox::Warning, QString::fromStdString(message.caption),
-       QString::fromStdString(message.text));
-}
-
-void Station::TransmissionAborted() {
-  modem_.SetBufferLengthOverride(0);
-  modem_.SetCarrierMode(CarrierMode::Data);
-  window_.ReturnToReceive();
-  // Nothing was opened, so no close will come to say the transmitter is idle.
-  if (!transmit_.active()) window_.OutputDeviceClosed();
-}
-
-void Station::TransmitterClosed(bool exitRequested) {
-  window_.OutputDeviceClosed();
-  if (!startAfterDrain_) return;
-  startAfterDrain_ = false;
-  if (exitRequested || !(window_.txActive() || window_.tuneActive() || window_.cwIdActive())) {
-    return;
+  const QString reason = QString::fromStdString(detail);
+  const QString line = reason.isEmpty() ? QString() : u'\n' + reason;
+  switch (problem) {
+    case TransmitProblem::OutputOpenFailed:
+      Tell(QMessageBox::Warning, QString::fromLatin1(kTransmitCaption),
+           QString::fromLatin1(kOutputOpenError) + line);
+      break;
+    case TransmitProblem::OutputFailed:
+      Tell(QMessageBox::Warning, QString::fromLatin1(kTransmitCaption),
+           QStringLiteral("Sound output failed: ") + reason +
+               QStringLiteral("\nThe transmission has ended and PTT is released; the text not "
+                              "sent is still in the transmit pane."));
+      break;
+    case TransmitProblem::PttFailed:
+      Tell(QMessageBox::Critical, QStringLiteral("PTT"),
+           QStringLiteral("The transmitter could not be keyed, so nothing was sent.") + line +
+               QStringLiteral("\nCheck the rig and TX options > PTT, then press SEND again."));
+      break;
+    case TransmitProblem::PttReleaseFailed:
+      Tell(QMessageBox::Critical, QStringLiteral("PTT"),
+           QStringLiteral("The rig did not confirm the end of transmission: it may still be "
+                          "keyed.") +
+               line + QStringLiteral("\nCheck the rig now."));
+      break;
   }
-  modem_.SetCarrierMode(window_.tuneActive()   ? CarrierMode::Tune
-                        : window_.cwIdActive() ? CarrierMode::MorseKeyUp
-                                               : CarrierMode::Data);
-  transmit_.ToggleTransmit();
+}
+
+void Station::SetMorseClock(int periodMs) {
+  if (periodMs > 0) {
+    morseClock_.start(periodMs);
+  } else {
+    morseClock_.stop();
+  }
+}
+
+void Station::ReadyToExit() {
+  // Not from inside the output's own notice: the window closes once it has returned.
+  QPointer<MainWindow> window(&window_);
+  QTimer::singleShot(0, this, [window] {
+    if (window) window->close();
+  });
 }
 
 // ---- The receiver's side ----

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +17,7 @@
 #include "modem/ModemEvents.h"
 #include "platform/WavFileDevices.h"
 #include "rx/CaptureCycle.h"
-#include "tx/TransmitCycle.h"
+#include "tx/TransmitController.h"
 
 namespace vela {
 class SerialPtt;
@@ -60,7 +61,7 @@ struct StationDevices {
 class Station : public QObject,
                 private ModemEvents,
                 private TransmitSource,
-                private TransmitHost,
+                private TransmitEvents,
                 private CaptureSink {
   Q_OBJECT
  public:
@@ -88,7 +89,7 @@ class Station : public QObject,
   void SetRecordingPacing(Pacing pacing) { recordingPacing_ = pacing; }
 
   Modem& modem() { return modem_; }
-  TransmitCycle& transmitter() { return transmit_; }
+  TransmitController& transmitter() { return transmit_; }
   // The capture cycle in use: the sound card's, or the recording's while one plays.
   CaptureCycle& capture() { return *capture_; }
   CorrelationWindow* correlationWindow() const { return correlation_; }
@@ -111,19 +112,20 @@ class Station : public QObject,
 
   // TransmitSource
   int bufferLength() const override { return modem_.bufferLength(); }
-  bool morseIdentifierOn() const override;
+  int frameLength() const override { return modem_.params().frameLength; }
   int NextSymbol() override { return modem_.NextSymbol(); }
-  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol) override;
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) override {
+    modem_.SynthesiseSymbol(buffer, symbol, carrier);
+  }
   void TransmissionStopped() override { modem_.TransmissionStopped(); }
+  void SetBeacon(bool on) override;
 
-  // TransmitHost
-  void SetTransmitControlsEnabled(bool enabled) override;
-  void PauseCapture() override { capture_->PauseCapture(); }
-  void ResumeCapture() override { capture_->ResumeCapture(); }
-  void ClearTransmitPane() override;
-  void ShowTransmitMessage(const OperatorMessage& message) override;
-  void TransmissionAborted() override;
-  void TransmitterClosed(bool exitRequested) override;
+  // TransmitEvents
+  void TransmitStateChanged(const TransmitState& now, const TransmitState& before) override;
+  void TransmitPaneSent() override;
+  void TransmitFailed(TransmitProblem problem, const std::string& detail) override;
+  void SetMorseClock(int periodMs) override;
+  void ReadyToExit() override;
 
   // CaptureSink
   void DemodSample(int16_t sample) override { modem_.DemodSample(sample); }
@@ -144,25 +146,14 @@ class Station : public QObject,
   // Messages come up once the current device event has finished, so a modal box never
   // runs the event loop inside one of the cycles.
   void Tell(int icon, const QString& title, const QString& text);
-  // The identifier has finished: back to data keying and off the air.
-  void EndMorseIdentifier();
-
-  // Buffers still to be refilled before the end of a transmission may go ahead: what is
-  // already queued (and, after the end marker, one frame more for the far decoder) plays
-  // out first, since stopping drops every queued buffer. 0 when nothing waits.
-  int markerDrain_ = 0;
-  int cwIdDrain_ = 0;
-  // CWID was pressed again during its drain: the transmitter keeps running.
-  bool resumeIdentifier_ = false;
-  // SEND or tune was pressed during the drain: on air again once the output has closed.
-  bool startAfterDrain_ = false;
 
   MainWindow& window_;
   StationDevices devices_;
   Modem modem_;
   CaptureCycle soundCapture_;
   CaptureCycle* capture_;
-  TransmitCycle transmit_;
+  TransmitController transmit_;
+  QTimer morseClock_;
   std::unique_ptr<WavFileInput> recording_;
   std::unique_ptr<CaptureCycle> recordingCapture_;
   QString recordingPath_;

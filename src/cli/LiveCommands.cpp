@@ -17,7 +17,7 @@
 #include "platform/SerialPtt.h"
 #include "rx/CaptureCycle.h"
 #include "tx/BitSource.h"
-#include "tx/TransmitCycle.h"
+#include "tx/TransmitController.h"
 
 namespace vela::cli {
 
@@ -53,12 +53,13 @@ class ListenSink : public CaptureSink {
   Modem& modem_;
 };
 
-// One text through the transmit cycle. The cycle sends its own 40-symbol preamble, so the
-// transmission's own preamble is skipped; once the text is out, SEND is pressed.
-class SendSource : public TransmitSource, public ModemEvents {
+// One text through the transmit controller. The controller sends its own 40-symbol
+// preamble, so the transmission's own preamble is skipped; once the text is out, SEND is
+// pressed again and the program ends when the output has closed.
+class SendStation : public TransmitSource, public TransmitEvents, public ModemEvents {
  public:
-  SendSource(const TransmitSettings& settings, std::function<void()> finished)
-      : modem_(*this), finished_(std::move(finished)) {
+  SendStation(const TransmitSettings& settings, AudioOutputDevice& output)
+      : modem_(*this), controller_(output, *this, *this) {
     modem_.SetMode(settings.mode);
     modem_.SetTxCentreFrequency(settings.centreFrequency);
     modem_.SetOutputStyle(settings.style);
@@ -66,41 +67,63 @@ class SendSource : public TransmitSource, public ModemEvents {
     transmission_ = std::make_unique<TextTransmission>(modem_, settings.text, settings.tailFrames);
     for (int i = 0; i < kOutputBufferCount; ++i) transmission_->NextSymbol();
   }
+  TransmitController& controller() { return controller_; }
+
   int bufferLength() const override { return modem_.bufferLength(); }
-  bool morseIdentifierOn() const override { return false; }
+  int frameLength() const override { return modem_.params().frameLength; }
   int NextSymbol() override {
     if (const auto symbol = transmission_->NextSymbol()) return *symbol;
     if (!done_) {
       done_ = true;
-      QTimer::singleShot(0, finished_);
+      // Pressed once this refill has returned, as the operator would.
+      QTimer::singleShot(0, [this] {
+        if (controller_.state().sending()) controller_.Send();
+      });
     }
     return 1;
   }
-  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol) override {
-    modem_.SynthesiseSymbol(buffer, symbol);
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) override {
+    modem_.SynthesiseSymbol(buffer, symbol, carrier);
   }
   void TransmissionStopped() override { modem_.TransmissionStopped(); }
+  void SetBeacon(bool) override {}
+
+  void TransmitStateChanged(const TransmitState& now, const TransmitState&) override {
+    if (now.phase == OutputPhase::Idle) QCoreApplication::quit();
+  }
+  void TransmitPaneSent() override {}
+  void TransmitFailed(TransmitProblem problem, const std::string& detail) override {
+    switch (problem) {
+      case TransmitProblem::OutputOpenFailed:
+        error = "cannot open the sound output";
+        break;
+      case TransmitProblem::OutputFailed:
+        error = "sound output failed";
+        break;
+      case TransmitProblem::PttFailed:
+        error = "PTT: the transmitter could not be keyed";
+        break;
+      case TransmitProblem::PttReleaseFailed:
+        error = "PTT: the rig did not confirm the release; it may still be keyed";
+        break;
+    }
+    if (!detail.empty()) error += ": " + detail;
+  }
+  void SetMorseClock(int) override {}
+  void ReadyToExit() override { QCoreApplication::quit(); }
+
   void EchoChar(uint8_t c) override {
     transmission_->EchoChar(c);
     PrintBytes(std::string(1, static_cast<char>(c)));
   }
-  bool done() const { return done_; }
   bool failed() const { return transmission_->failed(); }
+  std::string error;
 
  private:
   Modem modem_;
+  TransmitController controller_;
   std::unique_ptr<TextTransmission> transmission_;
-  std::function<void()> finished_;
   bool done_ = false;
-};
-
-class SendHost : public TransmitHost {
- public:
-  void ShowTransmitMessage(const OperatorMessage& m) override { error = m.text; }
-  void TransmissionAborted() override { aborted = true; }
-  void TransmitterClosed(bool) override { QCoreApplication::quit(); }
-  std::string error;
-  bool aborted = false;
 };
 
 int DeviceOption(const Options& opt) {
@@ -213,31 +236,25 @@ int RunSend(int argc, char** argv) {
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
   PortAudioOutput output(system);
-  SendHost host;
-  TransmitCycle* cyclePtr = nullptr;
-  SendSource source(settings, [&] {
-    if (cyclePtr != nullptr && cyclePtr->state() == TransmitCycle::State::Running) {
-      cyclePtr->ToggleTransmit();
-    }
-  });
-  TransmitCycle cycle(output, source, host);
-  cyclePtr = &cycle;
-  cycle.SetPtt(ptt.isOpen() ? &ptt : nullptr);
-  cycle.SetDevice(device);
+  SendStation station(settings, output);
+  TransmitController& controller = station.controller();
+  controller.SetPtt(ptt.isOpen() ? &ptt : nullptr);
+  controller.SetOutputDevice(device);
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
-  cycle.ToggleTransmit();
-  if (host.aborted) throw IoError(host.error + " " + output.error());
+  controller.Send();
+  if (!controller.state().outputOpen()) throw IoError(station.error);
   QTimer watch;
   watch.callOnTimeout([&] {
-    if (interrupted && cycle.state() == TransmitCycle::State::Running) cycle.ToggleTransmit();
+    // Interrupted: stop at once; the release of PTT comes with the stop.
+    if (interrupted && !controller.exitRequested()) controller.RequestExit();
   });
   watch.start(100);
   app.exec();
   std::printf("\n");
-  if (host.aborted) throw IoError(host.error);
+  if (!station.error.empty()) throw IoError(station.error);
   if (interrupted) throw IoError("send: interrupted; PTT released");
-  if (source.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
+  if (station.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
   if (output.underruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld output underruns (silence sent)\n",
                  static_cast<long long>(output.underruns()));

@@ -28,8 +28,6 @@ struct Modem::Impl : DemodulatorOutput {
   MskSynthesiser synth;
   long double txCentre = 1000.0L;
   OutputStyle style = OutputStyle::Mono;
-  CarrierMode carrier = CarrierMode::Data;
-  int bufferOverride = 0;
   VaricodeEchoDecoder echo;
   FrameBuilder::EchoSink echoSink = [this](std::span<const int> coded) {
     for (size_t i = 0; i + 1 < coded.size(); i += 2)
@@ -204,24 +202,11 @@ void Modem::SetOutputStyle(OutputStyle style) {
 OutputStyle Modem::outputStyle() const {
   return impl_->style;
 }
-void Modem::SetCarrierMode(CarrierMode mode) {
-  impl_->carrier = mode;
-}
-CarrierMode Modem::carrierMode() const {
-  return impl_->carrier;
-}
 void Modem::SetEndMarker(const std::string& marker) {
   impl_->echo.SetEndMarker(marker);
 }
 const std::string& Modem::endMarker() const {
   return impl_->echo.endMarker();
-}
-
-int Modem::bufferLength() const {
-  return impl_->bufferOverride > 0 ? impl_->bufferOverride : params().bufferLength;
-}
-void Modem::SetBufferLengthOverride(int values) {
-  impl_->bufferOverride = values;
 }
 
 int Modem::NextSymbol() {
@@ -232,8 +217,8 @@ int Modem::frameCounter() const {
                                                                 : impl_->longBuilder.frameCounter();
 }
 
-void Modem::SynthesiseSymbol(std::span<int16_t> buffer, int symbol) {
-  impl_->synth.SynthesiseSymbol(buffer, symbol, impl_->txCentre, impl_->style, impl_->carrier);
+void Modem::SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) {
+  impl_->synth.SynthesiseSymbol(buffer, symbol, impl_->txCentre, impl_->style, carrier);
 }
 
 void Modem::TransmissionStopped() {

@@ -61,23 +61,22 @@ class Modem {
   long double txCentreFrequency() const;
   void SetOutputStyle(OutputStyle style);
   OutputStyle outputStyle() const;
-  void SetCarrierMode(CarrierMode mode);
-  CarrierMode carrierMode() const;
   // The delayed-receive end marker watched for in the echo ("[EOT]" by default).
   void SetEndMarker(const std::string& marker);
   const std::string& endMarker() const;
 
-  // 16-bit values per one-symbol stereo buffer: the mode's, or 2048 while the Morse
-  // identifier overrides it (0 clears the override).
-  int bufferLength() const;
-  void SetBufferLengthOverride(int values);
+  // 16-bit values per one-symbol stereo buffer of the mode (the Morse identifier, whose
+  // buffers are 2048 values in every mode, is the transmit controller's).
+  int bufferLength() const { return params().bufferLength; }
 
   // The next channel symbol (+1, -1 or 0) from the frame builder of the mode's interleave.
   int NextSymbol();
   // Position of the next symbol within the current frame of that builder (0 = a new frame).
   int frameCounter() const;
-  // Fills `buffer` (bufferLength() values, left/right interleaved) with one symbol of MSK.
-  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol);
+  // Fills `buffer` (left/right interleaved; its length sets the tone spacing) with one
+  // symbol of MSK, or with the tune or Morse carrier.
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol,
+                        CarrierMode carrier = CarrierMode::Data);
   // A transmission has ended: the pane's unsent remainder is dropped (sent count 0).
   void TransmissionStopped();
 

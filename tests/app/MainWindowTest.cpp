@@ -31,6 +31,8 @@
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
 #include "app/UpDownControl.h"
+#include "support/ScriptedOutput.h"
+#include "tx/TransmitController.h"
 
 using vela::app::MainWindow;
 using vela::app::Preferences;
@@ -95,6 +97,32 @@ Preferences StationPreferences() {
   return p;
 }
 
+// The window's transmitter with a silent source and a scripted output, so what the window
+// shows of the controller's state (captions, status bar, locks, closing) can be watched.
+struct WindowTransmitter : vela::TransmitSource, vela::TransmitEvents {
+  explicit WindowTransmitter(MainWindow& w) : window(w), controller(output, *this, *this) {
+    window.AttachTransmitter(&controller);
+  }
+  ~WindowTransmitter() override { window.AttachTransmitter(nullptr); }
+  int bufferLength() const override { return 1024; }
+  int frameLength() const override { return 223; }
+  int NextSymbol() override { return 1; }
+  void SynthesiseSymbol(std::span<int16_t>, int, vela::CarrierMode) override {}
+  void TransmissionStopped() override {}
+  void SetBeacon(bool) override {}
+  void TransmitStateChanged(const vela::TransmitState& now,
+                            const vela::TransmitState& before) override {
+    window.ShowTransmitState(now, before);
+  }
+  void TransmitPaneSent() override {}
+  void TransmitFailed(vela::TransmitProblem, const std::string&) override {}
+  void SetMorseClock(int) override {}
+  void ReadyToExit() override { window.close(); }
+  MainWindow& window;
+  vela::test::ScriptedOutput output;
+  vela::TransmitController controller;
+};
+
 struct Message {
   QMessageBox::Icon icon;
   QString title;
@@ -107,6 +135,7 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<WindowTransmitter> tx_;
   std::vector<Message> messages_;
 
   void SetClientHeight(int height) {
@@ -132,11 +161,15 @@ class MainWindowTest : public QObject {
     window_->SetMessageSink([this](QMessageBox::Icon icon, const QString& t, const QString& x) {
       messages_.push_back({icon, t, x});
     });
+    tx_ = std::make_unique<WindowTransmitter>(*window_);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   }
 
-  void cleanup() { window_.reset(); }
+  void cleanup() {
+    tx_.reset();
+    window_.reset();
+  }
 
   void windowCaptionAndSize() {
     QCOMPARE(window_->windowTitle(), QStringLiteral("VELA63 for LF/MF"));
@@ -291,107 +324,69 @@ class MainWindowTest : public QObject {
     QTest::keyClicks(pane, "x");
     QVERIFY(pane->toPlainText().endsWith(QStringLiteral(" F7x")));
 
-    QSignalSpy sent(window_.get(), &MainWindow::sendToggled);
     QTest::keyClick(window_.get(), Qt::Key_F9);
     QVERIFY(window_->txActive());
     QCOMPARE(qobject_cast<QPushButton*>(window_->control(110))->text(),
              QStringLiteral("F9 Receive"));
-    QCOMPARE(sent.size(), 1);
-    QCOMPARE(sent[0][1].toString(), pane->toPlainText());
+    QCOMPARE(tx_->output.opens, 1);
     QTest::keyClick(window_.get(), Qt::Key_F9);
     QVERIFY(!window_->txActive());
     QCOMPARE(qobject_cast<QPushButton*>(window_->control(110))->text(), QStringLiteral("F9 Send"));
   }
 
-  void sendCwidAndTuneExcludeEachOther() {
-    QSignalSpy startStop(window_.get(), &MainWindow::transmitStartStop);
+  // The controller decides what is on the air (its own tests hold the rules); the window
+  // shows it: SEND's caption, status part 3 for CWID and tune, part 4 for beacon, the mode
+  // buttons and PTT command locked while our audio goes out.
+  void transmitStateShowsInCaptionsAndStatusBar() {
+    auto* send = qobject_cast<QPushButton*>(window_->control(110));
     window_->Command(3912);
     QVERIFY(window_->tuneActive());
     QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal ON"));
-    window_->Command(1409);
-    window_->Command(699);
-    QVERIFY(!window_->txActive());
-    QVERIFY(!window_->cwIdActive());
+    QVERIFY(!window_->control(3000)->isEnabled());
+    QVERIFY(!window_->menuCommand(120)->isEnabled());
+    window_->Command(1409);  // F9 while tuning changes nothing
+    QCOMPARE(send->text(), QStringLiteral("F9 Send"));
     window_->Command(3912);
     QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal OFF"));
-    QCOMPARE(startStop.size(), 2);
+    QVERIFY(window_->control(3000)->isEnabled());  // free as soon as the stop is under way
+    tx_->output.Pump();
 
     window_->Command(699);
     QVERIFY(window_->cwIdActive());
     QCOMPARE(window_->statusPart(3), QStringLiteral("CWID ON"));
-    window_->Command(110);
-    window_->Command(3912);
-    QVERIFY(!window_->txActive());
-    QVERIFY(!window_->tuneActive());
+    QCOMPARE(tx_->controller.morsePattern(), window_->cwIdPattern());
     window_->Command(699);
     QCOMPARE(window_->statusPart(3), QStringLiteral("CWID OFF"));
-    QCOMPARE(window_->cwIdElement(), QStringLiteral("-"));
-    QCOMPARE(startStop.size(), 4);
-  }
+    tx_->output.Pump();
 
-  void morseIdentifierRunsItsPatternThenEightQuietPeriods() {
-    const std::string pattern = window_->cwIdPattern();
-    QVERIFY(!pattern.empty());
-    window_->Command(699);
-    QString keyed;
-    int ticks = 0;
-    while (window_->cwIdActive() && ticks < 1000) {
-      window_->CwIdTick();
-      keyed += window_->cwIdActive() ? window_->cwIdElement() : QString();
-      ++ticks;
-    }
-    QCOMPARE(ticks, static_cast<int>(pattern.size()) + 8);
-    QCOMPARE(keyed, QString::fromStdString(pattern));
-    QCOMPARE(window_->cwIdElement(), QStringLiteral("-"));
-  }
-
-  // Runs the identifier for `callsign` to its end by hand, one tick per element period,
-  // and returns the element shown after each tick ("" for the silent tail).
-  QStringList KeyCallsign(const QString& callsign) {
-    window_->SetTextPrompt(
-        [callsign](const QString&, const QString&, const QString&) { return callsign; });
-    window_->Command(1002);
-    window_->Command(699);
-    QStringList elements;
-    while (window_->cwIdActive() && elements.size() < 1000) {
-      window_->CwIdTick();
-      elements << (window_->cwIdActive() ? window_->cwIdElement() : QStringLiteral("off"));
-    }
-    return elements;
-  }
-
-  void morseIdentifierKeysEachCallsignElementPerTick() {
-    QCOMPARE(window_->cwIdPeriodMs(), 100);
-    QStringList e = KeyCallsign(QStringLiteral("E"));
-    QCOMPARE(QString::fromStdString(window_->cwIdPattern()), QStringLiteral("--1-"));
-    const QStringList eKeyed{"-", "-", "1", "-", "", "", "", "", "", "", "", "off"};
-    QCOMPARE(e, eKeyed);
-    QVERIFY(!window_->cwIdActive());
-    QCOMPARE(window_->cwIdElement(), QStringLiteral("-"));
-
-    // Lower case is keyed as upper case, letter after letter.
-    KeyCallsign(QStringLiteral("ab"));
-    QCOMPARE(QString::fromStdString(window_->cwIdPattern()),
-             QStringLiteral("--1-111-") + QStringLiteral("--111-1-1-1-"));
-
-    // A character Morse has no pattern for costs one key-up tick.
-    e = KeyCallsign(QStringLiteral("E#"));
-    QCOMPARE(e.size(), 4 + 1 + 8);
-    QCOMPARE(e.at(4), QStringLiteral(" "));
-    QCOMPARE(e.count(QStringLiteral("1")), 1);
-  }
-
-  void tuneIsIgnoredWhileSending() {
-    QSignalSpy startStop(window_.get(), &MainWindow::transmitStartStop);
+    window_->Command(3300);
+    QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode ON"));
+    QVERIFY(window_->beaconMode());
     window_->Command(110);
-    QVERIFY(window_->txActive());
-    window_->Command(3912);
-    window_->Command(699);
-    QVERIFY(!window_->tuneActive());
-    QVERIFY(!window_->cwIdActive());
-    QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal OFF"));
+    QCOMPARE(send->text(), QStringLiteral("F9 Receive"));
     window_->Command(110);
-    QCOMPARE(startStop.size(), 2);
+    QCOMPARE(send->text(), QStringLiteral("F9 Send"));
+    window_->Command(3300);
+    QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode OFF"));
+  }
+
+  // The window keys the callsign's letters in upper case, one pattern per character (a
+  // character without Morse is one key-up element), and hands it to the transmitter.
+  void morseIdentifierPatternFollowsTheCallsign() {
+    const std::pair<QString, QString> calls[] = {
+        {QStringLiteral("E"), QStringLiteral("--1-")},
+        {QStringLiteral("ab"), QStringLiteral("--1-111-") + QStringLiteral("--111-1-1-1-")},
+        {QStringLiteral("E#"), QStringLiteral("--1- ")}};
+    for (const auto& [callsign, pattern] : calls) {
+      window_->SetTextPrompt(
+          [callsign](const QString&, const QString&, const QString&) { return callsign; });
+      window_->Command(1002);
+      QCOMPARE(QString::fromStdString(window_->cwIdPattern()), pattern);
+      window_->Command(699);
+      QCOMPARE(QString::fromStdString(tx_->controller.morsePattern()), pattern);
+      window_->Command(699);
+      tx_->output.Pump();
+    }
   }
 
   void modeSelection() {
@@ -409,9 +404,9 @@ class MainWindowTest : public QObject {
     window_->Command(3002);
     QCOMPARE(window_->cwIdPeriodMs(), 100);
     QCOMPARE(modes.size(), 3);
-    window_->SetOutputDeviceOpen(true);
+    window_->Command(110);
     for (int id = 3000; id <= 3003; ++id) QVERIFY(!window_->control(id)->isEnabled());
-    window_->SetOutputDeviceOpen(false);
+    window_->Command(110);
     for (int id = 3000; id <= 3003; ++id) QVERIFY(window_->control(id)->isEnabled());
   }
 
@@ -657,6 +652,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(asked, 0);
     window_->Command(3912);
     window_->Command(672);
+    QCOMPARE(asked, 0);  // the output is still closing
+    tx_->output.Pump();
+    window_->Command(672);
     QCOMPARE(asked, 1);
     QCOMPARE(chosen.size(), 1);
     QCOMPARE(chosen[0][0].toInt(), 1);
@@ -778,14 +776,13 @@ class MainWindowTest : public QObject {
   }
 
   void closingWhileSendingStopsTheOutputFirst() {
-    QSignalSpy stop(window_.get(), &MainWindow::stopOutputForExit);
     window_->Command(3912);
-    window_->SetOutputDeviceOpen(true);
+    tx_->output.Pump();
     QVERIFY(!window_->close());
     QVERIFY(window_->isVisible());
     QVERIFY(window_->exitRequested());
-    QCOMPARE(stop.size(), 1);
-    window_->OutputDeviceClosed();
+    QVERIFY(!tx_->controller.state().keyed);  // released at once, before the close
+    tx_->output.Pump();
     QVERIFY(!window_->isVisible());
   }
 

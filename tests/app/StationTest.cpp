@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -28,9 +29,9 @@
 #include "modem/Modem.h"
 #include "platform/WavFile.h"
 #include "platform/WavFileDevices.h"
+#include "support/ScriptedOutput.h"
 #include "tx/BitSource.h"
 
-using vela::CarrierMode;
 using vela::Mode;
 using vela::Pacing;
 using vela::WavFileInput;
@@ -165,6 +166,18 @@ std::string Decode(const QString& path, Mode mode) {
   return Listen(path, mode).text;
 }
 
+// A far station's copy of played transmitter audio (32000 Hz stereo): left channel, 8000
+// per second.
+std::string DecodeAir(const std::vector<int16_t>& stereo32k, Mode mode) {
+  FarStation far;
+  vela::Modem modem(far);
+  modem.SetMode(mode);
+  std::vector<int16_t> mono;
+  for (size_t i = 0; i < stereo32k.size(); i += 8) mono.push_back(stereo32k[i]);
+  modem.ProcessSamples(mono);
+  return far.text;
+}
+
 bool WriteSilence(const QString& path, double seconds) {
   vela::WavWriter writer;
   if (!writer.Open(path.toStdString(), 8000, 1)) return false;
@@ -182,6 +195,8 @@ class StationTest : public QObject {
   RecordingPtt ptt_;
   std::unique_ptr<vela::AudioInputDevice> input_;
   std::unique_ptr<WavFileOutput> output_;
+  // In place of output_ when set: buffers play only when the test says.
+  std::unique_ptr<vela::test::ScriptedOutput> scripted_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<Station> station_;
   Pacing outputPacing_ = Pacing::AsFastAsPossible;
@@ -201,14 +216,46 @@ class StationTest : public QObject {
     window_->SetMessageSink([this](QMessageBox::Icon icon, const QString& t, const QString& x) {
       messages_.push_back({icon, t, x});
     });
-    station_ = std::make_unique<Station>(
-        *window_, vela::app::StationDevices{input_.get(), output_.get(), &ptt_});
+    vela::AudioOutputDevice* output = output_.get();
+    if (scripted_) output = scripted_.get();
+    station_ =
+        std::make_unique<Station>(*window_, vela::app::StationDevices{input_.get(), output, &ptt_});
     window_->show();
     station_->Start(recording, Pacing::AsFastAsPossible);
   }
 
   void OpenOnRecording(const QString& path, QString outputPath = {}) {
     Open(std::make_unique<WavFileInput>(path.toStdString(), Pacing::AsFastAsPossible), outputPath);
+  }
+
+  // A quiet band, and a sound output whose buffers play only when the test plays them.
+  void OpenScripted() {
+    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
+    scripted_ = std::make_unique<vela::test::ScriptedOutput>();
+    OpenOnRecording(Path("quiet.wav"));
+  }
+
+  // Plays the scripted output until `done` holds, a buffer at a time, letting the window's
+  // events run in between.
+  bool PlayUntil(const std::function<bool()>& done, int maxBuffers = 20000) {
+    for (int i = 0; i < maxBuffers && !done(); ++i) {
+      scripted_->Pump();
+      scripted_->Play(1);
+      if (i % 64 == 0) QCoreApplication::processEvents();
+    }
+    return done();
+  }
+
+  // The identifier of callsign E started and run by its clock to its own end: its last 40
+  // buffers are still queued, waiting to reach the air.
+  void IdentifierLeftDraining() {
+    window_->SetTextPrompt(
+        [](const QString&, const QString&, const QString&) { return QStringLiteral("E"); });
+    window_->Command(1002);
+    window_->Command(699);
+    scripted_->Pump();
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
+    QCOMPARE(station_->transmitter().state().phase, vela::OutputPhase::Draining);
   }
 
   WavFileInput* recordingInput() const { return static_cast<WavFileInput*>(input_.get()); }
@@ -250,6 +297,7 @@ class StationTest : public QObject {
     station_.reset();
     window_.reset();
     output_.reset();
+    scripted_.reset();
     input_.reset();
   }
 
@@ -362,13 +410,11 @@ class StationTest : public QObject {
     QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
     OpenOnRecording(Path("quiet.wav"));
     const size_t before = ptt_.log.size();
-    QSignalSpy sends(window_.get(), &MainWindow::sendToggled);
     window_->transmitPane()->setPlainText(QStringLiteral("QRT [EOT]"));
     window_->Command(110);
     QTRY_VERIFY_WITH_TIMEOUT(!window_->txActive(), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
     QVERIFY(TextIn(window_->receivePane(), kRed).contains(QStringLiteral("QRT [EOT]")));
-    QCOMPARE(sends.count(), 2);  // the operator's press and the marker's, no more
     QCOMPARE(window_->transmitPane()->toPlainText(), QString());
     const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
     QCOMPARE(ptt_.Since(before), keying);
@@ -379,13 +425,13 @@ class StationTest : public QObject {
     OpenOnRecording(Path("quiet.wav"));
     const size_t before = ptt_.log.size();
     window_->Command(3912);
-    QCOMPARE(station_->modem().carrierMode(), CarrierMode::Tune);
+    QVERIFY(station_->transmitter().state().tuning());
     QTRY_VERIFY(output_->framesWritten() > 32000);
     QVERIFY(window_->outputDeviceOpen());
     QVERIFY(!window_->close());  // held until the output has closed
     QVERIFY(window_->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), 10000);
-    QCOMPARE(station_->transmitter().state(), vela::TransmitCycle::State::Idle);
+    QCOMPARE(station_->transmitter().state().phase, vela::OutputPhase::Idle);
     const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
     QCOMPARE(ptt_.Since(before), keying);
     // The recording of the carrier was finished: it reads back, with signal in it.
@@ -422,29 +468,6 @@ class StationTest : public QObject {
     QVERIFY2(heard.find("fast one") != std::string::npos, heard.c_str());
   }
 
-  void morseIdentifierKeysTheCarrierThenRestoresTheMode() {
-    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
-    OpenOnRecording(Path("quiet.wav"));
-    window_->Command(3003);
-    std::vector<CarrierMode> seen;
-    connect(window_.get(), &MainWindow::cwIdElementChanged, this,
-            [&] { seen.push_back(station_->modem().carrierMode()); });
-    window_->Command(699);
-    QVERIFY(window_->cwIdActive());
-    QCOMPARE(station_->modem().bufferLength(), 2048);
-    QCOMPARE(station_->modem().carrierMode(), CarrierMode::MorseKeyUp);
-    // Send is refused while the identifier runs.
-    window_->Command(110);
-    QVERIFY(!window_->txActive());
-    // G4ABC's elements, then eight key-up ticks: it stops by itself.
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
-    QVERIFY(std::count(seen.begin(), seen.end(), CarrierMode::MorseKeyDown) > 0);
-    QVERIFY(std::count(seen.begin(), seen.end(), CarrierMode::MorseKeyUp) > 0);
-    QCOMPARE(station_->modem().bufferLength(), 512);
-    QCOMPARE(station_->modem().carrierMode(), CarrierMode::Data);
-  }
-
   void delayedReceiveReturnsToReceiveOnceTheMarkerIsOnAir() {
     QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
     OpenOnRecording(Path("quiet.wav"));
@@ -471,7 +494,7 @@ class StationTest : public QObject {
   void aChangedMarkerEndsOnlyOnTheNewOne() {
     QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
     OpenOnRecording(Path("quiet.wav"));
-    QSignalSpy sends(window_.get(), &MainWindow::sendToggled);
+    const size_t before = ptt_.log.size();
     window_->transmitPane()->setPlainText(QStringLiteral("old [EOT] still on"));
     window_->Command(110);
     // The operator changes the marker while the old one waits to go out.
@@ -487,7 +510,8 @@ class StationTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!window_->txActive(), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(!window_->outputDeviceOpen(), 10000);
     QVERIFY(TextIn(window_->receivePane(), kRed).contains(QStringLiteral("still on SK")));
-    QCOMPARE(sends.count(), 2);
+    const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
+    QCOMPARE(ptt_.Since(before), keying);  // one transmission, ended once
   }
 
   // Keys "TE" (a dash, then a dot) in real time and reads the element lengths back from
@@ -583,23 +607,79 @@ class StationTest : public QObject {
              counts.constData());
   }
 
-  // SEND pressed as the identifier ends, while its last buffers still play or the output
-  // is closing, is not lost: the data goes on air once the identifier has left it.
+  // SEND is refused while the identifier runs. Pressed as it ends, while its last buffers
+  // are still queued, SEND shows at once and is not lost: once the identifier's 2048-value
+  // buffers have all gone out, the data follows in VELA125's own 512-value buffers and the
+  // far station reads it.
   void sendRightAfterTheIdentifierTakesTheAir() {
-    QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
-    OpenOnRecording(Path("quiet.wav"));
+    OpenScripted();
+    window_->Command(3003);
     window_->SetTextPrompt(
         [](const QString&, const QString&, const QString&) { return QStringLiteral("E"); });
     window_->Command(1002);
     window_->Command(699);
+    window_->Command(110);
+    QVERIFY(!window_->txActive());
+    scripted_->Pump();
     QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
-    QVERIFY(window_->outputDeviceOpen());  // still playing out the queued elements
+    QVERIFY(window_->outputDeviceOpen());  // its last elements wait to be played
     window_->transmitPane()->setPlainText(QStringLiteral("after the id"));
-    SendAndWait(QStringLiteral("after the id"));
-    QCOMPARE(station_->modem().carrierMode(), CarrierMode::Data);
-    QCOMPARE(station_->modem().bufferLength(), 1024);
-    const std::string heard = Decode(Path("air.wav"), Mode::Vela63);
+    window_->Command(110);
+    QVERIFY(window_->txActive());
+    QCOMPARE(Button(110)->text(), QStringLiteral("F9 Receive"));
+    QVERIFY(PlayUntil([&] { return scripted_->opens == 2; }));
+    const size_t morseBuffers = scripted_->writes.size() - vela::kOutputBufferCount;
+    QVERIFY(PlayUntil([&] {
+      return TextIn(window_->receivePane(), kRed).contains(QStringLiteral("after the id"));
+    }));
+    scripted_->Play(4 * 223);
+    window_->Command(110);
+    scripted_->Pump();
+    QTRY_VERIFY(!window_->outputDeviceOpen());
+    const std::vector<int> writes = scripted_->writes;
+    QVERIFY(std::all_of(writes.begin(), writes.begin() + static_cast<std::ptrdiff_t>(morseBuffers),
+                        [](int n) { return n == 2048; }));
+    QVERIFY(std::all_of(writes.begin() + static_cast<std::ptrdiff_t>(morseBuffers), writes.end(),
+                        [](int n) { return n == 512; }));
+    const std::string heard = DecodeAir(scripted_->sessions.at(1), Mode::Vela125);
     QVERIFY2(heard.find("after the id") != std::string::npos, heard.c_str());
+  }
+
+  // The card fails while the identifier's tail plays: the terminal is back to receive, and
+  // the next SEND goes on air as usual.
+  void outputFailingDuringTheIdentifierTailLeavesSendWorking() {
+    OpenScripted();
+    IdentifierLeftDraining();
+    scripted_->Fail("USB audio unplugged");
+    QTRY_VERIFY(HasMessage(QStringLiteral("USB audio unplugged")));
+    scripted_->Pump();
+    QVERIFY(!window_->outputDeviceOpen());
+    QCOMPARE(Button(110)->text(), QStringLiteral("F9 Send"));
+    window_->transmitPane()->setPlainText(QStringLiteral("still here"));
+    window_->Command(110);
+    scripted_->Pump();
+    QCOMPARE(scripted_->opens, 2);
+    QVERIFY(window_->txActive());
+    QVERIFY(PlayUntil([&] {
+      return TextIn(window_->receivePane(), kRed).contains(QStringLiteral("still here"));
+    }));
+  }
+
+  // CWID pressed while a stopped over is still leaving the air: the identifier's clock
+  // starts with its own transmission, so its first elements are not keyed into nothing.
+  void cwidPressedWhileAStopDrainsKeepsItsFirstElements() {
+    OpenScripted();
+    window_->Command(110);
+    scripted_->Pump();
+    scripted_->Play(5);
+    window_->Command(110);  // the 40 queued buffers are still on their way back
+    window_->Command(699);
+    QVERIFY(window_->cwIdActive());
+    QTest::qWait(450);  // four element periods of the clock
+    QCOMPARE(station_->transmitter().morsePosition(), 1);
+    scripted_->Pump();
+    QCOMPARE(scripted_->opens, 2);
+    QTRY_VERIFY(station_->transmitter().morsePosition() > 1);  // now it ticks
   }
 
   void settingsFromTheWindowReachTheModem() {
@@ -677,7 +757,6 @@ class StationTest : public QObject {
       QCOMPARE(Button(110)->text(), QStringLiteral("F9 Send"));
       QVERIFY(Button(3000)->isEnabled());
       QCOMPARE(station_->capture().state(), vela::CaptureCycle::State::Running);
-      QCOMPARE(station_->modem().carrierMode(), CarrierMode::Data);
       QCOMPARE(station_->modem().bufferLength(), 1024);
     }
     QCOMPARE(window_->statusPart(3), QStringLiteral("CWID OFF"));

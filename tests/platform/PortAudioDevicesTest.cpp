@@ -24,7 +24,8 @@
 #include "platform/PortAudioOutput.h"
 #include "platform/PortAudioSystem.h"
 #include "rx/CaptureCycle.h"
-#include "tx/TransmitCycle.h"
+#include "support/TransmitWatch.h"
+#include "tx/TransmitController.h"
 
 namespace vela {
 namespace {
@@ -226,9 +227,9 @@ TEST_F(PortAudioDevicesTest, PausedCaptureResumesWithoutLosingItsPlace) {
 class CountingSource : public TransmitSource {
  public:
   int bufferLength() const override { return 512; }
-  bool morseIdentifierOn() const override { return false; }
+  int frameLength() const override { return 223; }
   int NextSymbol() override { return -1; }
-  void SynthesiseSymbol(std::span<int16_t> buffer, int) override {
+  void SynthesiseSymbol(std::span<int16_t> buffer, int, CarrierMode) override {
     for (auto& v : buffer) {
       v = static_cast<int16_t>(1 + next % 30000);
       written.push_back(v);
@@ -237,17 +238,10 @@ class CountingSource : public TransmitSource {
     ++buffers;
   }
   void TransmissionStopped() override {}
+  void SetBeacon(bool) override {}
   std::vector<int16_t> written;
   int next = 0;
   int buffers = 0;
-};
-
-class ClosedWatch : public TransmitHost {
- public:
-  void TransmitterClosed(bool) override { closed = true; }
-  void ShowTransmitMessage(const OperatorMessage& m) override { messages.push_back(m.text); }
-  bool closed = false;
-  std::vector<std::string> messages;
 };
 
 TEST_F(PortAudioDevicesTest, PlaybackWritesEveryBufferInOrderToTheCard) {
@@ -255,11 +249,11 @@ TEST_F(PortAudioDevicesTest, PlaybackWritesEveryBufferInOrderToTheCard) {
   std::filesystem::remove(out);
   PortAudioOutput output(*system);
   CountingSource source;
-  ClosedWatch host;
-  TransmitCycle cycle(output, source, host);
-  cycle.SetDevice(CaptureIndex(*system, "velaplay"));
-  cycle.ToggleTransmit();
-  ASSERT_EQ(cycle.state(), TransmitCycle::State::Opening) << output.error();
+  test::TransmitWatch host;
+  TransmitController controller(output, source, host);
+  controller.SetOutputDevice(CaptureIndex(*system, "velaplay"));
+  controller.Send();
+  ASSERT_EQ(controller.state().phase, OutputPhase::Opening) << output.error();
   EXPECT_EQ(output.deviceName(), "velaplay");
   EXPECT_EQ(output.deviceRate(), kOutputSampleRate);
   EXPECT_EQ(output.deviceChannels(), 2);
@@ -267,9 +261,9 @@ TEST_F(PortAudioDevicesTest, PlaybackWritesEveryBufferInOrderToTheCard) {
   // card. Wait for 80 refills so that at least 40 buffers are beyond anything ALSA or
   // PortAudio may still hold (and drop) when the stop aborts the stream.
   ASSERT_TRUE(test::RunUntil([&] { return source.buffers >= 40 + 80; }));
-  cycle.ToggleTransmit();
+  controller.Send();
   ASSERT_TRUE(test::RunUntil([&] { return host.closed; }));
-  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(host.failures.empty());
 
   std::ifstream file(out, std::ios::binary);
   std::vector<int16_t> played;

@@ -11,7 +11,8 @@
 #include "PlatformTestSupport.h"
 #include "platform/SerialPtt.h"
 #include "platform/WavFileDevices.h"
-#include "tx/TransmitCycle.h"
+#include "support/TransmitWatch.h"
+#include "tx/TransmitController.h"
 
 namespace vela {
 namespace {
@@ -67,22 +68,19 @@ TEST_F(SerialPttTest, OpeningDropsBothLinesAndKeyingMovesDtrThenRts) {
   EXPECT_EQ(Lines(), (LineLog{"dtr off", "rts off", "dtr on", "rts on", "dtr off", "rts off"}));
 }
 
-class Watch : public TransmitHost {
- public:
-  void TransmitterClosed(bool) override { closed = true; }
-  bool closed = false;
-};
-
 class SteadySource : public TransmitSource {
  public:
   int bufferLength() const override { return 64; }
-  bool morseIdentifierOn() const override { return false; }
+  int frameLength() const override { return 223; }
   int NextSymbol() override {
     ++symbols;
     return 1;
   }
-  void SynthesiseSymbol(std::span<int16_t> b, int) override { std::fill(b.begin(), b.end(), 1); }
+  void SynthesiseSymbol(std::span<int16_t> b, int, CarrierMode) override {
+    std::fill(b.begin(), b.end(), 1);
+  }
   void TransmissionStopped() override {}
+  void SetBeacon(bool) override {}
   int symbols = 0;
 };
 
@@ -91,13 +89,13 @@ TEST_F(SerialPttTest, ATransmissionRaisesBothLinesAndItsEndDropsThem) {
   ASSERT_TRUE(ptt.OpenDevice(pty_.path())) << ptt.error();
   WavFileOutput output((test::ScratchDir("ptt") / "tx.wav").string(), Pacing::AsFastAsPossible);
   SteadySource source;
-  Watch host;
-  TransmitCycle cycle(output, source, host);
-  cycle.SetPtt(&ptt);
-  cycle.ToggleTransmit();
+  test::TransmitWatch host;
+  TransmitController controller(output, source, host);
+  controller.SetPtt(&ptt);
+  controller.Send();
   EXPECT_EQ(Lines(), (LineLog{"dtr off", "rts off", "dtr on", "rts on"}));
   ASSERT_TRUE(test::RunUntil([&] { return source.symbols >= 20; }));
-  cycle.ToggleTransmit();
+  controller.Send();
   EXPECT_EQ(Lines().size(), 6u);  // released at the stop, before the device has closed
   ASSERT_TRUE(test::RunUntil([&] { return host.closed; }));
   EXPECT_EQ(Lines(), (LineLog{"dtr off", "rts off", "dtr on", "rts on", "dtr off", "rts off"}));

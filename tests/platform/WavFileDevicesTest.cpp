@@ -9,7 +9,8 @@
 #include "platform/WavFile.h"
 #include "platform/WavFileDevices.h"
 #include "rx/CaptureCycle.h"
-#include "tx/TransmitCycle.h"
+#include "support/TransmitWatch.h"
+#include "tx/TransmitController.h"
 
 namespace vela {
 namespace {
@@ -90,38 +91,31 @@ TEST(WavFileInput, RealTimePacingTakesAboutAsLongAsTheRecording) {
 class StepSource : public TransmitSource {
  public:
   int bufferLength() const override { return 64; }
-  bool morseIdentifierOn() const override { return false; }
+  int frameLength() const override { return 223; }
   int NextSymbol() override { return ++symbols % 2 ? -1 : 1; }
-  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol) override {
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode) override {
     ++buffers;
     for (auto& v : buffer) v = static_cast<int16_t>(symbol * buffers);
   }
   void TransmissionStopped() override { stopped = true; }
+  void SetBeacon(bool) override {}
   int symbols = 0;
   int buffers = 0;
   bool stopped = false;
-};
-
-class Watch : public TransmitHost {
- public:
-  void TransmitterClosed(bool) override { closed = true; }
-  void ShowTransmitMessage(const OperatorMessage& m) override { messages.push_back(m.text); }
-  bool closed = false;
-  std::vector<std::string> messages;
 };
 
 TEST(WavFileOutput, ATransmissionIsRecordedBufferByBufferAndStopDropsTheQueue) {
   const auto path = (test::ScratchDir("wav") / "tx.wav").string();
   WavFileOutput output(path, Pacing::AsFastAsPossible);
   StepSource source;
-  Watch host;
-  TransmitCycle cycle(output, source, host);
-  cycle.ToggleTransmit();
+  test::TransmitWatch host;
+  TransmitController controller(output, source, host);
+  controller.Send();
   ASSERT_TRUE(test::RunUntil([&] { return source.buffers >= 100; }));
-  cycle.ToggleTransmit();
+  controller.Send();
   ASSERT_TRUE(test::RunUntil([&] { return host.closed; }));
   EXPECT_TRUE(source.stopped);
-  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(host.failures.empty());
 
   std::vector<int16_t> recorded;
   std::string error;
@@ -143,11 +137,14 @@ TEST(WavFileOutput, ATransmissionIsRecordedBufferByBufferAndStopDropsTheQueue) {
 TEST(WavFileOutput, UnwritableFileRefusesToOpenAndTheCycleReturnsToReceive) {
   WavFileOutput output("/nonexistent/dir/tx.wav", Pacing::AsFastAsPossible);
   StepSource source;
-  Watch host;
-  TransmitCycle cycle(output, source, host);
-  cycle.ToggleTransmit();
-  EXPECT_EQ(cycle.state(), TransmitCycle::State::Idle);
-  EXPECT_EQ(host.messages, (std::vector<std::string>{"Error opening waveform audio device!"}));
+  test::TransmitWatch host;
+  TransmitController controller(output, source, host);
+  controller.Send();
+  EXPECT_EQ(controller.state(), TransmitState{});
+  ASSERT_EQ(host.failures.size(), 1u);
+  // The reason the file would not open, for the operator's second line.
+  EXPECT_NE(host.failures[0].find("/nonexistent/dir/tx.wav"), std::string::npos)
+      << host.failures[0];
 }
 
 }  // namespace
