@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/Options.h"
@@ -14,6 +15,7 @@
 #include "platform/PortAudioInput.h"
 #include "platform/PortAudioOutput.h"
 #include "platform/PortAudioSystem.h"
+#include "platform/ReceiveLog.h"
 #include "platform/SerialPtt.h"
 #include "rx/CaptureCycle.h"
 #include "tx/BitSource.h"
@@ -36,10 +38,22 @@ void PrintBytes(const std::string& bytes) {
 
 class ListenEvents : public ModemEvents {
  public:
-  void RxChar(uint8_t c) override { PrintBytes(std::string(1, static_cast<char>(c))); }
-  void SecondaryChar(uint8_t c) override { secondary.push_back(static_cast<char>(c)); }
+  void RxChar(uint8_t c) override {
+    PrintBytes(std::string(1, static_cast<char>(c)));
+    if (log) log->Add(ReceiveLog::Kind::Received, c);
+  }
+  void SecondaryChar(uint8_t c) override {
+    secondary.push_back(static_cast<char>(c));
+    if (log) log->Add(ReceiveLog::Kind::Secondary, c);
+  }
   std::string secondary;
+  ReceiveLog* log = nullptr;
 };
+
+// The log's failure, told once on stderr; listening goes on.
+void ReportLogError(ReceiveLog& log) {
+  if (const auto error = log.TakeError()) std::fprintf(stderr, "vela-modem: %s\n", error->c_str());
+}
 
 class ListenSink : public CaptureSink {
  public:
@@ -159,8 +173,9 @@ int RunDevices(int argc, char** argv) {
 }
 
 int RunListen(int argc, char** argv) {
-  const Options opt(argc, argv, 2,
-                    {"device", "mode", "freq", "rate", "squelch", "secondary-out", "receiver"}, {});
+  const Options opt(
+      argc, argv, 2,
+      {"device", "mode", "freq", "rate", "squelch", "secondary-out", "receiver", "log"}, {});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const int device = DeviceOption(opt);
@@ -175,6 +190,13 @@ int RunListen(int argc, char** argv) {
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
   ListenEvents events;
+  std::optional<ReceiveLog> log;
+  if (const auto path = opt.Get("log")) {
+    log = ReceiveLog::ToFile(*path);
+    log->SetMode(std::string(ModeTable(mode).name));
+    log->SetFrequency(freq);
+    events.log = &*log;
+  }
   Modem modem(events);
   modem.SetMode(mode);
   modem.SetRxSampleRate(rate);
@@ -190,12 +212,21 @@ int RunListen(int argc, char** argv) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   QTimer watch;
+  int ticks = 0;
   watch.callOnTimeout([&] {
     if (interrupted || !capture.running()) QCoreApplication::quit();
+    if (log && ++ticks % 10 == 0) {
+      log->Flush();
+      ReportLogError(*log);
+    }
   });
   watch.start(100);
   app.exec();
   capture.StopCapture();
+  if (log) {
+    log->FlushAll();
+    ReportLogError(*log);
+  }
   std::printf("\n");
   if (const auto out = opt.Get("secondary-out")) {
     WriteFileBytes(*out, Windows1252ToUtf8(events.secondary));

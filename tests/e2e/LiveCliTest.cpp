@@ -84,8 +84,21 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   ASSERT_GE(device, 0);
   const std::string out =
       Shell(env_ + "timeout -s INT 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
-            std::to_string(device) + " --secondary-out " + dir_ + "/sec.txt 2>/dev/null");
+            std::to_string(device) + " --freq 1000 --secondary-out " + dir_ + "/sec.txt --log " +
+            dir_ + "/copy.log 2>/dev/null");
   EXPECT_NE(out.find("live copy de G3XYZ"), std::string::npos) << out;
+  // The log holds the copy on RX lines stamped with UTC time, mode and frequency (the
+  // text may be split across lines a few seconds long, so it is put back together).
+  std::ifstream logFile(dir_ + "/copy.log");
+  std::string line, copied;
+  const std::regex kLine(
+      R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\dZ  VELA125  1000\.0 Hz  (RX |SEC)  (.*)$)");
+  while (std::getline(logFile, line)) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, kLine)) << line;
+    if (m[1] == "RX ") copied += m[2];
+  }
+  EXPECT_NE(copied.find("live copy de G3XYZ"), std::string::npos) << copied;
   std::ifstream sec(dir_ + "/sec.txt");
   std::string secondary((std::istreambuf_iterator<char>(sec)), {});
   // The plugin outruns real time and the capture queue overflows once it is full, so only

@@ -1,0 +1,83 @@
+// The station's running log of everything copied and sent: plain text, one line per
+// stretch of copy, each with its UTC time, mode and receive frequency, what was received
+// marked RX, what we sent TX, and the secondary channel SEC on lines of its own:
+//
+//   2026-12-09 21:14:05Z  VELA63  1000.0 Hz  RX   cq cq de g4abc k
+//   2026-12-09 21:14:07Z  VELA63  1000.0 Hz  SEC  G4ABC G4A
+//
+// The terminal keeps one file per UTC day in a folder (VELAlog-2026-12-09.txt); the command
+// line writes one named file. Copy reaches the file within a few seconds: a line is written
+// when it ends (a new line in the text, the other side starts, the mode or frequency
+// changes) or once it is a few seconds old, whichever comes first. A file that cannot be
+// written is reported once; the log goes on trying, and nothing else stops.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vela {
+
+class ReceiveLog {
+ public:
+  using Clock = std::function<std::chrono::system_clock::time_point()>;
+  enum class Kind { Received, Sent, Secondary };
+
+  // Lines older than this are written even when they have not ended.
+  static constexpr std::chrono::seconds kLineAge{4};
+  static constexpr size_t kLineLength = 100;
+
+  // One file per UTC day in `folder`.
+  static ReceiveLog InFolder(std::string folder, Clock clock = {});
+  // Everything into the one file at `path`.
+  static ReceiveLog ToFile(std::string path, Clock clock = {});
+
+  // What the header of the following lines says.
+  void SetMode(std::string modeName);
+  void SetFrequency(double hz);
+  void SetEnabled(bool on);
+  bool enabled() const { return enabled_; }
+
+  // One character of copy, as it came off the air (Windows-1252).
+  void Add(Kind kind, uint8_t c);
+  // Writes the lines that have ended or grown old; the owner calls it about once a second.
+  void Flush();
+  // Writes everything held, ended or not: at the end of the program.
+  void FlushAll();
+
+  // The file the log writes to now (for the current UTC day, in a folder).
+  std::string currentPath() const;
+  // The first failure to write since the last success, once; empty otherwise.
+  std::optional<std::string> TakeError();
+
+ private:
+  struct Line {
+    std::string text;  // UTF-8
+    std::chrono::system_clock::time_point start;
+    std::string header;
+    bool open = false;
+  };
+
+  ReceiveLog(std::string location, bool folder, Clock clock);
+  Line& LineFor(Kind kind);
+  void Begin(Line& line, Kind kind);
+  void Close(Line& line);
+  void CloseAll();
+  bool Write(const std::string& text, std::chrono::system_clock::time_point when);
+
+  std::string location_;
+  bool folder_ = false;
+  Clock clock_;
+  bool enabled_ = true;
+  std::string mode_ = "VELA63";
+  double frequency_ = 1000.0;
+  Line primary_;  // received or sent: one at a time, since we never do both
+  Kind primaryKind_ = Kind::Received;
+  Line secondary_;
+  std::string pendingError_;
+  bool failing_ = false;
+};
+
+}  // namespace vela
