@@ -15,6 +15,7 @@
 
 #include "coding/Modes.h"
 #include "rx/Demodulator.h"
+#include "rx/LevelMeter.h"
 
 namespace vela {
 
@@ -31,7 +32,7 @@ class EnhancedDemodulator {
   void SetCentreFrequency(long double fc);
   long double sampleRate() const { return sampleRate_; }
   long double centreFrequency() const { return centreFrequency_; }
-  int signalLevel() const { return signalLevel_; }
+  int signalLevel() const { return level_.level(); }
 
   // Decision() gets the soft value of each symbol, EyeStep() four phase steps per symbol
   // and Refresh() every tenth of them, like the standard demodulator's outputs.
@@ -41,10 +42,9 @@ class EnhancedDemodulator {
   static int LatencySymbols();
 
   // Latest estimates: carrier offset from the centre in Hz, symbol timing in baseband
-  // samples, and the signal-to-noise ratio per symbol (linear).
+  // samples.
   double frequencyOffsetHz() const;
   double timing() const { return tau_; }
-  double symbolSnr() const;
 
  private:
   using Complex = std::complex<double>;
@@ -100,20 +100,25 @@ class EnhancedDemodulator {
   double freq_ = 0.0;   // carrier offset, cycles per symbol
   double phase_ = 0.0;  // carrier phase (radians) at the block centre
   double blockCentre_ = 0.0;
-  std::vector<Complex> fftBuffer_;
-  std::vector<std::vector<Complex>> spectra_;
+  // The squared rails of one timing phase over the window, transformed.
+  struct SearchSpectrum {
+    explicit SearchSpectrum(size_t size = 0) : real(size), imaginary(size) {}
+    std::vector<double> real;
+    std::vector<double> imaginary;
+    double Norm(int bin) const {
+      const auto b = static_cast<size_t>(bin);
+      return real[b] * real[b] + imaginary[b] * imaginary[b];
+    }
+  };
+  std::vector<SearchSpectrum> spectra_;
 
   // Rail statistics for the soft values.
-  double m2_ = 0.0, m4_ = 0.0;
   double amplitude_ = 0.0;
   double noiseVar_ = 1.0;
   double lastLambda_ = 0.0;
   bool haveLastLambda_ = false;
 
-  // Displays.
-  long double levelAverage_ = 0.0L;
-  int signalLevel_ = 0;
-  int refreshCounter_ = 0;
+  LevelMeter level_;  // the S/N bar
 };
 
 }  // namespace vela
