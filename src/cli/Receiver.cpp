@@ -1,12 +1,9 @@
 #include "cli/Receiver.h"
 
-#include <cmath>
 #include <cstdio>
-#include <vector>
 
 #include "cli/Options.h"
-#include "rx/CorrelationDisplay.h"
-#include "rx/EnhancedDemodulator.h"
+#include "display/CorrelationDisplay.h"
 #include "rx/ReceivePane.h"
 
 namespace vela::cli {
@@ -27,12 +24,7 @@ Receiver::Receiver(const ReceiverSettings& settings) : settings_(settings), mode
 }
 
 void Receiver::Finish() {
-  if (settings_.receiver != ReceiverKind::Enhanced) return;
-  const double symbols = EnhancedDemodulator::LatencySymbols() + 2;
-  const auto samples = static_cast<size_t>(std::ceil(symbols * static_cast<double>(settings_.rate) /
-                                                     ModeTable(settings_.mode).symbolRate));
-  const std::vector<int16_t> silence(samples, 0);
-  modem_.ProcessSamples(silence);
+  modem_.Flush();
 }
 
 void Receiver::RxChar(uint8_t c) {

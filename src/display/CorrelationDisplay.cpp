@@ -1,4 +1,4 @@
-#include "rx/CorrelationDisplay.h"
+#include "display/CorrelationDisplay.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "rx/CorrelationDisplay.h"
+#include "display/CorrelationDisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +25,10 @@ TEST(CorrelationGrey, FromWhiteForNoCorrelationToDarkForFullSync) {
 }
 
 TEST(CorrelationRows, FirstFrameOnRowOneThenRoundTheSixtyRows) {
-  CorrelationRowCounter rows;
-  EXPECT_EQ(rows.row(), 0);
-  for (int frame = 1; frame <= 59; ++frame) EXPECT_EQ(rows.Next(), frame);
-  EXPECT_EQ(rows.Next(), 0);
-  EXPECT_EQ(rows.Next(), 1);
+  EXPECT_EQ(CorrelationDisplayRow(0), 0);
+  for (int frame = 1; frame <= 59; ++frame) EXPECT_EQ(CorrelationDisplayRow(frame), frame);
+  EXPECT_EQ(CorrelationDisplayRow(60), 0);
+  EXPECT_EQ(CorrelationDisplayRow(61), 1);
 }
 
 TEST(CorrelationRows, PixelPairsPerOffsetAndTheLastOffsetAtTheEdge) {
