@@ -49,8 +49,14 @@ struct Modem::Impl : ReceiverEvents {
   bool shortInterleave() const { return ModeTable(mode).interleave == InterleaveLength::Short; }
   FrameBuilder& builder() { return shortInterleave() ? shortBuilder : longBuilder; }
   int confidence() const { return SyncConfidence(syncPeak); }
-  void Configure(const ReceiverConfig& config) { receiver->Configure(config); }
-  ReceiverConfig config() const { return receiver->config(); }
+  const ReceiverConfig& config() const { return receiver->config(); }
+  // The receiver's configuration with one field changed.
+  template <typename T>
+  void Reconfigure(T ReceiverConfig::*field, T value) {
+    ReceiverConfig changed = config();
+    changed.*field = value;
+    receiver->Configure(changed);
+  }
 
   void Frame(const FrameResult& frame) override {
     syncPeak = frame.syncPeak;
@@ -78,23 +84,17 @@ Modem::~Modem() = default;
 void Modem::SetMode(Mode mode) {
   mode_ = mode;
   impl_->mode = mode;
-  ReceiverConfig config = impl_->config();
-  config.mode = mode;
-  impl_->Configure(config);
+  impl_->Reconfigure(&ReceiverConfig::mode, mode);
 }
 
 void Modem::SetRxSampleRate(long double fs) {
-  ReceiverConfig config = impl_->config();
-  config.sampleRate = fs;
-  impl_->Configure(config);
+  impl_->Reconfigure(&ReceiverConfig::sampleRate, fs);
 }
 long double Modem::rxSampleRate() const {
   return impl_->config().sampleRate;
 }
 void Modem::SetRxCentreFrequency(long double fc) {
-  ReceiverConfig config = impl_->config();
-  config.centreFrequency = fc;
-  impl_->Configure(config);
+  impl_->Reconfigure(&ReceiverConfig::centreFrequency, fc);
 }
 long double Modem::rxCentreFrequency() const {
   return impl_->config().centreFrequency;
@@ -117,7 +117,7 @@ void Modem::SetReceiver(ReceiverKind kind) {
   impl_->receiverKind = kind;
   impl_->viterbi.Reset();
   impl_->receiver = MakeReceiver(kind, impl_->viterbi);
-  impl_->Configure(config);
+  impl_->receiver->Configure(config);
   impl_->syncPeak = 0.0;
   impl_->syncLocation = 0;
 }

@@ -236,63 +236,56 @@ void EnhancedDemodulator::AddSquaredRails(int64_t s) {
   squared_.push_back(v);
 }
 
-void EnhancedDemodulator::EstimateBlock() {
-  const int64_t centre = nextBlock_ + kBlock / 2 + shift_;
-  const int64_t first = centre - kWindow / 2;
+void EnhancedDemodulator::TransformPhase(int p, int64_t first) {
+  SearchSpectrum& spec = spectra_[static_cast<size_t>(p)];
+  std::fill(spec.real.begin(), spec.real.end(), 0.0);
+  std::fill(spec.imaginary.begin(), spec.imaginary.end(), 0.0);
+  for (int k = 0; k < kWindow; ++k) {
+    const int64_t s = first + k - squaredBase_;
+    if (s >= 0 && s < static_cast<int64_t>(squared_.size())) {
+      const Complex v = squared_[static_cast<size_t>(s)][static_cast<size_t>(p)];
+      spec.real[static_cast<size_t>(k)] = v.real();
+      spec.imaginary[static_cast<size_t>(k)] = v.imag();
+    }
+  }
+  BitReverse<double>(spec.real, spec.imaginary);
+  Fft<double>(spec.real, spec.imaginary, FftSign::Negative);
+}
+
+EnhancedDemodulator::SpectralLine EnhancedDemodulator::FindLine(int64_t first) {
   // Squared rails at each timing phase, transformed over the window: the line they form
   // sits at twice the carrier offset, strongest at the right timing phase.
-  int bestP = 0, bestBin = 0;
-  double bestMag = -1.0;
+  SpectralLine best;
   for (int p = 0; p < kPhases; ++p) {
-    SearchSpectrum& spec = spectra_[static_cast<size_t>(p)];
-    std::fill(spec.real.begin(), spec.real.end(), 0.0);
-    std::fill(spec.imaginary.begin(), spec.imaginary.end(), 0.0);
-    for (int k = 0; k < kWindow; ++k) {
-      const int64_t s = first + k - squaredBase_;
-      if (s >= 0 && s < static_cast<int64_t>(squared_.size())) {
-        const Complex v = squared_[static_cast<size_t>(s)][static_cast<size_t>(p)];
-        spec.real[static_cast<size_t>(k)] = v.real();
-        spec.imaginary[static_cast<size_t>(k)] = v.imag();
-      }
-    }
-    BitReverse<double>(spec.real, spec.imaginary);
-    Fft<double>(spec.real, spec.imaginary, FftSign::Negative);
+    TransformPhase(p, first);
     for (int b = 0; b < kFftSize; ++b) {
-      const double mag = spec.Norm(b);
-      if (mag > bestMag) {
-        bestMag = mag;
-        bestP = p;
-        bestBin = b;
-      }
+      const double mag = spectra_[static_cast<size_t>(p)].Norm(b);
+      if (mag > best.power) best = {p, b, mag};
     }
   }
-  if (haveEstimate_) {
-    // Tracking: stay with the line near the last frequency unless another is far stronger
-    // (a new signal), so a weak stretch or the end of a signal cannot pull the estimate away.
-    const int lastBin = static_cast<int>(std::lround(2.0 * freq_ * kFftSize));
-    int nearP = 0, nearBin = 0;
-    double nearMag = -1.0;
-    for (int p = 0; p < kPhases; ++p) {
-      for (int d = -kTrackBins; d <= kTrackBins; ++d) {
-        const int b = ((lastBin + d) % kFftSize + kFftSize) % kFftSize;
-        const double m = spectra_[static_cast<size_t>(p)].Norm(b);
-        if (m > nearMag) {
-          nearMag = m;
-          nearP = p;
-          nearBin = b;
-        }
-      }
-    }
-    if (bestMag < kReacquire * nearMag) {
-      bestP = nearP;
-      bestBin = nearBin;
-      bestMag = nearMag;
+  if (!haveEstimate_) return best;
+  // Tracking: stay with the line near the last frequency unless another is far stronger
+  // (a new signal), so a weak stretch or the end of a signal cannot pull the estimate away.
+  const int lastBin = static_cast<int>(std::lround(2.0 * freq_ * kFftSize));
+  SpectralLine near;
+  for (int p = 0; p < kPhases; ++p) {
+    for (int d = -kTrackBins; d <= kTrackBins; ++d) {
+      const int b = ((lastBin + d) % kFftSize + kFftSize) % kFftSize;
+      const double m = spectra_[static_cast<size_t>(p)].Norm(b);
+      if (m > near.power) near = {p, b, m};
     }
   }
+  return best.power < kReacquire * near.power ? near : best;
+}
+
+void EnhancedDemodulator::EstimateBlock() {
+  const int64_t centre = nextBlock_ + kBlock / 2 + shift_;
+  const SpectralLine line = FindLine(centre - kWindow / 2);
   auto mag = [&](int p, int b) {
     return std::sqrt(
         spectra_[static_cast<size_t>((p + kPhases) % kPhases)].Norm((b + kFftSize) % kFftSize));
   };
+  const int bestP = line.phase, bestBin = line.bin;
   const double df =
       ParabolaPeak(mag(bestP, bestBin - 1), mag(bestP, bestBin), mag(bestP, bestBin + 1));
   double fSquared = (bestBin + df) / kFftSize;
@@ -309,32 +302,36 @@ void EnhancedDemodulator::EstimateBlock() {
   if (haveEstimate_) move = std::llround((tau_ - tau) / sps_);
   shift_ += move;
   const int64_t newCentre = nextBlock_ + kBlock / 2 + shift_;
-
-  // Carrier phase at the block centre from the squared rails at this timing.
-  const double fCarrier = fSquared / 2.0;
-  Complex sum{};
-  for (int k = 0; k < kWindow; ++k) {
-    const int64_t s = newCentre - kWindow / 2 + k;
-    const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau) * RailTurn(s);
-    sum += r * r * std::polar(1.0, -kTwoPi * fSquared * static_cast<double>(s - newCentre));
-  }
-  double theta = std::arg(sum) / 2.0;
-  if (haveEstimate_) {
-    // The square leaves half a turn open: take the branch that continues the last block.
-    const double predicted =
-        phase_ + kTwoPi * freq_ * (newCentre - blockCentre_) - move * kPi / 2.0;
-    theta = predicted + std::remainder(theta - predicted, kPi);
-  }
+  const double theta = CarrierPhase(newCentre, tau, fSquared, move);
   tau_ = tau;
-  freq_ = fCarrier;
+  freq_ = fSquared / 2.0;
   phase_ = WrapAngle(theta);
   blockCentre_ = static_cast<double>(newCentre);
   haveEstimate_ = true;
+  EstimateRailStatistics(newCentre);
+}
 
+double EnhancedDemodulator::CarrierPhase(int64_t centre, double tau, double fSquared,
+                                         int64_t move) const {
+  // Carrier phase at the block centre from the squared rails at this timing.
+  Complex sum{};
+  for (int k = 0; k < kWindow; ++k) {
+    const int64_t s = centre - kWindow / 2 + k;
+    const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau) * RailTurn(s);
+    sum += r * r * std::polar(1.0, -kTwoPi * fSquared * static_cast<double>(s - centre));
+  }
+  const double theta = std::arg(sum) / 2.0;
+  if (!haveEstimate_) return theta;
+  // The square leaves half a turn open: take the branch that continues the last block.
+  const double predicted = phase_ + kTwoPi * freq_ * (centre - blockCentre_) - move * kPi / 2.0;
+  return predicted + std::remainder(theta - predicted, kPi);
+}
+
+void EnhancedDemodulator::EstimateRailStatistics(int64_t centre) {
   // Rail amplitude and noise from the second and fourth moments over the window.
   double m2 = 0.0, m4 = 0.0;
   for (int k = 0; k < kWindow; ++k) {
-    const int64_t s = newCentre - kWindow / 2 + k;
+    const int64_t s = centre - kWindow / 2 + k;
     const double y = Rail(s);
     m2 += y * y;
     m4 += y * y * y * y;

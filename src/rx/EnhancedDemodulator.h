@@ -26,12 +26,11 @@ class EnhancedDemodulator {
  public:
   EnhancedDemodulator();
 
-  // Each of these starts the receiver afresh (they change the sample grid it works on).
+  // A mode or sample rate starts the receiver afresh (they change the sample grid it works
+  // on); a centre frequency takes effect from the next sample.
   void SetMode(Mode mode);
   void SetSampleRate(long double fs);
   void SetCentreFrequency(long double fc);
-  long double sampleRate() const { return sampleRate_; }
-  long double centreFrequency() const { return centreFrequency_; }
   int signalLevel() const { return level_.level(); }
 
   // Decision() gets the soft value of each symbol, EyeStep() four phase steps per symbol
@@ -41,10 +40,8 @@ class EnhancedDemodulator {
   // Symbols of look-ahead the estimates need: how far behind the input the output runs.
   static int LatencySymbols();
 
-  // Latest estimates: carrier offset from the centre in Hz, symbol timing in baseband
-  // samples.
+  // The latest estimate of the carrier's offset from the centre, in Hz.
   double frequencyOffsetHz() const;
-  double timing() const { return tau_; }
 
  private:
   using Complex = std::complex<double>;
@@ -55,7 +52,17 @@ class EnhancedDemodulator {
   Complex MatchedAt(double pos) const;
   Complex BasebandAt(double pos) const;
   void AddSquaredRails(int64_t symbol);
+  // The strongest line of the squared rails' spectra: timing phase, bin and power.
+  struct SpectralLine {
+    int phase = 0;
+    int bin = 0;
+    double power = -1.0;
+  };
+  void TransformPhase(int p, int64_t first);
+  SpectralLine FindLine(int64_t first);
   void EstimateBlock();
+  double CarrierPhase(int64_t centre, double tau, double fSquared, int64_t move) const;
+  void EstimateRailStatistics(int64_t centre);
   void EmitBlock(DemodulatorOutput& out);
   void EmitSymbol(int64_t symbol, DemodulatorOutput& out);
   void QuarterSymbol(double pos, int subSymbol, DemodulatorOutput& out);
