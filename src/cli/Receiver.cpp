@@ -5,6 +5,7 @@
 #include "cli/Options.h"
 #include "display/CorrelationDisplay.h"
 #include "rx/ReceivePane.h"
+#include "rx/SyncConfidence.h"
 
 namespace vela::cli {
 
@@ -38,7 +39,7 @@ void Receiver::SecondaryChar(uint8_t c) {
 void Receiver::FrameProcessed(const FrameReport& r) {
   ++frames_;
   locations_.push_back(r.location);
-  if (r.confidence > settings_.squelch) ++framesOpen_;
+  if (SquelchOpen(r.confidence, settings_.squelch)) ++framesOpen_;
   if (settings_.printFrames) {
     std::fprintf(stderr, "frame %lld loc %d peak %.0f conf %d%%\n", static_cast<long long>(r.frame),
                  r.location, r.syncPeak, ConfidencePercent(r.syncPeak));

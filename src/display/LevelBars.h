@@ -23,11 +23,6 @@ struct BarDrawing {
   PixelRect thresholdLine;  // one row, drawn last; empty when off the control
 };
 
-// Text passes only when the confidence is above the threshold, strictly.
-inline bool SquelchOpen(int value, int threshold) {
-  return value > threshold;
-}
-
 // The S/N bar for signal level v: v pixel rows filled up from the bottom (clipped to the
 // control; nothing for v <= 0).
 BarDrawing DrawLevelBar(int v);

@@ -64,7 +64,7 @@ struct Modem::Impl : ReceiverEvents {
     events.CorrelationRow(CorrelationDisplayRow(frame.search), frame.correlations);
     events.ConfidenceBar(confidence());
     events.FrameProcessed({framesProcessed++, syncLocation, syncPeak, confidence()});
-    squelchOpen = confidence() > squelch;
+    squelchOpen = SquelchOpen(confidence(), squelch);
   }
   void DecodedBit(int bit) override { rx.Bit(bit, squelchOpen, paused, events); }
   void EyeStep(int subSymbol, long double phaseStep) override {
@@ -159,9 +159,6 @@ long double Modem::txCentreFrequency() const {
 }
 void Modem::SetOutputStyle(OutputStyle style) {
   impl_->style = style;
-}
-OutputStyle Modem::outputStyle() const {
-  return impl_->style;
 }
 void Modem::SetCarrierMode(CarrierMode mode) {
   impl_->carrier = mode;

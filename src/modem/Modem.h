@@ -59,7 +59,6 @@ class Modem {
   void SetTxCentreFrequency(long double fc);
   long double txCentreFrequency() const;
   void SetOutputStyle(OutputStyle style);
-  OutputStyle outputStyle() const;
   void SetCarrierMode(CarrierMode mode);
   CarrierMode carrierMode() const;
   // The delayed-receive end marker watched for in the echo ("[EOT]" by default).

@@ -12,4 +12,9 @@ inline int SyncConfidence(double syncPeak) {
   return static_cast<int>(std::min(std::floor(syncPeak / 9.6), 100.0));
 }
 
+// Text passes only when the confidence is above the threshold, strictly.
+inline bool SquelchOpen(int confidence, int threshold) {
+  return confidence > threshold;
+}
+
 }  // namespace vela
