@@ -35,8 +35,6 @@ void DrawCorrelationRow(int row, std::span<const uint8_t> greys, PixelImage& ima
 int ConfidencePercent(double syncPeak);
 
 // "Correlator sync confidence = 100%                 Sync start location =  37".
-// The second form reuses `caption`'s storage.
 std::string CorrelationCaption(double syncPeak, int location);
-void CorrelationCaption(double syncPeak, int location, std::string& caption);
 
 }  // namespace vela

@@ -65,11 +65,11 @@ TEST(CorrelationCaption, ConfidencePercentAndLocation) {
   EXPECT_EQ(ConfidencePercent(484.0), 50);  // 50.36
   EXPECT_EQ(ConfidencePercent(576.0), 60);  // 59.94
 
-  std::string caption = "something much longer than any caption, left from before ..........";
-  CorrelationCaption(576.0, 223, caption);
-  EXPECT_EQ(caption, "Correlator sync confidence = 60%                 Sync start location =  223");
-  CorrelationCaption(1.0, -1, caption);  // not a location the search gives; no space then
-  EXPECT_EQ(caption, "Correlator sync confidence = 0%                 Sync start location = -1");
+  EXPECT_EQ(CorrelationCaption(576.0, 223),
+            "Correlator sync confidence = 60%                 Sync start location =  223");
+  // Not a location the search gives; no space then.
+  EXPECT_EQ(CorrelationCaption(1.0, -1),
+            "Correlator sync confidence = 0%                 Sync start location = -1");
 }
 
 }  // namespace
