@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "rx/EyeDiagram.h"
+#include "display/EyeDiagram.h"
+#include "display/Waterfall.h"
 #include "rx/Spectrum.h"
-#include "rx/Waterfall.h"
 
 using vela::bench::Clock;
 using vela::bench::Seconds;

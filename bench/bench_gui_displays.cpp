@@ -99,11 +99,11 @@ class Displays : public ModemEvents {
   void ConfidenceBar(int value) override {
     if (panel_) panel_->squelch->SetConfidence(value, modem_->syncPeak(), modem_->squelch());
   }
-  void CorrelationRow(int row, std::span<const uint8_t> greys) override {
-    if (panel_) panel_->correlation->SetRow(row, greys);
+  void CorrelationRow(int row, std::span<const float> correlations) override {
+    if (panel_) panel_->correlation->SetRow(row, correlations);
   }
-  void CorrelationCaption(const std::string& caption) override {
-    if (panel_) panel_->correlation->SetCaption(QString::fromStdString(caption));
+  void FrameProcessed(const FrameReport& report) override {
+    if (panel_) panel_->correlation->SetSyncFigures(report.syncPeak, report.location);
   }
 
   long characters = 0;

@@ -3,7 +3,7 @@
 #include <QPainter>
 
 #include "app/GraphicControls.h"
-#include "rx/CorrelationDisplay.h"
+#include "display/CorrelationDisplay.h"
 
 namespace vela::app {
 
@@ -15,9 +15,11 @@ CorrelationView::CorrelationView(QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CorrelationView::SetRow(int row, std::span<const uint8_t> greys) {
+void CorrelationView::SetRow(int row, std::span<const float> correlations) {
   if (row < 0 || row >= kCorrelationRows) return;
-  DrawCorrelationRow(row, greys, image_);
+  greys_.resize(correlations.size());
+  CorrelationGreys(correlations, greys_);
+  DrawCorrelationRow(row, greys_, image_);
   update(0, row, image_.width(), 1);
 }
 
@@ -35,7 +37,8 @@ CorrelationWindow::CorrelationWindow(QWidget* parent)
   view_->move(0, 0);
 }
 
-void CorrelationWindow::SetCaption(const QString& caption) {
+void CorrelationWindow::SetSyncFigures(double syncPeak, int location) {
+  const QString caption = QString::fromStdString(CorrelationCaption(syncPeak, location));
   if (caption != windowTitle()) setWindowTitle(caption);
 }
 

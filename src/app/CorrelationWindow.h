@@ -9,8 +9,9 @@
 #include <QWidget>
 #include <cstdint>
 #include <span>
+#include <vector>
 
-#include "rx/Pixels.h"
+#include "display/Pixels.h"
 
 namespace vela::app {
 
@@ -20,7 +21,7 @@ class CorrelationView : public QWidget {
  public:
   explicit CorrelationView(QWidget* parent = nullptr);
 
-  void SetRow(int row, std::span<const uint8_t> greys);
+  void SetRow(int row, std::span<const float> correlations);
   const PixelImage& image() const { return image_; }
 
  protected:
@@ -29,6 +30,7 @@ class CorrelationView : public QWidget {
  private:
   PixelImage image_;
   QImage wrapped_;
+  std::vector<uint8_t> greys_;
 };
 
 // Modeless and independent of the main window's focus; each use of the menu entry opens a
@@ -39,9 +41,11 @@ class CorrelationWindow : public QWidget {
  public:
   explicit CorrelationWindow(QWidget* parent = nullptr);
 
-  // Display row `row` (0..59): one grey level per searched offset, two pixels each.
-  void SetRow(int row, std::span<const uint8_t> greys) { view_->SetRow(row, greys); }
-  void SetCaption(const QString& caption);
+  // Display row `row` (0..59): the PN correlation (0..961) at every searched offset, as a
+  // grey pixel pair each.
+  void SetRow(int row, std::span<const float> correlations) { view_->SetRow(row, correlations); }
+  // The caption: the last frame's sync confidence and location.
+  void SetSyncFigures(double syncPeak, int location);
 
   CorrelationView* view() const { return view_; }
 

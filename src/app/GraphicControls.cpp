@@ -99,7 +99,7 @@ SquelchBarView::SquelchBarView(QWidget* parent) : BarView(2001, parent) {
 }
 
 void SquelchBarView::SetConfidence(int value, double syncPeak, int threshold) {
-  const bool sameColour = ConfidenceValue(syncPeak) == ConfidenceValue(syncPeak_);
+  const bool sameColour = SyncConfidence(syncPeak) == SyncConfidence(syncPeak_);
   if (value == value_ && threshold == threshold_ && sameColour) return;
   value_ = value;
   syncPeak_ = syncPeak;

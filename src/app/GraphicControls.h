@@ -19,12 +19,12 @@
 #include <cstdint>
 #include <span>
 
-#include "rx/EyeDiagram.h"
-#include "rx/FrequencyScale.h"
-#include "rx/LevelBars.h"
-#include "rx/Pixels.h"
+#include "display/EyeDiagram.h"
+#include "display/FrequencyScale.h"
+#include "display/LevelBars.h"
+#include "display/Pixels.h"
+#include "display/Waterfall.h"
 #include "rx/Spectrum.h"
-#include "rx/Waterfall.h"
 
 namespace vela::app {
 

@@ -304,12 +304,12 @@ void Station::ConfidenceBar(int value) {
   RedrawSquelchBar();
 }
 
-void Station::CorrelationRow(int row, std::span<const uint8_t> greyPerOffset) {
-  if (correlation_) correlation_->SetRow(row, greyPerOffset);
+void Station::CorrelationRow(int row, std::span<const float> correlationPerOffset) {
+  if (correlation_) correlation_->SetRow(row, correlationPerOffset);
 }
 
-void Station::CorrelationCaption(const std::string& caption) {
-  if (correlation_) correlation_->SetCaption(QString::fromStdString(caption));
+void Station::FrameProcessed(const FrameReport& report) {
+  if (correlation_) correlation_->SetSyncFigures(report.syncPeak, report.location);
 }
 
 // ---- The transmitter's side ----

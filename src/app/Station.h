@@ -107,8 +107,8 @@ class Station : public QObject,
   void EyeStep(int subSymbol, long double phaseStep) override;
   void LevelBar(int signalLevel) override;
   void ConfidenceBar(int value) override;
-  void CorrelationRow(int row, std::span<const uint8_t> greyPerOffset) override;
-  void CorrelationCaption(const std::string& caption) override;
+  void CorrelationRow(int row, std::span<const float> correlationPerOffset) override;
+  void FrameProcessed(const FrameReport& report) override;
 
   // TransmitSource
   int bufferLength() const override { return modem_.bufferLength(); }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "display/Waterfall.h"
+
 namespace vela::app {
 
 int LayoutOffset(int clientHeight) {
@@ -13,8 +15,7 @@ int LayoutOffset(int clientHeight) {
 }
 
 long double WaterfallFrequency(int x) {
-  // Capture at 8000 Hz, 1024-point spectrum, the waterfall shows every other bin.
-  return 2.0L * x * 8000.0L / 1024.0L / 4.0L + 250.0L;
+  return ScreenColumnFrequency(x);  // exact: a multiple of 2^-5 Hz
 }
 
 float WaterfallLevel(float magnitude) {

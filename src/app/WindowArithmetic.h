@@ -16,8 +16,9 @@ inline constexpr int kFineTuneRange = 1024;
 // Pixels by which the client area is taller (or, negative, shorter) than designed.
 int LayoutOffset(int clientHeight);
 
-// Audio frequency under waterfall column x: 250 Hz plus 3.90625 Hz per pixel. The same
-// scale serves the cursor read-out and the left and right clicks.
+// Audio frequency under waterfall column x: 250 Hz plus 3.90625 Hz per pixel, the
+// waterfall's own mapping (ScreenColumnFrequency). The same scale serves the cursor
+// read-out and the left and right clicks.
 long double WaterfallFrequency(int x);
 
 // The cursor read-out's level, dB relative to full scale of the spectrum magnitude.

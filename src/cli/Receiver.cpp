@@ -1,13 +1,11 @@
 #include "cli/Receiver.h"
 
-#include <cmath>
 #include <cstdio>
-#include <vector>
 
 #include "cli/Options.h"
-#include "rx/CorrelationDisplay.h"
-#include "rx/EnhancedDemodulator.h"
+#include "display/CorrelationDisplay.h"
 #include "rx/ReceivePane.h"
+#include "rx/SyncConfidence.h"
 
 namespace vela::cli {
 
@@ -27,12 +25,7 @@ Receiver::Receiver(const ReceiverSettings& settings) : settings_(settings), mode
 }
 
 void Receiver::Finish() {
-  if (settings_.receiver != ReceiverKind::Enhanced) return;
-  const double symbols = EnhancedDemodulator::LatencySymbols() + 2;
-  const auto samples = static_cast<size_t>(std::ceil(symbols * static_cast<double>(settings_.rate) /
-                                                     ModeTable(settings_.mode).symbolRate));
-  const std::vector<int16_t> silence(samples, 0);
-  modem_.ProcessSamples(silence);
+  modem_.Flush();
 }
 
 void Receiver::RxChar(uint8_t c) {
@@ -46,7 +39,7 @@ void Receiver::SecondaryChar(uint8_t c) {
 void Receiver::FrameProcessed(const FrameReport& r) {
   ++frames_;
   locations_.push_back(r.location);
-  if (r.confidence > settings_.squelch) ++framesOpen_;
+  if (SquelchOpen(r.confidence, settings_.squelch)) ++framesOpen_;
   if (settings_.printFrames) {
     std::fprintf(stderr, "frame %lld loc %d peak %.0f conf %d%%\n", static_cast<long long>(r.frame),
                  r.location, r.syncPeak, ConfidencePercent(r.syncPeak));

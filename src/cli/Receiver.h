@@ -30,8 +30,7 @@ class Receiver : public ModemEvents {
   explicit Receiver(const ReceiverSettings& settings);
 
   void Process(std::span<const int16_t> samples) { modem_.ProcessSamples(samples); }
-  // The recording has ended: the enhanced receiver runs some symbols behind its input, so
-  // it is given that much silence to bring out what it still holds.
+  // The recording has ended: brings out what the receiver still holds back.
   void Finish();
 
   const std::string& pane() const { return pane_; }            // Windows-1252 bytes

@@ -1,12 +1,8 @@
 #include "modem/Modem.h"
 
-#include <cmath>
-
-#include "rx/Demodulator.h"
-#include "rx/EnhancedDemodulator.h"
-#include "rx/FrameDecoder.h"
-#include "rx/FrameHandler.h"
-#include "rx/SoftFrameHandler.h"
+#include "display/CorrelationDisplay.h"
+#include "rx/Receiver.h"
+#include "rx/SyncConfidence.h"
 #include "rx/VaricodeDecoder.h"
 #include "rx/Viterbi.h"
 #include "tx/BitSource.h"
@@ -15,7 +11,7 @@
 
 namespace vela {
 
-struct Modem::Impl : DemodulatorOutput {
+struct Modem::Impl : ReceiverEvents {
   explicit Impl(ModemEvents& e) : events(e) {}
 
   ModemEvents& events;
@@ -34,39 +30,41 @@ struct Modem::Impl : DemodulatorOutput {
       echo.Bit(viterbi.Decode(coded[i], coded[i + 1]), events);
   };
 
+  // Shared by the transmit echo and the standard receiver.
+  ViterbiDecoder viterbi;
+
   // Receive side.
-  Demodulator demod;
-  FrameHandler shortHandler{InterleaveLength::Short};
-  FrameHandler longHandler{InterleaveLength::Long};
+  ReceiverKind receiverKind = ReceiverKind::Standard;
+  std::unique_ptr<Receiver> receiver = MakeReceiver(receiverKind, viterbi);
   double syncPeak = 0.0;
   int syncLocation = 0;
   int64_t framesProcessed = 0;
   int squelch = 5;
+  bool squelchOpen = false;
   bool paused = false;
   VaricodeRxDecoder rx;
-  std::vector<double> codedScratch;
-
-  // Shared by the receiver and the transmit echo.
-  ViterbiDecoder viterbi;
 
   bool shortInterleave() const { return ModeTable(mode).interleave == InterleaveLength::Short; }
   FrameBuilder& builder() { return shortInterleave() ? shortBuilder : longBuilder; }
-  FrameHandler& handler() { return shortInterleave() ? shortHandler : longHandler; }
-  int confidence() const { return static_cast<int>(std::floor(syncPeak / 9.6)); }
+  int confidence() const { return SyncConfidence(syncPeak); }
+  const ReceiverConfig& config() const { return receiver->config(); }
+  // The receiver's configuration with one field changed.
+  template <typename T>
+  void Reconfigure(T ReceiverConfig::*field, T value) {
+    ReceiverConfig changed = config();
+    changed.*field = value;
+    receiver->Configure(changed);
+  }
 
-  void Decision(long double phaseStep) override {
-    FrameHandler& h = handler();
-    if (!h.AddDecision(phaseStep)) return;
-    syncPeak = h.syncPeak();
-    syncLocation = h.syncLocation();
-    events.CorrelationRow(h.row(), h.greyLevels());
-    events.CorrelationCaption(CorrelationCaption(syncPeak, syncLocation));
+  void Frame(const FrameResult& frame) override {
+    syncPeak = frame.syncPeak;
+    syncLocation = frame.syncLocation;
+    events.CorrelationRow(CorrelationDisplayRow(frame.search), frame.correlations);
     events.ConfidenceBar(confidence());
     events.FrameProcessed({framesProcessed++, syncLocation, syncPeak, confidence()});
-    const bool open = confidence() > squelch;
-    DecodeFrame(h.interleave(), h.window(), syncLocation, viterbi, codedScratch,
-                [this, open](int bit) { rx.Bit(bit, open, paused, events); });
+    squelchOpen = SquelchOpen(confidence(), squelch);
   }
+  void DecodedBit(int bit) override { rx.Bit(bit, squelchOpen, paused, events); }
   void EyeStep(int subSymbol, long double phaseStep) override {
     events.EyeStep(subSymbol, phaseStep);
   }
@@ -74,41 +72,6 @@ struct Modem::Impl : DemodulatorOutput {
     events.LevelBar(signalLevel);
     events.ConfidenceBar(confidence());
   }
-
-  // The enhanced receiver: soft values into its own sync search and soft decoder, then the
-  // same text decoder, squelch and displays as the standard one.
-  struct EnhancedPath : DemodulatorOutput {
-    explicit EnhancedPath(Impl& m) : modem(m) {}
-    Impl& modem;
-    EnhancedDemodulator demod;
-    SoftFrameHandler shortHandler{InterleaveLength::Short};
-    SoftFrameHandler longHandler{InterleaveLength::Long};
-    ViterbiDecoder viterbi;
-    std::vector<float> codedScratch;
-
-    void Decision(long double value) override {
-      SoftFrameHandler& h = modem.shortInterleave() ? shortHandler : longHandler;
-      if (!h.AddValue(static_cast<float>(value))) return;
-      modem.syncPeak = h.syncPeak();
-      modem.syncLocation = h.syncLocation();
-      ModemEvents& events = modem.events;
-      events.CorrelationRow(h.row(), h.greyLevels());
-      events.CorrelationCaption(CorrelationCaption(modem.syncPeak, modem.syncLocation));
-      events.ConfidenceBar(modem.confidence());
-      events.FrameProcessed(
-          {modem.framesProcessed++, modem.syncLocation, modem.syncPeak, modem.confidence()});
-      const bool open = modem.confidence() > modem.squelch;
-      DecodeSoftFrame(
-          h.interleave(), h.window(), modem.syncLocation, viterbi, codedScratch,
-          [this, open](int bit) { modem.rx.Bit(bit, open, modem.paused, modem.events); });
-    }
-    void EyeStep(int subSymbol, long double phaseStep) override {
-      modem.events.EyeStep(subSymbol, phaseStep);
-    }
-    void Refresh(int signalLevel) override { modem.Refresh(signalLevel); }
-  };
-  ReceiverKind receiverKind = ReceiverKind::Standard;
-  EnhancedPath enhanced{*this};
 };
 
 Modem::Modem(ModemEvents& events) : impl_(std::make_unique<Impl>(events)) {
@@ -119,23 +82,20 @@ Modem::~Modem() = default;
 void Modem::SetMode(Mode mode) {
   mode_ = mode;
   impl_->mode = mode;
-  impl_->demod.SetMode(mode);
-  impl_->enhanced.demod.SetMode(mode);
+  impl_->Reconfigure(&ReceiverConfig::mode, mode);
 }
 
 void Modem::SetRxSampleRate(long double fs) {
-  impl_->demod.SetSampleRate(fs);
-  impl_->enhanced.demod.SetSampleRate(fs);
+  impl_->Reconfigure(&ReceiverConfig::sampleRate, fs);
 }
 long double Modem::rxSampleRate() const {
-  return impl_->demod.sampleRate();
+  return impl_->config().sampleRate;
 }
 void Modem::SetRxCentreFrequency(long double fc) {
-  impl_->demod.SetCentreFrequency(fc);
-  impl_->enhanced.demod.SetCentreFrequency(fc);
+  impl_->Reconfigure(&ReceiverConfig::centreFrequency, fc);
 }
 long double Modem::rxCentreFrequency() const {
-  return impl_->demod.centreFrequency();
+  return impl_->config().centreFrequency;
 }
 void Modem::SetSquelch(int threshold) {
   impl_->squelch = threshold;
@@ -151,26 +111,26 @@ bool Modem::paused() const {
 }
 void Modem::SetReceiver(ReceiverKind kind) {
   if (kind == impl_->receiverKind) return;
+  const ReceiverConfig config = impl_->config();
   impl_->receiverKind = kind;
-  impl_->enhanced.demod.SetMode(mode_);
+  impl_->viterbi.Reset();
+  impl_->receiver = MakeReceiver(kind, impl_->viterbi);
+  impl_->receiver->Configure(config);
+  impl_->syncPeak = 0.0;
+  impl_->syncLocation = 0;
 }
 ReceiverKind Modem::receiver() const {
   return impl_->receiverKind;
 }
 
 void Modem::DemodSample(int16_t x) {
-  if (impl_->receiverKind == ReceiverKind::Enhanced) {
-    impl_->enhanced.demod.DemodSample(x, impl_->enhanced);
-    return;
-  }
-  impl_->demod.DemodSample(x, *impl_);
+  impl_->receiver->Process(std::span(&x, 1), *impl_);
 }
 void Modem::ProcessSamples(std::span<const int16_t> samples) {
-  if (impl_->receiverKind == ReceiverKind::Enhanced) {
-    for (int16_t x : samples) impl_->enhanced.demod.DemodSample(x, impl_->enhanced);
-    return;
-  }
-  for (int16_t x : samples) impl_->demod.DemodSample(x, *impl_);
+  impl_->receiver->Process(samples, *impl_);
+}
+void Modem::Flush() {
+  impl_->receiver->Flush(*impl_);
 }
 
 double Modem::syncPeak() const {
@@ -183,8 +143,7 @@ int Modem::confidence() const {
   return impl_->confidence();
 }
 int Modem::signalLevel() const {
-  if (impl_->receiverKind == ReceiverKind::Enhanced) return impl_->enhanced.demod.signalLevel();
-  return impl_->demod.signalLevel();
+  return impl_->receiver->signalLevel();
 }
 
 BitSource& Modem::bitSource() {
@@ -198,9 +157,6 @@ long double Modem::txCentreFrequency() const {
 }
 void Modem::SetOutputStyle(OutputStyle style) {
   impl_->style = style;
-}
-OutputStyle Modem::outputStyle() const {
-  return impl_->style;
 }
 void Modem::SetEndMarker(const std::string& marker) {
   impl_->echo.SetEndMarker(marker);

@@ -10,16 +10,12 @@
 
 #include "coding/Modes.h"
 #include "modem/ModemEvents.h"
+#include "rx/Receiver.h"
 #include "tx/MskSynthesiser.h"
 
 namespace vela {
 
 class BitSource;
-
-// Which receiver turns the captured audio into text: the standard discriminator with hard
-// decisions, or the coherent receiver with soft decisions that copies weaker signals.
-// Both feed the same displays, squelch and text events.
-enum class ReceiverKind { Standard, Enhanced };
 
 class Modem {
  public:
@@ -43,16 +39,19 @@ class Modem {
   int squelch() const;
   void SetPause(bool on);
   bool paused() const;
-  // Switching starts the chosen receiver afresh; the text decoder runs on.
+  // Switching starts the receive side afresh, as in a new modem with that receiver: the
+  // receiver and the decoder shared with the transmit echo. The text decoder runs on.
   void SetReceiver(ReceiverKind kind);
   ReceiverKind receiver() const;
 
   void DemodSample(int16_t x);
   void ProcessSamples(std::span<const int16_t> samples);
+  // The end of a recording: brings out what the receiver still holds back.
+  void Flush();
 
   double syncPeak() const;
   int syncLocation() const;
-  int confidence() const;  // floor(syncPeak / 9.6)
+  int confidence() const;  // SyncConfidence(syncPeak)
   int signalLevel() const;
 
   // ---- Transmit ----
@@ -60,7 +59,6 @@ class Modem {
   void SetTxCentreFrequency(long double fc);
   long double txCentreFrequency() const;
   void SetOutputStyle(OutputStyle style);
-  OutputStyle outputStyle() const;
   // The delayed-receive end marker watched for in the echo ("[EOT]" by default).
   void SetEndMarker(const std::string& marker);
   const std::string& endMarker() const;

@@ -1,11 +1,12 @@
-// What the modem core reports upward. The terminal window and the command line implement
-// this; the core never calls either directly. Every call comes on the thread that drives
-// the modem. Default implementations ignore the event.
+// What the modem reports upward. The terminal window and the command line implement this;
+// the modem never calls either directly. Every call comes on the thread that drives the
+// modem. Default implementations ignore the event.
 #pragma once
 
 #include <cstdint>
 #include <span>
-#include <string>
+
+#include "rx/TextEvents.h"
 
 namespace vela {
 
@@ -16,28 +17,16 @@ struct FrameReport {
   int confidence;   // floor(syncPeak / 9.6), 0..100
 };
 
-class ModemEvents {
+class ModemEvents : public TextEvents {
  public:
-  virtual ~ModemEvents() = default;
-
-  // A received character for the receive pane (squelch open, pause off).
-  virtual void RxChar(uint8_t /*c*/) {}
-  // A received secondary character for the secondary pane (squelch open).
-  virtual void SecondaryChar(uint8_t /*c*/) {}
-  // A character the transmitter has decoded back from its own frames.
-  virtual void EchoChar(uint8_t /*c*/) {}
-  // The delayed-receive end marker has been echoed: the operator's SEND is to be pressed.
-  virtual void EndMarkerEchoed() {}
-
   // Demodulator displays: every quarter symbol, and every tenth quarter symbol.
   virtual void EyeStep(int /*subSymbol*/, long double /*phaseStep*/) {}
   virtual void LevelBar(int /*signalLevel*/) {}
   virtual void ConfidenceBar(int /*value*/) {}
 
-  // Sync correlator, once per received frame: one grey level per searched offset for
-  // display row `row` (0..59), the Correlation window's caption, and the frame's figures.
-  virtual void CorrelationRow(int /*row*/, std::span<const uint8_t> /*greyPerOffset*/) {}
-  virtual void CorrelationCaption(const std::string& /*caption*/) {}
+  // Sync search, once per received frame: the PN correlation (0..961) at every searched
+  // offset for Correlation window row `row` (0..59), then the frame's figures.
+  virtual void CorrelationRow(int /*row*/, std::span<const float> /*correlationPerOffset*/) {}
   virtual void FrameProcessed(const FrameReport& /*report*/) {}
 };
 

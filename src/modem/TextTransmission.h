@@ -26,8 +26,6 @@ class TextTransmission {
   std::optional<int> NextSymbol();
 
   bool failed() const { return failed_; }
-  int64_t framesSent() const { return frameIndex_ + 1; }
-  int64_t frameLimit() const { return frameLimit_; }
 
  private:
   Modem& modem_;

@@ -60,7 +60,6 @@ class CaptureCycle : private AudioInputEvents {
   State state() const { return state_; }
   bool running() const { return state_ != State::Closed; }
   int captureDevice() const { return captureDevice_; }
-  int captureRate() const { return captureRate_; }
   std::span<const int16_t> sampleArray() const { return sampleArray_; }
 
  private:

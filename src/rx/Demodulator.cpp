@@ -180,11 +180,7 @@ void Demodulator::QuarterSymbol(DemodulatorOutput& out) {
   long double q = 0.0L;
   RingFilter(symbolTaps_, i2_.data(), q2_.data(), s_, kSymbolTaps, i, q);
 
-  UpdateLevel(i, q);
-  if (++refreshCounter_ == kRefreshEvery) {
-    out.Refresh(signalLevel_);
-    refreshCounter_ = 0;
-  }
+  if (level_.Add(std::sqrt(i * i + q * q))) out.Refresh(level_.level());
 
   // Phase in half-cycles, and its change over the last three quarter symbols.
   const long double phase = std::atan2(q, i) / kPi;
@@ -213,14 +209,6 @@ void Demodulator::QuarterSymbol(DemodulatorOutput& out) {
       break;
   }
   out.EyeStep(subSymbol_, step);
-}
-
-void Demodulator::UpdateLevel(long double i, long double q) {
-  const long double amplitude = std::nearbyint(std::sqrt(i * i + q * q) / 10.0L);
-  levelAverage_ = (99.0L * levelAverage_ + amplitude) / 100.0L;
-  // Before any signal the average is 0 and its logarithm -inf: the bar then shows 1.
-  const long double level = std::nearbyint(10.0L * std::log(levelAverage_));
-  signalLevel_ = level >= 1.0L ? static_cast<int>(level) : 1;
 }
 
 }  // namespace vela

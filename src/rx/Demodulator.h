@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "coding/Modes.h"
+#include "rx/LevelMeter.h"
 
 namespace vela {
 
@@ -52,7 +53,7 @@ class Demodulator {
   long double sampleRate() const { return sampleRate_; }
   long double centreFrequency() const { return centreFrequency_; }
   // 10 ln of the averaged baseband amplitude, at least 1 (0 before the first quarter symbol).
-  int signalLevel() const { return signalLevel_; }
+  int signalLevel() const { return level_.level(); }
 
   void DemodSample(int16_t x, DemodulatorOutput& out);
 
@@ -60,7 +61,6 @@ class Demodulator {
   // Steps taken at the first-stage output rate and at the quarter-symbol rate.
   void FirstStageOutput(DemodulatorOutput& out);
   void QuarterSymbol(DemodulatorOutput& out);
-  void UpdateLevel(long double i, long double q);
 
   // The mixer's cosine and sine at one phase. Whenever fc / fs is a whole number of 2^-11
   // (the default 1000 Hz and every waterfall click at 8000 Hz) the phase runs through at
@@ -76,7 +76,6 @@ class Demodulator {
   static constexpr int kFirstStageRing = 401;
   static constexpr int kSymbolTaps = 86;
   static constexpr int kPhaseDelay = 3;
-  static constexpr int kRefreshEvery = 10;
 
   long double sampleRate_ = 8000.0L;
   long double centreFrequency_ = 1000.0L;
@@ -99,9 +98,7 @@ class Demodulator {
   int r_ = 0;
   long double timingError_ = 0.0L;
   static constexpr float kTimingGain = 2.0f;
-  long double levelAverage_ = 0.0L;
-  int signalLevel_ = 0;  // 0 until the first quarter symbol, then never below 1
-  int refreshCounter_ = 0;
+  LevelMeter level_;
 };
 
 }  // namespace vela

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "rx/Fft.h"
+
 namespace vela {
 
 namespace {
@@ -28,30 +30,6 @@ constexpr double kMaxLlr = 40.0;
 // product; every value here is finite.
 inline std::complex<double> Mul(std::complex<double> a, std::complex<double> b) {
   return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
-}
-
-void Fft(std::vector<std::complex<double>>& a) {
-  const size_t n = a.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double angle = -kTwoPi / static_cast<double>(len);
-    const std::complex<double> step(std::cos(angle), std::sin(angle));
-    for (size_t i = 0; i < n; i += len) {
-      std::complex<double> w(1.0, 0.0);
-      for (size_t k = 0; k < len / 2; ++k) {
-        const auto u = a[i + k];
-        const auto v = Mul(a[i + k + len / 2], w);
-        a[i + k] = u + v;
-        a[i + k + len / 2] = u - v;
-        w = Mul(w, step);
-      }
-    }
-  }
 }
 
 // j^-s: the rail a boundary's value lies on (even boundaries real, odd imaginary).
@@ -118,12 +96,6 @@ double EnhancedDemodulator::frequencyOffsetHz() const {
   return freq_ * ModeTable(mode_).symbolRate;
 }
 
-double EnhancedDemodulator::symbolSnr() const {
-  const double a2 = std::sqrt(std::max(0.0, (3.0 * m2_ * m2_ - m4_) / 2.0));
-  const double noise = m2_ - a2;
-  return noise > 0 ? a2 / (2.0 * noise) : 0.0;
-}
-
 void EnhancedDemodulator::Restart() {
   const double rs = ModeTable(mode_).symbolRate;
   const double fs = static_cast<double>(sampleRate_);
@@ -164,11 +136,9 @@ void EnhancedDemodulator::Restart() {
   tau_ = freq_ = phase_ = blockCentre_ = 0.0;
   noiseVar_ = 1.0;
   amplitude_ = 0.0;
-  m2_ = m4_ = 0.0;
   haveLastLambda_ = false;
   lastLambda_ = 0.0;
-  fftBuffer_.assign(static_cast<size_t>(kFftSize), {});
-  spectra_.assign(static_cast<size_t>(kPhases), std::vector<Complex>(kFftSize));
+  spectra_.assign(static_cast<size_t>(kPhases), SearchSpectrum(kFftSize));
 }
 
 void EnhancedDemodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
@@ -266,58 +236,56 @@ void EnhancedDemodulator::AddSquaredRails(int64_t s) {
   squared_.push_back(v);
 }
 
-void EnhancedDemodulator::EstimateBlock() {
-  const int64_t centre = nextBlock_ + kBlock / 2 + shift_;
-  const int64_t first = centre - kWindow / 2;
+void EnhancedDemodulator::TransformPhase(int p, int64_t first) {
+  SearchSpectrum& spec = spectra_[static_cast<size_t>(p)];
+  std::fill(spec.real.begin(), spec.real.end(), 0.0);
+  std::fill(spec.imaginary.begin(), spec.imaginary.end(), 0.0);
+  for (int k = 0; k < kWindow; ++k) {
+    const int64_t s = first + k - squaredBase_;
+    if (s >= 0 && s < static_cast<int64_t>(squared_.size())) {
+      const Complex v = squared_[static_cast<size_t>(s)][static_cast<size_t>(p)];
+      spec.real[static_cast<size_t>(k)] = v.real();
+      spec.imaginary[static_cast<size_t>(k)] = v.imag();
+    }
+  }
+  BitReverse<double>(spec.real, spec.imaginary);
+  Fft<double>(spec.real, spec.imaginary, FftSign::Negative);
+}
+
+EnhancedDemodulator::SpectralLine EnhancedDemodulator::FindLine(int64_t first) {
   // Squared rails at each timing phase, transformed over the window: the line they form
   // sits at twice the carrier offset, strongest at the right timing phase.
-  int bestP = 0, bestBin = 0;
-  double bestMag = -1.0;
+  SpectralLine best;
   for (int p = 0; p < kPhases; ++p) {
-    auto& spec = spectra_[static_cast<size_t>(p)];
-    std::fill(spec.begin(), spec.end(), Complex{});
-    for (int k = 0; k < kWindow; ++k) {
-      const int64_t s = first + k - squaredBase_;
-      if (s >= 0 && s < static_cast<int64_t>(squared_.size()))
-        spec[static_cast<size_t>(k)] = squared_[static_cast<size_t>(s)][static_cast<size_t>(p)];
-    }
-    Fft(spec);
+    TransformPhase(p, first);
     for (int b = 0; b < kFftSize; ++b) {
-      const double mag = std::norm(spec[static_cast<size_t>(b)]);
-      if (mag > bestMag) {
-        bestMag = mag;
-        bestP = p;
-        bestBin = b;
-      }
+      const double mag = spectra_[static_cast<size_t>(p)].Norm(b);
+      if (mag > best.power) best = {p, b, mag};
     }
   }
-  if (haveEstimate_) {
-    // Tracking: stay with the line near the last frequency unless another is far stronger
-    // (a new signal), so a weak stretch or the end of a signal cannot pull the estimate away.
-    const int lastBin = static_cast<int>(std::lround(2.0 * freq_ * kFftSize));
-    int nearP = 0, nearBin = 0;
-    double nearMag = -1.0;
-    for (int p = 0; p < kPhases; ++p) {
-      for (int d = -kTrackBins; d <= kTrackBins; ++d) {
-        const int b = ((lastBin + d) % kFftSize + kFftSize) % kFftSize;
-        const double m = std::norm(spectra_[static_cast<size_t>(p)][static_cast<size_t>(b)]);
-        if (m > nearMag) {
-          nearMag = m;
-          nearP = p;
-          nearBin = b;
-        }
-      }
-    }
-    if (bestMag < kReacquire * nearMag) {
-      bestP = nearP;
-      bestBin = nearBin;
-      bestMag = nearMag;
+  if (!haveEstimate_) return best;
+  // Tracking: stay with the line near the last frequency unless another is far stronger
+  // (a new signal), so a weak stretch or the end of a signal cannot pull the estimate away.
+  const int lastBin = static_cast<int>(std::lround(2.0 * freq_ * kFftSize));
+  SpectralLine near;
+  for (int p = 0; p < kPhases; ++p) {
+    for (int d = -kTrackBins; d <= kTrackBins; ++d) {
+      const int b = ((lastBin + d) % kFftSize + kFftSize) % kFftSize;
+      const double m = spectra_[static_cast<size_t>(p)].Norm(b);
+      if (m > near.power) near = {p, b, m};
     }
   }
+  return best.power < kReacquire * near.power ? near : best;
+}
+
+void EnhancedDemodulator::EstimateBlock() {
+  const int64_t centre = nextBlock_ + kBlock / 2 + shift_;
+  const SpectralLine line = FindLine(centre - kWindow / 2);
   auto mag = [&](int p, int b) {
-    return std::sqrt(std::norm(spectra_[static_cast<size_t>((p + kPhases) % kPhases)]
-                                       [static_cast<size_t>((b + kFftSize) % kFftSize)]));
+    return std::sqrt(
+        spectra_[static_cast<size_t>((p + kPhases) % kPhases)].Norm((b + kFftSize) % kFftSize));
   };
+  const int bestP = line.phase, bestBin = line.bin;
   const double df =
       ParabolaPeak(mag(bestP, bestBin - 1), mag(bestP, bestBin), mag(bestP, bestBin + 1));
   double fSquared = (bestBin + df) / kFftSize;
@@ -334,42 +302,45 @@ void EnhancedDemodulator::EstimateBlock() {
   if (haveEstimate_) move = std::llround((tau_ - tau) / sps_);
   shift_ += move;
   const int64_t newCentre = nextBlock_ + kBlock / 2 + shift_;
-
-  // Carrier phase at the block centre from the squared rails at this timing.
-  const double fCarrier = fSquared / 2.0;
-  Complex sum{};
-  std::vector<double> rails;
-  for (int k = 0; k < kWindow; ++k) {
-    const int64_t s = newCentre - kWindow / 2 + k;
-    const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau) * RailTurn(s);
-    sum += r * r * std::polar(1.0, -kTwoPi * fSquared * static_cast<double>(s - newCentre));
-  }
-  double theta = std::arg(sum) / 2.0;
-  if (haveEstimate_) {
-    // The square leaves half a turn open: take the branch that continues the last block.
-    const double predicted =
-        phase_ + kTwoPi * freq_ * (newCentre - blockCentre_) - move * kPi / 2.0;
-    theta = predicted + std::remainder(theta - predicted, kPi);
-  }
+  const double theta = CarrierPhase(newCentre, tau, fSquared, move);
   tau_ = tau;
-  freq_ = fCarrier;
+  freq_ = fSquared / 2.0;
   phase_ = WrapAngle(theta);
   blockCentre_ = static_cast<double>(newCentre);
   haveEstimate_ = true;
+  EstimateRailStatistics(newCentre);
+}
 
+double EnhancedDemodulator::CarrierPhase(int64_t centre, double tau, double fSquared,
+                                         int64_t move) const {
+  // Carrier phase at the block centre from the squared rails at this timing.
+  Complex sum{};
+  for (int k = 0; k < kWindow; ++k) {
+    const int64_t s = centre - kWindow / 2 + k;
+    const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau) * RailTurn(s);
+    sum += r * r * std::polar(1.0, -kTwoPi * fSquared * static_cast<double>(s - centre));
+  }
+  const double theta = std::arg(sum) / 2.0;
+  if (!haveEstimate_) return theta;
+  // The square leaves half a turn open: take the branch that continues the last block.
+  const double predicted = phase_ + kTwoPi * freq_ * (centre - blockCentre_) - move * kPi / 2.0;
+  return predicted + std::remainder(theta - predicted, kPi);
+}
+
+void EnhancedDemodulator::EstimateRailStatistics(int64_t centre) {
   // Rail amplitude and noise from the second and fourth moments over the window.
   double m2 = 0.0, m4 = 0.0;
   for (int k = 0; k < kWindow; ++k) {
-    const int64_t s = newCentre - kWindow / 2 + k;
+    const int64_t s = centre - kWindow / 2 + k;
     const double y = Rail(s);
     m2 += y * y;
     m4 += y * y * y * y;
   }
-  m2_ = m2 / kWindow;
-  m4_ = m4 / kWindow;
-  const double a2 = std::sqrt(std::max(0.0, (3.0 * m2_ * m2_ - m4_) / 2.0));
+  m2 /= kWindow;
+  m4 /= kWindow;
+  const double a2 = std::sqrt(std::max(0.0, (3.0 * m2 * m2 - m4) / 2.0));
   amplitude_ = std::sqrt(a2);
-  noiseVar_ = std::max(m2_ - a2, 1e-3 * m2_ + 1e-12);
+  noiseVar_ = std::max(m2 - a2, 1e-3 * m2 + 1e-12);
 }
 
 double EnhancedDemodulator::Rail(int64_t s) const {
@@ -413,14 +384,7 @@ void EnhancedDemodulator::QuarterSymbol(double pos, int subSymbol, DemodulatorOu
   const double turn = std::arg(now) - std::arg(before) - kTwoPi * freq_ * 0.75;
   const double step = -WrapAngle(turn) / kPi;
 
-  const long double a = std::nearbyint(std::abs(now) / 10.0);
-  levelAverage_ = (99.0L * levelAverage_ + a) / 100.0L;
-  const long double level = levelAverage_ > 0 ? std::nearbyint(10.0L * std::log(levelAverage_)) : 0;
-  signalLevel_ = level < 1 ? 1 : static_cast<int>(level);
-  if (++refreshCounter_ >= 10) {
-    refreshCounter_ = 0;
-    out.Refresh(signalLevel_);
-  }
+  if (level_.Add(std::abs(now))) out.Refresh(level_.level());
   out.EyeStep(subSymbol, static_cast<long double>(step));
 }
 

@@ -15,6 +15,7 @@
 
 #include "coding/Modes.h"
 #include "rx/Demodulator.h"
+#include "rx/LevelMeter.h"
 
 namespace vela {
 
@@ -25,13 +26,12 @@ class EnhancedDemodulator {
  public:
   EnhancedDemodulator();
 
-  // Each of these starts the receiver afresh (they change the sample grid it works on).
+  // A mode or sample rate starts the receiver afresh (they change the sample grid it works
+  // on); a centre frequency takes effect from the next sample.
   void SetMode(Mode mode);
   void SetSampleRate(long double fs);
   void SetCentreFrequency(long double fc);
-  long double sampleRate() const { return sampleRate_; }
-  long double centreFrequency() const { return centreFrequency_; }
-  int signalLevel() const { return signalLevel_; }
+  int signalLevel() const { return level_.level(); }
 
   // Decision() gets the soft value of each symbol, EyeStep() four phase steps per symbol
   // and Refresh() every tenth of them, like the standard demodulator's outputs.
@@ -40,11 +40,8 @@ class EnhancedDemodulator {
   // Symbols of look-ahead the estimates need: how far behind the input the output runs.
   static int LatencySymbols();
 
-  // Latest estimates: carrier offset from the centre in Hz, symbol timing in baseband
-  // samples, and the signal-to-noise ratio per symbol (linear).
+  // The latest estimate of the carrier's offset from the centre, in Hz.
   double frequencyOffsetHz() const;
-  double timing() const { return tau_; }
-  double symbolSnr() const;
 
  private:
   using Complex = std::complex<double>;
@@ -55,7 +52,17 @@ class EnhancedDemodulator {
   Complex MatchedAt(double pos) const;
   Complex BasebandAt(double pos) const;
   void AddSquaredRails(int64_t symbol);
+  // The strongest line of the squared rails' spectra: timing phase, bin and power.
+  struct SpectralLine {
+    int phase = 0;
+    int bin = 0;
+    double power = -1.0;
+  };
+  void TransformPhase(int p, int64_t first);
+  SpectralLine FindLine(int64_t first);
   void EstimateBlock();
+  double CarrierPhase(int64_t centre, double tau, double fSquared, int64_t move) const;
+  void EstimateRailStatistics(int64_t centre);
   void EmitBlock(DemodulatorOutput& out);
   void EmitSymbol(int64_t symbol, DemodulatorOutput& out);
   void QuarterSymbol(double pos, int subSymbol, DemodulatorOutput& out);
@@ -100,20 +107,25 @@ class EnhancedDemodulator {
   double freq_ = 0.0;   // carrier offset, cycles per symbol
   double phase_ = 0.0;  // carrier phase (radians) at the block centre
   double blockCentre_ = 0.0;
-  std::vector<Complex> fftBuffer_;
-  std::vector<std::vector<Complex>> spectra_;
+  // The squared rails of one timing phase over the window, transformed.
+  struct SearchSpectrum {
+    explicit SearchSpectrum(size_t size = 0) : real(size), imaginary(size) {}
+    std::vector<double> real;
+    std::vector<double> imaginary;
+    double Norm(int bin) const {
+      const auto b = static_cast<size_t>(bin);
+      return real[b] * real[b] + imaginary[b] * imaginary[b];
+    }
+  };
+  std::vector<SearchSpectrum> spectra_;
 
   // Rail statistics for the soft values.
-  double m2_ = 0.0, m4_ = 0.0;
   double amplitude_ = 0.0;
   double noiseVar_ = 1.0;
   double lastLambda_ = 0.0;
   bool haveLastLambda_ = false;
 
-  // Displays.
-  long double levelAverage_ = 0.0L;
-  int signalLevel_ = 0;
-  int refreshCounter_ = 0;
+  LevelMeter level_;  // the S/N bar
 };
 
 }  // namespace vela

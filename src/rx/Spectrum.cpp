@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "rx/Fft.h"
+
 namespace vela {
 
 const std::array<float, kFftSize>& SpectrumWindow() {
@@ -33,33 +35,6 @@ const std::array<uint16_t, kFftSize>& BitReverseTable() {
   return table;
 }
 
-void Fft1024(std::array<float, kFftSize>& real, std::array<float, kFftSize>& imaginary) {
-  constexpr float kTwoPi = 2.0f * std::numbers::pi_v<float>;
-  for (size_t length = 2; length <= kFftSize; length *= 2) {
-    const size_t half = length / 2;
-    const float angle = kTwoPi / static_cast<float>(length);
-    const float stepCos = std::cos(angle);
-    const float stepSin = std::sin(angle);
-    float wr = 1.0f;
-    float wi = 0.0f;
-    for (size_t m = 0; m < half; ++m) {
-      for (size_t i = m; i < kFftSize; i += length) {
-        const size_t j = i + half;
-        const float tr = wr * real[j] - wi * imaginary[j];
-        const float ti = wr * imaginary[j] + wi * real[j];
-        real[j] = real[i] - tr;
-        imaginary[j] = imaginary[i] - ti;
-        real[i] += tr;
-        imaginary[i] += ti;
-      }
-      // Rotate the twiddle by one step: w <- w * e^{i*angle}.
-      const float next = wr * stepCos - wi * stepSin;
-      wi = wi * stepCos + wr * stepSin;
-      wr = next;
-    }
-  }
-}
-
 void ComputeSpectrum(std::span<const int16_t> samples, Spectrum& spectrum) {
   const auto& window = SpectrumWindow();
   const auto& reverse = BitReverseTable();
@@ -68,7 +43,7 @@ void ComputeSpectrum(std::span<const int16_t> samples, Spectrum& spectrum) {
     spectrum.real[reverse[i]] = x * window[i] * 2.0f;
     spectrum.imaginary[i] = 0.0f;
   }
-  Fft1024(spectrum.real, spectrum.imaginary);
+  Fft<float>(spectrum.real, spectrum.imaginary, FftSign::Positive);
   for (size_t k = 0; k < kSpectrumBins; ++k) {
     const float re = spectrum.real[k];
     const float im = spectrum.imaginary[k];

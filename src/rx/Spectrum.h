@@ -16,13 +16,9 @@ inline constexpr int kSpectrumBins = kFftSize / 2 + 1;  // 513
 // Blackman window centred on sample 512; w[0] is 0 and w[512] is 1.
 const std::array<float, kFftSize>& SpectrumWindow();
 
-// The 10-bit bit reversal of each index.
+// The 10-bit bit reversal of each index: where ComputeSpectrum puts each windowed sample,
+// so the transform (rx/Fft.h, positive angle) needs no reordering pass.
 const std::array<uint16_t, kFftSize>& BitReverseTable();
-
-// In-place radix-2 decimation-in-time transform of data already in bit-reversed order.
-// Stage lengths 2..1024, twiddle angle +2*pi / stage length (so X[k] = sum x[n] e^{+i..}),
-// twiddles stepped by the sine-cosine recurrence rather than looked up.
-void Fft1024(std::array<float, kFftSize>& real, std::array<float, kFftSize>& imaginary);
 
 // The working arrays. After ComputeSpectrum, real[0..512] hold |X[k]| / 100; the rest of
 // both arrays are left as the transform produced them.

@@ -32,7 +32,7 @@ int VaricodeEntryForValue(uint32_t value) {
   return value < 4096 ? EntryByValue()[value] : -1;
 }
 
-void VaricodeRxDecoder::Bit(int bit, bool squelchOpen, bool paused, ModemEvents& events) {
+void VaricodeRxDecoder::Bit(int bit, bool squelchOpen, bool paused, TextEvents& events) {
   accumulator_ = accumulator_ * 2 + (bit > 0 ? 1U : 0U);
   if ((accumulator_ & 3U) != 0) return;
   const int entry = VaricodeEntryForValue(accumulator_ >> 2);
@@ -45,7 +45,7 @@ void VaricodeRxDecoder::Bit(int bit, bool squelchOpen, bool paused, ModemEvents&
   }
 }
 
-void VaricodeEchoDecoder::Bit(int bit, ModemEvents& events) {
+void VaricodeEchoDecoder::Bit(int bit, TextEvents& events) {
   accumulator_ = accumulator_ * 2 + (bit > 0 ? 1U : 0U);
   if ((accumulator_ & 3U) != 0) return;
   const int entry = VaricodeEntryForValue(accumulator_ >> 2);
@@ -53,7 +53,7 @@ void VaricodeEchoDecoder::Bit(int bit, ModemEvents& events) {
   if (entry >= 0 && entry < kFirstSecondaryEntry) Echo(static_cast<uint8_t>(entry), events);
 }
 
-void VaricodeEchoDecoder::Echo(uint8_t c, ModemEvents& events) {
+void VaricodeEchoDecoder::Echo(uint8_t c, TextEvents& events) {
   events.EchoChar(c);
   echoText_ += static_cast<char>(PaneCharacter(c));
   if (!marker_.empty() && echoText_.find(marker_) != std::string::npos) {

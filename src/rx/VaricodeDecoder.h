@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "modem/ModemEvents.h"
+#include "rx/TextEvents.h"
 
 namespace vela {
 
@@ -16,7 +16,7 @@ int VaricodeEntryForValue(uint32_t value);
 class VaricodeRxDecoder {
  public:
   // `squelchOpen`: the last frame's confidence is above the operator's threshold.
-  void Bit(int bit, bool squelchOpen, bool paused, ModemEvents& events);
+  void Bit(int bit, bool squelchOpen, bool paused, TextEvents& events);
 
  private:
   uint32_t accumulator_ = 0;
@@ -26,7 +26,7 @@ class VaricodeEchoDecoder {
  public:
   VaricodeEchoDecoder() : marker_("[EOT]") {}
 
-  void Bit(int bit, ModemEvents& events);
+  void Bit(int bit, TextEvents& events);
 
   void SetEndMarker(std::string marker);
   const std::string& endMarker() const { return marker_; }
@@ -35,7 +35,7 @@ class VaricodeEchoDecoder {
   const std::string& echoText() const { return echoText_; }
 
  private:
-  void Echo(uint8_t c, ModemEvents& events);
+  void Echo(uint8_t c, TextEvents& events);
 
   uint32_t accumulator_ = 0;
   std::string marker_;

@@ -15,11 +15,11 @@
 
 #include "app/CorrelationWindow.h"
 #include "app/GraphicControls.h"
+#include "display/CorrelationDisplay.h"
+#include "display/LevelBars.h"
+#include "display/Waterfall.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
-#include "rx/CorrelationDisplay.h"
-#include "rx/LevelBars.h"
-#include "rx/Waterfall.h"
 
 using namespace vela;
 using namespace vela::app;
@@ -86,14 +86,14 @@ class Forwarder : public ModemEvents {
     lastConfidence = value;
     d_.squelch->SetConfidence(value, modem_->syncPeak(), modem_->squelch());
   }
-  void CorrelationRow(int row, std::span<const uint8_t> greys) override {
+  void CorrelationRow(int row, std::span<const float> correlations) override {
     lastRow = row;
-    correlation_.SetRow(row, greys);
+    correlation_.SetRow(row, correlations);
   }
-  void CorrelationCaption(const std::string& caption) override {
-    correlation_.SetCaption(QString::fromStdString(caption));
+  void FrameProcessed(const FrameReport& report) override {
+    lastLocation = report.location;
+    correlation_.SetSyncFigures(report.syncPeak, report.location);
   }
-  void FrameProcessed(const FrameReport& report) override { lastLocation = report.location; }
 
   int lastLevel = -1;
   int lastConfidence = -1;
@@ -341,12 +341,12 @@ class DisplaysTest : public QObject {
              ToQColor(kCorrelationBackground));
 
     // Offset 223's pair is cut at the right edge; a row out of range draws nothing.
-    std::vector<uint8_t> greys(224, 255);
-    greys[10] = 69;
-    greys[223] = 100;
-    window->SetRow(59, greys);
-    window->SetRow(60, greys);
-    window->SetRow(-1, greys);
+    std::vector<float> correlations(224, 0.0f);  // grey 255
+    correlations[10] = 961.0f;                   // grey 69
+    correlations[223] = 667.0f;                  // grey 100
+    window->SetRow(59, correlations);
+    window->SetRow(60, correlations);
+    window->SetRow(-1, correlations);
     const QImage rows = window->view()->grab().toImage();
     QCOMPARE(rows.pixelColor(20, 59), QColor(69, 69, 69));
     QCOMPARE(rows.pixelColor(21, 59), QColor(69, 69, 69));
@@ -355,8 +355,10 @@ class DisplaysTest : public QObject {
     QCOMPARE(rows.pixelColor(20, 58), ToQColor(kCorrelationBackground));
     QCOMPARE(rows.pixelColor(20, 60), ToQColor(kCorrelationBackground));
 
-    window->SetCaption(QStringLiteral("Correlator sync confidence = 50%"));
-    QCOMPARE(window->windowTitle(), QStringLiteral("Correlator sync confidence = 50%"));
+    window->SetSyncFigures(480.5, 37);
+    QCOMPARE(window->windowTitle(),
+             QStringLiteral(
+                 "Correlator sync confidence = 50%                 Sync start location =  37"));
 
     QPointer<CorrelationWindow> closed(window);
     window->close();

@@ -7,12 +7,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/ChannelSim.h"
 #include "cli/Receiver.h"
 #include "cli/Sweep.h"
 #include "modem/TextTransmission.h"
+#include "tx/BitSource.h"
 
 namespace vela {
 namespace {
@@ -164,6 +167,48 @@ TEST(EnhancedReceiver, SwitchingReceiversMidStreamKeepsCopying) {
   modem.ProcessSamples(std::span(clean).subspan(half));
   modem.ProcessSamples(std::vector<int16_t>(8000 * 2, 0));
   EXPECT_NE(events.text.find("pse k"), std::string::npos) << events.text;
+}
+
+// After a switch the receive side is that of a new modem with the chosen receiver: the same
+// frames and text, and the same echo through the decoder the receiver shares with it.
+TEST(EnhancedReceiver, ASwitchedModemReceivesAndEchoesLikeANewOne) {
+  struct Record : ModemEvents {
+    std::vector<std::tuple<int, double, int>> frames;  // location, peak, confidence
+    std::string rx, echo;
+    void RxChar(uint8_t c) override { rx += static_cast<char>(c); }
+    void EchoChar(uint8_t c) override { echo += static_cast<char>(c); }
+    void FrameProcessed(const FrameReport& r) override {
+      frames.emplace_back(r.location, r.syncPeak, r.confidence);
+    }
+  };
+  const auto before = Transmit(Mode::Vela125, "QRL? de G3ABC");
+  const auto after = Transmit(Mode::Vela125, kText, "G3ABC");
+  for (ReceiverKind to : {ReceiverKind::Standard, ReceiverKind::Enhanced}) {
+    const ReceiverKind from =
+        to == ReceiverKind::Standard ? ReceiverKind::Enhanced : ReceiverKind::Standard;
+    Record switchedEvents, freshEvents;
+    Modem switched(switchedEvents), fresh(freshEvents);
+    for (Modem* m : {&switched, &fresh}) m->SetMode(Mode::Vela125);
+    switched.SetReceiver(from);
+    switched.ProcessSamples(before);
+    switched.SetReceiver(to);
+    fresh.SetReceiver(to);
+    switchedEvents = Record{};
+    for (Modem* m : {&switched, &fresh}) {
+      m->ProcessSamples(after);
+      m->Flush();
+      m->bitSource().SetPaneText("TU 73 de G3ABC k");
+      for (int i = 0; i < 6 * m->params().frameLength; ++i) m->NextSymbol();
+    }
+    EXPECT_EQ(switchedEvents.frames, freshEvents.frames);
+    EXPECT_NE(freshEvents.rx.find("pse k"), std::string::npos) << freshEvents.rx;
+    // The text decoder runs on across a switch: it may still finish one character.
+    ASSERT_GE(switchedEvents.rx.size(), freshEvents.rx.size());
+    EXPECT_LE(switchedEvents.rx.size(), freshEvents.rx.size() + 1);
+    EXPECT_TRUE(switchedEvents.rx.ends_with(freshEvents.rx)) << switchedEvents.rx;
+    EXPECT_NE(freshEvents.echo.find("TU 73"), std::string::npos) << freshEvents.echo;
+    EXPECT_EQ(switchedEvents.echo, freshEvents.echo);
+  }
 }
 
 // The command line: --receiver on decode, and a clear refusal of anything else.

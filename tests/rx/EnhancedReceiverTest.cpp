@@ -10,14 +10,17 @@
 #include "coding/ConvolutionalCode.h"
 #include "coding/Frame.h"
 #include "coding/Interleave.h"
+#include "display/CorrelationDisplay.h"
 #include "rx/Demodulator.h"
 #include "rx/EnhancedDemodulator.h"
-#include "rx/FrameDecoder.h"
-#include "rx/SoftFrameHandler.h"
+#include "rx/FrameSync.h"
 #include "rx/Viterbi.h"
+#include "support/Signals.h"
 
 namespace vela {
 namespace {
+
+using test::Msk;
 
 std::vector<int> CodedSymbols(const std::vector<int>& bits) {
   uint8_t reg = 0;
@@ -92,14 +95,15 @@ TEST(SoftFrameHandler, FindsCleanFramesAtFullConfidence) {
     const auto stream = FrameStream(length, 4, 3);
     SoftFrameHandler handler(length);
     const int lead = 37;  // symbols heard before the first frame starts
-    for (int i = 0; i < lead; ++i) handler.AddValue(0.3f);
+    for (int i = 0; i < lead; ++i) handler.Add(0.3f);
     int searches = 0;
     for (float v : stream) {
-      if (!handler.AddValue(2.5f * v)) continue;
+      if (!handler.Add(2.5f * v)) continue;
       if (++searches < 2) continue;
       EXPECT_EQ((handler.syncLocation() - (lead + 1)) % frameLength, 0) << handler.syncLocation();
       EXPECT_NEAR(handler.syncPeak(), 961.0, 1.0);
-      EXPECT_EQ(handler.greyLevels()[static_cast<size_t>(handler.syncLocation())], 69);
+      EXPECT_EQ(
+          CorrelationGrey(handler.correlations()[static_cast<size_t>(handler.syncLocation())]), 69);
     }
     EXPECT_GE(searches, 3);
   }
@@ -111,7 +115,7 @@ TEST(SoftFrameHandler, NoiseReadsNearNothingAndAWeakSteadySignalBuildsUp) {
   SoftFrameHandler noiseOnly(InterleaveLength::Long);
   int open = 0, frames = 0;
   for (int i = 0; i < 223 * 200; ++i) {
-    if (noiseOnly.AddValue(gauss(rng))) {
+    if (noiseOnly.Add(gauss(rng))) {
       ++frames;
       open += std::floor(noiseOnly.syncPeak() / 9.6) > 5;
     }
@@ -125,7 +129,7 @@ TEST(SoftFrameHandler, NoiseReadsNearNothingAndAWeakSteadySignalBuildsUp) {
   int right = 0, searches = 0;
   double lastPeak = 0;
   for (float v : stream) {
-    if (!weak.AddValue(0.45f * v + gauss(rng))) continue;
+    if (!weak.Add(0.45f * v + gauss(rng))) continue;
     if (++searches < 4) continue;
     right += weak.syncLocation() % 223 == 1;
     lastPeak = weak.syncPeak();
@@ -140,7 +144,7 @@ TEST(SoftFrameHandler, FollowsASignalThatMovesWithinTwoFrames) {
   SoftFrameHandler handler(InterleaveLength::Short);
   std::vector<int> found;
   for (float v : stream)
-    if (handler.AddValue(v)) found.push_back(handler.syncLocation() % 127);
+    if (handler.Add(v)) found.push_back(handler.syncLocation() % 127);
   ASSERT_GE(found.size(), 9u);
   EXPECT_EQ(found[3], 1);
   EXPECT_EQ(found[7], 6);  // the second frame after the move
@@ -151,40 +155,23 @@ TEST(SoftFrameHandler, DeinterleavesLikeTheHardReaderButNeverReadsTheUnsentSymbo
   for (InterleaveLength length : {InterleaveLength::Short, InterleaveLength::Long}) {
     const FrameGeometry& geo = Geometry(length);
     std::vector<float> window(static_cast<size_t>(2 * geo.frameLength));
-    std::vector<double> hardWindow(window.size());
+    std::vector<float> hardWindow(window.size());
     for (size_t i = 0; i < window.size(); ++i)
       hardWindow[i] = window[i] = static_cast<float>(i % 17) - 8.0f;
     for (int loc : {0, 5, geo.frameLength}) {
       std::vector<float> soft;
-      std::vector<double> hard;
-      DeinterleaveSoftFrame(length, window, loc, soft);
-      DeinterleaveFrame(length, hardWindow, loc, hard);
+      std::vector<float> hard;
+      DeinterleaveFrame(length, window, loc, UnsentSymbol::Neutral, soft);
+      DeinterleaveFrame(length, hardWindow, loc, UnsentSymbol::Read, hard);
       const int unsent = InterleaveTable(length)[static_cast<size_t>(geo.codedSymbols - 1)];
       for (int k = 0; k < geo.codedSymbols; ++k) {
         if (k == unsent)
           EXPECT_EQ(soft[static_cast<size_t>(k)], 0.0f);
         else
-          EXPECT_EQ(soft[static_cast<size_t>(k)], static_cast<float>(hard[static_cast<size_t>(k)]))
-              << k;
+          EXPECT_EQ(soft[static_cast<size_t>(k)], hard[static_cast<size_t>(k)]) << k;
       }
     }
   }
-}
-
-// Continuous-phase MSK at the capture rate: +1 on the lower tone.
-std::vector<int16_t> Msk(const std::vector<int>& symbols, double fs, double centre, double baud,
-                         double amplitude = 8000.0) {
-  std::vector<int16_t> out;
-  double phase = 0.0, t = 0.0;
-  const double samplesPerSymbol = fs / baud;
-  for (size_t k = 0; k < symbols.size(); ++k) {
-    const double f = centre - symbols[k] * baud / 4.0;
-    for (; t < (static_cast<double>(k) + 1) * samplesPerSymbol; t += 1.0) {
-      out.push_back(static_cast<int16_t>(std::lround(amplitude * std::sin(phase))));
-      phase += 2.0 * std::numbers::pi * f / fs;
-    }
-  }
-  return out;
 }
 
 struct Capture : DemodulatorOutput {

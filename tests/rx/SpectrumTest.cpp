@@ -1,3 +1,4 @@
+#include "rx/Fft.h"
 #include "rx/Spectrum.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ TEST(Fft1024, MatchesDirectDftOnRandomComplexData) {
     re[BitReverseTable()[i]] = a;
     im[BitReverseTable()[i]] = b;
   }
-  Fft1024(re, im);
+  Fft<float>(re, im, FftSign::Positive);
   const auto expected = DirectDft(x);
   long double worst = 0, power = 0;
   for (size_t k = 0; k < kFftSize; ++k) {
@@ -93,7 +94,7 @@ TEST(Fft1024, SingleToneLandsInOneBinWithPositiveRotation) {
     re[BitReverseTable()[n]] = static_cast<float>(std::cos(angle));
     im[BitReverseTable()[n]] = static_cast<float>(std::sin(angle));
   }
-  Fft1024(re, im);
+  Fft<float>(re, im, FftSign::Positive);
   EXPECT_NEAR(re[kFftSize - 5], 1024.0f, 0.05f);
   EXPECT_NEAR(im[kFftSize - 5], 0.0f, 0.05f);
   for (size_t k = 0; k < kFftSize; ++k) {

@@ -8,7 +8,7 @@
 namespace vela {
 namespace {
 
-struct Panes : ModemEvents {
+struct Panes : TextEvents {
   std::string rx, secondary, echo;
   int endMarkers = 0;
   void RxChar(uint8_t c) override { rx += static_cast<char>(c); }

@@ -6,7 +6,7 @@
 
 #include "coding/Interleave.h"
 #include "modem/Modem.h"
-#include "rx/FrameDecoder.h"
+#include "rx/FrameSync.h"
 #include "rx/VaricodeDecoder.h"
 #include "support/Vectors.h"
 
@@ -42,15 +42,15 @@ std::string DecodeStream(InterleaveLength length, const std::vector<int>& symbol
   ViterbiDecoder viterbi;
   VaricodeRxDecoder rx;
   EchoCollector events;
-  std::vector<double> window, coded;
+  std::vector<float> window, coded;
   for (size_t start = 0; start + static_cast<size_t>(g.frameLength) < symbols.size();
        start += static_cast<size_t>(g.frameLength)) {
     window.assign(symbols.begin() + static_cast<std::ptrdiff_t>(start),
                   symbols.begin() +
                       static_cast<std::ptrdiff_t>(start + static_cast<size_t>(g.frameLength) + 1));
-    for (double& w : window) w = w > 0 ? 1.0 : -1.0;
-    DecodeFrame(length, window, 0, viterbi, coded,
-                [&](int bit) { rx.Bit(bit, true, false, events); });
+    for (float& w : window) w = w > 0 ? 1.0f : -1.0f;
+    DeinterleaveFrame(length, window, 0, UnsentSymbol::Read, coded);
+    DecodeFrame(coded, viterbi, [&](int bit) { rx.Bit(bit, true, false, events); });
   }
   return events.rx;
 }

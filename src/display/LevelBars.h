@@ -2,7 +2,8 @@
 // up from the bottom, and on the squelch bar the operator's threshold line.
 #pragma once
 
-#include "rx/Pixels.h"
+#include "display/Pixels.h"
+#include "rx/SyncConfidence.h"
 
 namespace vela {
 
@@ -21,14 +22,6 @@ struct BarDrawing {
   bool hasThresholdLine = false;
   PixelRect thresholdLine;  // one row, drawn last; empty when off the control
 };
-
-// Confidence shown for a frame's sync peak (0..961): floor(syncPeak / 9.6), 0..100.
-int ConfidenceValue(double syncPeak);
-
-// Text passes only when the confidence is above the threshold, strictly.
-inline bool SquelchOpen(int value, int threshold) {
-  return value > threshold;
-}
 
 // The S/N bar for signal level v: v pixel rows filled up from the bottom (clipped to the
 // control; nothing for v <= 0).

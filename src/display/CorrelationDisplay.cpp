@@ -1,4 +1,4 @@
-#include "rx/CorrelationDisplay.h"
+#include "display/CorrelationDisplay.h"
 
 #include <algorithm>
 #include <charconv>
@@ -31,9 +31,9 @@ int ConfidencePercent(double syncPeak) {
   return static_cast<int>(std::lround(std::min(syncPeak, 1.0e6) / 961.0 * 100.0));
 }
 
-void CorrelationCaption(double syncPeak, int location, std::string& caption) {
+std::string CorrelationCaption(double syncPeak, int location) {
   char number[16];
-  caption.assign("Correlator sync confidence = ");
+  std::string caption = "Correlator sync confidence = ";
   auto end = std::to_chars(number, number + sizeof number, ConfidencePercent(syncPeak)).ptr;
   caption.append(number, end);
   caption.append("%                 Sync start location = ");
@@ -41,11 +41,6 @@ void CorrelationCaption(double syncPeak, int location, std::string& caption) {
   if (location >= 0) caption.push_back(' ');
   end = std::to_chars(number, number + sizeof number, location).ptr;
   caption.append(number, end);
-}
-
-std::string CorrelationCaption(double syncPeak, int location) {
-  std::string caption;
-  CorrelationCaption(syncPeak, location, caption);
   return caption;
 }
 

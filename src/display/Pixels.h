@@ -1,5 +1,6 @@
-// Colours, rectangles and a small RGB image shared by the receive displays. The display
-// arithmetic lives in the core so the window only has to copy pixels or fill rectangles.
+// Colours, rectangles and a small RGB image shared by the receive displays. The pictures'
+// arithmetic lives here, apart from the widgets, so the window only copies pixels or fills
+// rectangles.
 #pragma once
 
 #include <algorithm>

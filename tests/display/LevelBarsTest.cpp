@@ -1,4 +1,4 @@
-#include "rx/LevelBars.h"
+#include "display/LevelBars.h"
 
 #include <gtest/gtest.h>
 
@@ -49,16 +49,16 @@ TEST(LevelBar, OutOfRangeValuesAreClippedToTheControl) {
 }
 
 TEST(Confidence, ValueOfTheSyncPeak) {
-  EXPECT_EQ(ConfidenceValue(0.0), 0);
-  EXPECT_EQ(ConfidenceValue(9.0), 0);
-  EXPECT_EQ(ConfidenceValue(16.0), 1);
-  EXPECT_EQ(ConfidenceValue(144.0), 15);  // exactly 9.6 * 15
-  EXPECT_EQ(ConfidenceValue(576.0), 60);  // exactly 9.6 * 60
-  EXPECT_EQ(ConfidenceValue(575.0), 59);
-  EXPECT_EQ(ConfidenceValue(961.0), 100);
-  EXPECT_EQ(ConfidenceValue(-1.0), 0);
-  EXPECT_EQ(ConfidenceValue(std::numeric_limits<double>::quiet_NaN()), 0);
-  EXPECT_EQ(ConfidenceValue(1.0e300), 100);
+  EXPECT_EQ(SyncConfidence(0.0), 0);
+  EXPECT_EQ(SyncConfidence(9.0), 0);
+  EXPECT_EQ(SyncConfidence(16.0), 1);
+  EXPECT_EQ(SyncConfidence(144.0), 15);  // exactly 9.6 * 15
+  EXPECT_EQ(SyncConfidence(576.0), 60);  // exactly 9.6 * 60
+  EXPECT_EQ(SyncConfidence(575.0), 59);
+  EXPECT_EQ(SyncConfidence(961.0), 100);
+  EXPECT_EQ(SyncConfidence(-1.0), 0);
+  EXPECT_EQ(SyncConfidence(std::numeric_limits<double>::quiet_NaN()), 0);
+  EXPECT_EQ(SyncConfidence(1.0e300), 100);
 }
 
 TEST(Confidence, ColourChangesAtTheThresholdSquelchOpensAboveIt) {
@@ -66,9 +66,9 @@ TEST(Confidence, ColourChangesAtTheThresholdSquelchOpensAboveIt) {
   const double at50 = 484.0;  // floor(50.4) = 50
   const double at51 = 490.0;  // floor(51.04) = 51
   const double at49 = 479.0;  // floor(49.9) = 49
-  ASSERT_EQ(ConfidenceValue(at50), 50);
-  ASSERT_EQ(ConfidenceValue(at51), 51);
-  ASSERT_EQ(ConfidenceValue(at49), 49);
+  ASSERT_EQ(SyncConfidence(at50), 50);
+  ASSERT_EQ(SyncConfidence(at51), 51);
+  ASSERT_EQ(SyncConfidence(at49), 49);
 
   EXPECT_EQ(DrawConfidenceBar(50, at50, threshold).colour, kConfidenceAtThresholdColour);
   EXPECT_FALSE(SquelchOpen(50, threshold));

@@ -1,4 +1,4 @@
-#include "rx/FrequencyScale.h"
+#include "display/FrequencyScale.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "rx/Waterfall.h"
+#include "display/Waterfall.h"
 
 namespace vela {
 namespace {

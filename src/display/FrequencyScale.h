@@ -16,7 +16,7 @@
 
 #include <array>
 
-#include "rx/Pixels.h"
+#include "display/Pixels.h"
 
 namespace vela {
 

@@ -1,4 +1,4 @@
-#include "rx/EyeDiagram.h"
+#include "display/EyeDiagram.h"
 
 #include <gtest/gtest.h>
 

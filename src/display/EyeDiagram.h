@@ -9,7 +9,7 @@
 #include <array>
 #include <span>
 
-#include "rx/Pixels.h"
+#include "display/Pixels.h"
 
 namespace vela {
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "rx/Pixels.h"
+#include "display/Pixels.h"
 
 namespace vela {
 
@@ -21,18 +21,11 @@ uint8_t CorrelationGrey(float c);
 // One grey level per searched offset; `greys` must be at least as long as `correlations`.
 void CorrelationGreys(std::span<const float> correlations, std::span<uint8_t> greys);
 
-// The display row counter of one frame handler: 1 for the first frame, up to 59, then 0.
-class CorrelationRowCounter {
- public:
-  int Next() {
-    row_ = row_ >= kCorrelationRows - 1 ? 0 : row_ + 1;
-    return row_;
-  }
-  int row() const { return row_; }
-
- private:
-  int row_ = 0;
-};
+// The row a frame sync's `search`-th search (1 for the first) is drawn in: rows 1..59,
+// then 0, then round again. Each interleave length's sync counts its own searches.
+inline int CorrelationDisplayRow(int64_t search) {
+  return static_cast<int>(search % kCorrelationRows);
+}
 
 // Sets the pixel pair (2 loc, row), (2 loc + 1, row) of every offset loc to its grey;
 // pixels past the control's right edge are dropped.
@@ -42,8 +35,6 @@ void DrawCorrelationRow(int row, std::span<const uint8_t> greys, PixelImage& ima
 int ConfidencePercent(double syncPeak);
 
 // "Correlator sync confidence = 100%                 Sync start location =  37".
-// The second form reuses `caption`'s storage.
 std::string CorrelationCaption(double syncPeak, int location);
-void CorrelationCaption(double syncPeak, int location, std::string& caption);
 
 }  // namespace vela

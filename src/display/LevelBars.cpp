@@ -1,4 +1,4 @@
-#include "rx/LevelBars.h"
+#include "display/LevelBars.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,19 +17,14 @@ PixelRect BarFromBottom(int v) {
 
 }  // namespace
 
-int ConfidenceValue(double syncPeak) {
-  if (!(syncPeak > 0.0)) return 0;  // also NaN
-  return static_cast<int>(std::min(std::floor(syncPeak / 9.6), 100.0));
-}
-
 BarDrawing DrawLevelBar(int v) {
   return BarDrawing{kBarArea, BarFromBottom(v), kLevelBarColour, false, PixelRect{}};
 }
 
 BarDrawing DrawConfidenceBar(int value, double syncPeak, int threshold) {
   BarDrawing bar{kBarArea, BarFromBottom(value),
-                 ConfidenceValue(syncPeak) >= threshold ? kConfidenceAtThresholdColour
-                                                        : kConfidenceBelowThresholdColour,
+                 SyncConfidence(syncPeak) >= threshold ? kConfidenceAtThresholdColour
+                                                       : kConfidenceBelowThresholdColour,
                  true, PixelRect{}};
   bar.thresholdLine = ClipRect({0, kBarHeight - threshold, kBarWidth, 1}, kBarWidth, kBarHeight);
   return bar;

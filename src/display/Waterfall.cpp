@@ -1,4 +1,4 @@
-#include "rx/Waterfall.h"
+#include "display/Waterfall.h"
 
 #include <algorithm>
 #include <cmath>

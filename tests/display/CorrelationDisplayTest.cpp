@@ -1,4 +1,4 @@
-#include "rx/CorrelationDisplay.h"
+#include "display/CorrelationDisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +25,10 @@ TEST(CorrelationGrey, FromWhiteForNoCorrelationToDarkForFullSync) {
 }
 
 TEST(CorrelationRows, FirstFrameOnRowOneThenRoundTheSixtyRows) {
-  CorrelationRowCounter rows;
-  EXPECT_EQ(rows.row(), 0);
-  for (int frame = 1; frame <= 59; ++frame) EXPECT_EQ(rows.Next(), frame);
-  EXPECT_EQ(rows.Next(), 0);
-  EXPECT_EQ(rows.Next(), 1);
+  EXPECT_EQ(CorrelationDisplayRow(0), 0);
+  for (int frame = 1; frame <= 59; ++frame) EXPECT_EQ(CorrelationDisplayRow(frame), frame);
+  EXPECT_EQ(CorrelationDisplayRow(60), 0);
+  EXPECT_EQ(CorrelationDisplayRow(61), 1);
 }
 
 TEST(CorrelationRows, PixelPairsPerOffsetAndTheLastOffsetAtTheEdge) {
@@ -66,11 +65,11 @@ TEST(CorrelationCaption, ConfidencePercentAndLocation) {
   EXPECT_EQ(ConfidencePercent(484.0), 50);  // 50.36
   EXPECT_EQ(ConfidencePercent(576.0), 60);  // 59.94
 
-  std::string caption = "something much longer than any caption, left from before ..........";
-  CorrelationCaption(576.0, 223, caption);
-  EXPECT_EQ(caption, "Correlator sync confidence = 60%                 Sync start location =  223");
-  CorrelationCaption(1.0, -1, caption);  // not a location the search gives; no space then
-  EXPECT_EQ(caption, "Correlator sync confidence = 0%                 Sync start location = -1");
+  EXPECT_EQ(CorrelationCaption(576.0, 223),
+            "Correlator sync confidence = 60%                 Sync start location =  223");
+  // Not a location the search gives; no space then.
+  EXPECT_EQ(CorrelationCaption(1.0, -1),
+            "Correlator sync confidence = 0%                 Sync start location = -1");
 }
 
 }  // namespace

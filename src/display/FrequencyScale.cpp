@@ -1,8 +1,8 @@
-#include "rx/FrequencyScale.h"
+#include "display/FrequencyScale.h"
 
 #include <cmath>
 
-#include "rx/Waterfall.h"
+#include "display/Waterfall.h"
 
 namespace vela {
 namespace {

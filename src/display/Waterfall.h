@@ -10,7 +10,7 @@
 #include <array>
 #include <span>
 
-#include "rx/Pixels.h"
+#include "display/Pixels.h"
 #include "rx/Spectrum.h"
 
 namespace vela {

@@ -1,0 +1,63 @@
+// The two receivers, written once: a demodulator whose decisions go into the frame sync of
+// the mode's interleave length, each found frame through the Viterbi decoder. The standard
+// receiver is the discriminator with hard decisions, the enhanced one the coherent
+// demodulator with soft values and their own search.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "rx/Demodulator.h"
+#include "rx/EnhancedDemodulator.h"
+#include "rx/FrameSync.h"
+#include "rx/Receiver.h"
+#include "rx/Viterbi.h"
+
+namespace vela {
+
+template <class Demod, class Rule>
+class FrameReceiver final : public Receiver, private DemodulatorOutput {
+ public:
+  // Decodes through a decoder of its own...
+  FrameReceiver() : decoder_(&ownDecoder_) {}
+  // ...or through `decoder`, which must outlive it.
+  explicit FrameReceiver(ViterbiDecoder& decoder) : decoder_(&decoder) {}
+  FrameReceiver(const FrameReceiver&) = delete;
+  FrameReceiver& operator=(const FrameReceiver&) = delete;
+
+  void Configure(const ReceiverConfig& config) override;
+  const ReceiverConfig& config() const override { return config_; }
+  void Process(std::span<const int16_t> samples, ReceiverEvents& out) override {
+    out_ = &out;
+    for (int16_t x : samples) demod_.DemodSample(x, *this);
+  }
+  void Flush(ReceiverEvents& out) override;
+  void Reset() override;
+  int Latency() const override;
+  int signalLevel() const override { return demod_.signalLevel(); }
+
+  const Demod& demodulator() const { return demod_; }
+
+ private:
+  void Decision(long double value) override;
+  void EyeStep(int subSymbol, long double phaseStep) override {
+    out_->EyeStep(subSymbol, phaseStep);
+  }
+  void Refresh(int signalLevel) override { out_->Refresh(signalLevel); }
+  FrameSync<Rule>& ActiveSync();
+
+  ReceiverConfig config_;
+  Demod demod_;
+  // Both interleave lengths' syncs keep their windows across a change of mode.
+  std::array<FrameSync<Rule>, 2> syncs_{FrameSync<Rule>(InterleaveLength::Short),
+                                        FrameSync<Rule>(InterleaveLength::Long)};
+  ViterbiDecoder ownDecoder_;
+  ViterbiDecoder* decoder_;
+  ReceiverEvents* out_ = nullptr;
+};
+
+using StandardReceiver = FrameReceiver<Demodulator, HardSync>;
+using EnhancedReceiver = FrameReceiver<EnhancedDemodulator, SoftSync>;
+
+}  // namespace vela

@@ -1,0 +1,127 @@
+// Frame sync: the demodulator's values collected into a window two frames long, searched
+// once per frame period against the PN values at every offset. The best offset is where
+// the frame is read from; the size of its peak is the sync confidence. There is no locked
+// state: every frame is searched afresh (the enhanced receiver's search also carries part
+// of each offset's correlation over from the frames before).
+//
+// One FrameSync over a search rule serves both receivers: HardSync for the standard
+// receiver's sliced decisions, SoftSync for the enhanced receiver's soft values. Values are
+// floats either way (the standard receiver's are +1, -1 and a neutral 0).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "coding/Frame.h"
+#include "rx/Viterbi.h"
+
+namespace vela {
+
+// What one frame search found: the numbers the squelch, the displays and the decoder use.
+// The spans stay valid until the next value goes into the same FrameSync.
+struct FrameResult {
+  InterleaveLength interleave;
+  int64_t search;    // searches by this frame sync since it started, 1 for the first
+  double syncPeak;   // the chosen offset's correlation, 0..961
+  int syncLocation;  // the chosen offset, 0..L
+  std::span<const float> correlations;  // every offset 0..L, on the same 0..961 scale
+  std::span<const float> coded;         // the frame's code symbols in encoder order (+ve = 1)
+};
+
+// The last interleaved symbol is never sent: its slot holds the next frame's first PN
+// value. The standard receiver has always read that value as data; the enhanced receiver
+// takes the symbol as neutral.
+enum class UnsentSymbol { Read, Neutral };
+
+// The frame at offset `loc` of a two-frame window, sync positions skipped, in encoder
+// order. For the highest offset the last position lies past the window; it reads as 0.
+void DeinterleaveFrame(InterleaveLength length, std::span<const float> window, int loc,
+                       UnsentSymbol unsent, std::vector<float>& coded);
+
+// One Viterbi step per code pair, each decoded bit to `sink` before the next pair.
+template <class Sink>
+void DecodeFrame(std::span<const float> coded, ViterbiDecoder& viterbi, Sink&& sink) {
+  for (size_t m = 0; m + 1 < coded.size(); m += 2) sink(viterbi.Decode(coded[m], coded[m + 1]));
+}
+
+// The standard receiver's search: decisions sliced to +1/-1 (a zero counts as a 0 bit),
+// the squared PN correlation at each offset, the first of equal peaks kept.
+class HardSync {
+ public:
+  static constexpr UnsentSymbol kUnsent = UnsentSymbol::Read;
+  static float Value(long double decision) { return decision > 0 ? 1.0f : -1.0f; }
+  // Squared PN correlation of the window at offset `loc`.
+  static double Correlate(std::span<const float> window, const FrameGeometry& geometry, int loc);
+
+  void Reset(size_t /*offsets*/) {}
+  void Search(std::span<const float> window, const FrameGeometry& geometry,
+              std::span<float> correlations, double& peak, int& location);
+};
+
+// Confidence of a soft PN match on the 0..961 scale of the squared hard correlation, from
+// the soft correlation `sum` and the sum of squares `energy` of the values it covered, and
+// the normalised correlation `full` a clean signal gives. On noise alone the largest
+// normalised correlation over a frame's offsets is about 3, so the scale starts there:
+// noise reads near 0 and a clean frame 961.
+double SoftSyncPeak(double sum, double energy, double full);
+
+// The enhanced receiver's search: each value keeps its weight and its sign (a PN match is a
+// positive sum), and each offset's correlation carries over part of its value from the
+// frames before. The coherent receiver does not slip, so a weak frame is found where the
+// last ones were, while a signal that has moved still wins at its new offset within a frame.
+class SoftSync {
+ public:
+  static constexpr UnsentSymbol kUnsent = UnsentSymbol::Neutral;
+  static float Value(long double value) { return static_cast<float>(value); }
+  // Soft PN correlation of the window at offset `loc`, and the squared values it covered.
+  static double Sum(std::span<const float> window, const FrameGeometry& geometry, int loc,
+                    double* energy = nullptr);
+
+  void Reset(size_t offsets);
+  void Search(std::span<const float> window, const FrameGeometry& geometry,
+              std::span<float> correlations, double& peak, int& location);
+
+ private:
+  std::vector<double> sums_;      // per offset, earlier frames weighted down
+  std::vector<double> energies_;  // the squared values under those sums, likewise
+};
+
+template <class Rule>
+class FrameSync {
+ public:
+  explicit FrameSync(InterleaveLength length);
+
+  // One demodulated value; true when it completed a frame period and the search has run
+  // (result() is then fresh).
+  bool Add(long double value);
+  // Back to the state of a new one.
+  void Reset();
+
+  // The last search's figures, with the frame read out at its sync location.
+  FrameResult result() const;
+  std::span<const float> window() const { return window_; }  // oldest first after a search
+  InterleaveLength interleave() const { return length_; }
+  const FrameGeometry& geometry() const { return *geometry_; }
+  double syncPeak() const { return syncPeak_; }
+  int syncLocation() const { return syncLocation_; }
+  int64_t searches() const { return searches_; }
+  std::span<const float> correlations() const { return correlations_; }
+
+ private:
+  InterleaveLength length_;
+  const FrameGeometry* geometry_;
+  Rule rule_;
+  std::vector<float> window_;  // 2L values
+  int n_ = 0;
+  int64_t searches_ = 0;
+  double syncPeak_ = 0.0;
+  int syncLocation_ = 0;
+  std::vector<float> correlations_;
+  std::vector<float> coded_;
+};
+
+using FrameHandler = FrameSync<HardSync>;
+using SoftFrameHandler = FrameSync<SoftSync>;
+
+}  // namespace vela
