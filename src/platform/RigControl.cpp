@@ -1,0 +1,270 @@
+#include "platform/RigControl.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <sstream>
+
+#include "platform/MainThreadPoster.h"
+#include "platform/RigSession.h"
+
+namespace vela {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One request for the worker, in the order asked. A caller that stopped waiting marks it
+// abandoned, and a request nobody waits for any more is not carried out late.
+struct Call {
+  std::function<void(RigSession&)> work;
+  bool done = false;
+  bool abandoned = false;
+};
+
+}  // namespace
+
+// Everything the caller and the worker share, under `mutex`. The worker owns the session;
+// this outlives the RigControl when a dead rig keeps the worker past the destructor's wait.
+struct RigControl::Shared {
+  std::mutex mutex;
+  std::condition_variable wake;      // the worker has something to do
+  std::condition_variable answered;  // a request has been carried out
+  std::string error;                 // the latest failure, for error()
+  std::string rigName;               // the rig, in the timeout message
+  // PTT is a wanted state, not a queue: only the latest wish is carried out.
+  bool wantKeyed = false;
+  uint64_t pttAsked = 0;
+  uint64_t pttDone = 0;
+  bool pttOk = true;
+  bool mayBeKeyed = false;
+  std::deque<std::shared_ptr<Call>> calls;
+  // The poll: `deliver` is only called under the mutex, so clearing it stops all posting.
+  std::function<void(const RigReading&)> deliver;
+  std::chrono::milliseconds interval{1000};
+  Clock::time_point nextPoll;
+  bool failureHanded = false;
+  bool quit = false;
+  bool exited = false;
+};
+
+namespace {
+
+std::string NoAnswer(const std::string& rigName, std::chrono::milliseconds wait) {
+  std::ostringstream text;
+  text << "no answer from " << rigName << " within " << wait.count() / 1000.0 << " s";
+  return text.str();
+}
+
+}  // namespace
+
+RigControl::RigControl() : shared_(std::make_shared<Shared>()) {
+  worker_ = std::thread(&RigControl::Run, shared_);
+}
+
+RigControl::~RigControl() {
+  StopPolling();
+  std::unique_lock lock(shared_->mutex);
+  shared_->quit = true;
+  shared_->wake.notify_one();
+  const bool exited =
+      shared_->answered.wait_for(lock, kAnswerWait, [&] { return shared_->exited; });
+  lock.unlock();
+  // A rig stuck in a call longer than that is left to its worker, which ends after it.
+  if (exited) {
+    worker_.join();
+  } else {
+    worker_.detach();
+  }
+}
+
+void RigControl::Run(std::shared_ptr<Shared> sh) {
+  RigSession session;
+  std::unique_lock lock(sh->mutex);
+  while (!sh->quit) {
+    if (sh->pttAsked != sh->pttDone) {
+      const uint64_t asked = sh->pttAsked;
+      const bool on = sh->wantKeyed;
+      lock.unlock();
+      const bool ok = session.SetPtt(on);
+      lock.lock();
+      sh->pttDone = asked;
+      sh->pttOk = ok;
+      if (!ok) sh->error = session.error();
+      sh->mayBeKeyed = session.mayBeKeyed();
+      sh->nextPoll = Clock::now() + sh->interval;  // the rig settles before it is asked again
+      sh->answered.notify_all();
+    } else if (!sh->calls.empty()) {
+      const auto call = sh->calls.front();
+      sh->calls.pop_front();
+      if (call->abandoned) continue;
+      lock.unlock();
+      call->work(session);
+      lock.lock();
+      call->done = true;
+      sh->mayBeKeyed = session.mayBeKeyed();
+      sh->answered.notify_all();
+    } else if (sh->deliver && Clock::now() >= sh->nextPoll) {
+      sh->nextPoll = Clock::now() + sh->interval;
+      if (sh->mayBeKeyed || sh->wantKeyed || !session.configured()) continue;  // never keyed
+      RigReading reading;
+      lock.unlock();
+      reading.ok = session.ReadDial(&reading.dialHz, &reading.mode);
+      if (!reading.ok) reading.error = session.error();
+      lock.lock();
+      if ((reading.ok || !sh->failureHanded) && sh->deliver) sh->deliver(reading);
+      sh->failureHanded = !reading.ok;
+      sh->nextPoll = Clock::now() + sh->interval;
+    } else if (sh->deliver) {
+      sh->wake.wait_until(lock, sh->nextPoll);
+    } else {
+      sh->wake.wait(lock);
+    }
+  }
+  lock.unlock();
+  session.Close();  // releases PTT first
+  lock.lock();
+  sh->exited = true;
+  sh->answered.notify_all();
+}
+
+bool RigControl::Submit(Shared& sh, std::function<void(RigSession&)> work,
+                        std::chrono::milliseconds wait) {
+  auto call = std::make_shared<Call>();
+  call->work = std::move(work);
+  std::unique_lock lock(sh.mutex);
+  sh.calls.push_back(call);
+  sh.wake.notify_one();
+  if (sh.answered.wait_for(lock, wait, [&] { return call->done; })) return true;
+  call->abandoned = true;
+  sh.error = NoAnswer(sh.rigName, wait);
+  return false;
+}
+
+bool RigControl::Open(const RigSettings& settings) {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->rigName = "the rig (--ptt " + FormatPttOption(settings) + ")";
+    shared_->failureHanded = false;
+  }
+  auto ok = std::make_shared<bool>(false);
+  auto error = std::make_shared<std::string>();
+  if (!Submit(
+          *shared_,
+          [settings, ok, error](RigSession& s) {
+            *ok = s.Open(settings);
+            *error = s.error();
+          },
+          kOpenWait)) {
+    return false;
+  }
+  const std::lock_guard lock(shared_->mutex);
+  if (!*ok) shared_->error = *error;
+  return *ok;
+}
+
+void RigControl::Close() {
+  Submit(
+      *shared_, [](RigSession& s) { s.Close(); }, kAnswerWait);
+}
+
+bool RigControl::Key(bool on) {
+  Shared& sh = *shared_;
+  std::unique_lock lock(sh.mutex);
+  sh.wantKeyed = on;
+  const uint64_t asked = ++sh.pttAsked;
+  sh.wake.notify_one();
+  if (sh.answered.wait_for(lock, kAnswerWait, [&] { return sh.pttDone >= asked; })) {
+    return sh.pttOk;
+  }
+  if (on) {
+    // The rig may key when it comes back; nothing is to go out then, so release it.
+    sh.wantKeyed = false;
+    ++sh.pttAsked;
+  }
+  sh.error = NoAnswer(sh.rigName, kAnswerWait);
+  return false;
+}
+
+std::string RigControl::error() const {
+  const std::lock_guard lock(shared_->mutex);
+  return shared_->error;
+}
+
+RigReading RigControl::ReadDial() {
+  auto reading = std::make_shared<RigReading>();
+  const bool answered = Submit(
+      *shared_,
+      [reading](RigSession& s) {
+        reading->ok = s.ReadDial(&reading->dialHz, &reading->mode);
+        if (!reading->ok) reading->error = s.configured() ? s.error() : "no rig is open";
+      },
+      kAnswerWait);
+  if (!answered) return RigReading{false, 0, {}, error()};
+  return *reading;
+}
+
+bool RigControl::ReadPtt(bool* keyed) {
+  auto result = std::make_shared<std::optional<bool>>();
+  auto error = std::make_shared<std::string>();
+  if (!Submit(
+          *shared_,
+          [result, error](RigSession& s) {
+            bool on = false;
+            if (s.ReadPtt(&on)) *result = on;
+            *error = s.error();
+          },
+          kAnswerWait)) {
+    return false;
+  }
+  if (!*result) {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->error = *error;
+    return false;
+  }
+  *keyed = **result;
+  return true;
+}
+
+bool RigControl::SetDial(double hz, const std::string& mode) {
+  auto ok = std::make_shared<bool>(false);
+  auto error = std::make_shared<std::string>();
+  if (!Submit(
+          *shared_,
+          [hz, mode, ok, error](RigSession& s) {
+            *ok = s.SetDial(hz, mode);
+            *error = s.error();
+          },
+          kAnswerWait)) {
+    return false;
+  }
+  const std::lock_guard lock(shared_->mutex);
+  if (!*ok) shared_->error = *error;
+  return *ok;
+}
+
+void RigControl::StartPolling(ReadingHandler handler, std::chrono::milliseconds interval) {
+  StopPolling();
+  if (!poster_) poster_ = std::make_unique<MainThreadPoster>();
+  const uint64_t session = poster_->NewSession();
+  MainThreadPoster* poster = poster_.get();
+  const std::lock_guard lock(shared_->mutex);
+  shared_->deliver = [poster, session, handler = std::move(handler)](const RigReading& r) {
+    poster->Post(session, [handler, r] { handler(r); });
+  };
+  shared_->interval = interval;
+  shared_->nextPoll = Clock::now();
+  shared_->failureHanded = false;
+  shared_->wake.notify_one();
+}
+
+void RigControl::StopPolling() {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->deliver = nullptr;
+  }
+  if (poster_) poster_->NewSession();  // readings already on their way are dropped
+}
+
+}  // namespace vela
