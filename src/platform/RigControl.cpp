@@ -45,8 +45,18 @@ struct RigControl::Shared {
   std::chrono::milliseconds interval{1000};
   Clock::time_point nextPoll;
   bool failureHanded = false;
+  Clock::time_point nextRelease;
   bool quit = false;
   bool exited = false;
+
+  // The worker's steps; each is entered and left with `lock` held, and lets it go while
+  // Hamlib works.
+  bool ReleasePending() const { return mayBeKeyed && !wantKeyed; }
+  void ApplyPtt(RigSession& session, std::unique_lock<std::mutex>& lock);
+  void RunCall(RigSession& session, std::unique_lock<std::mutex>& lock);
+  void RetryRelease(RigSession& session, std::unique_lock<std::mutex>& lock);
+  void Poll(RigSession& session, std::unique_lock<std::mutex>& lock);
+  void Sleep(std::unique_lock<std::mutex>& lock);
 };
 
 namespace {
@@ -83,43 +93,17 @@ void RigControl::Run(std::shared_ptr<Shared> sh) {
   RigSession session;
   std::unique_lock lock(sh->mutex);
   while (!sh->quit) {
+    const auto now = Clock::now();
     if (sh->pttAsked != sh->pttDone) {
-      const uint64_t asked = sh->pttAsked;
-      const bool on = sh->wantKeyed;
-      lock.unlock();
-      const bool ok = session.SetPtt(on);
-      lock.lock();
-      sh->pttDone = asked;
-      sh->pttOk = ok;
-      if (!ok) sh->error = session.error();
-      sh->mayBeKeyed = session.mayBeKeyed();
-      sh->nextPoll = Clock::now() + sh->interval;  // the rig settles before it is asked again
-      sh->answered.notify_all();
+      sh->ApplyPtt(session, lock);
     } else if (!sh->calls.empty()) {
-      const auto call = sh->calls.front();
-      sh->calls.pop_front();
-      if (call->abandoned) continue;
-      lock.unlock();
-      call->work(session);
-      lock.lock();
-      call->done = true;
-      sh->mayBeKeyed = session.mayBeKeyed();
-      sh->answered.notify_all();
-    } else if (sh->deliver && Clock::now() >= sh->nextPoll) {
-      sh->nextPoll = Clock::now() + sh->interval;
-      if (sh->mayBeKeyed || sh->wantKeyed || !session.configured()) continue;  // never keyed
-      RigReading reading;
-      lock.unlock();
-      reading.ok = session.ReadDial(&reading.dialHz, &reading.mode);
-      if (!reading.ok) reading.error = session.error();
-      lock.lock();
-      if ((reading.ok || !sh->failureHanded) && sh->deliver) sh->deliver(reading);
-      sh->failureHanded = !reading.ok;
-      sh->nextPoll = Clock::now() + sh->interval;
-    } else if (sh->deliver) {
-      sh->wake.wait_until(lock, sh->nextPoll);
+      sh->RunCall(session, lock);
+    } else if (sh->ReleasePending() && now >= sh->nextRelease) {
+      sh->RetryRelease(session, lock);
+    } else if (sh->deliver && now >= sh->nextPoll) {
+      sh->Poll(session, lock);
     } else {
-      sh->wake.wait(lock);
+      sh->Sleep(lock);
     }
   }
   lock.unlock();
@@ -127,6 +111,67 @@ void RigControl::Run(std::shared_ptr<Shared> sh) {
   lock.lock();
   sh->exited = true;
   sh->answered.notify_all();
+}
+
+void RigControl::Shared::ApplyPtt(RigSession& session, std::unique_lock<std::mutex>& lock) {
+  const uint64_t asked = pttAsked;
+  const bool on = wantKeyed;
+  lock.unlock();
+  const bool ok = session.SetPtt(on);
+  lock.lock();
+  pttDone = asked;
+  pttOk = ok;
+  if (!ok) error = session.error();
+  mayBeKeyed = session.mayBeKeyed();
+  nextPoll = Clock::now() + interval;  // the rig settles before it is asked again
+  nextRelease = Clock::now();
+  answered.notify_all();
+}
+
+void RigControl::Shared::RunCall(RigSession& session, std::unique_lock<std::mutex>& lock) {
+  const auto call = calls.front();
+  calls.pop_front();
+  if (call->abandoned) return;
+  lock.unlock();
+  call->work(session);
+  lock.lock();
+  call->done = true;
+  mayBeKeyed = session.mayBeKeyed();
+  answered.notify_all();
+}
+
+// A key that went astray (the rig stopped answering while asked to key or release) is
+// released as soon as the rig answers again.
+void RigControl::Shared::RetryRelease(RigSession& session, std::unique_lock<std::mutex>& lock) {
+  nextRelease = Clock::now() + interval;
+  lock.unlock();
+  session.SetPtt(false);
+  lock.lock();
+  mayBeKeyed = session.mayBeKeyed();
+}
+
+void RigControl::Shared::Poll(RigSession& session, std::unique_lock<std::mutex>& lock) {
+  nextPoll = Clock::now() + interval;
+  if (mayBeKeyed || wantKeyed || !session.configured()) return;  // never while keyed
+  RigReading reading;
+  lock.unlock();
+  reading.ok = session.ReadDial(&reading.dialHz, &reading.mode);
+  if (!reading.ok) reading.error = session.error();
+  lock.lock();
+  if ((reading.ok || !failureHanded) && deliver) deliver(reading);
+  failureHanded = !reading.ok;
+  nextPoll = Clock::now() + interval;
+}
+
+void RigControl::Shared::Sleep(std::unique_lock<std::mutex>& lock) {
+  std::optional<Clock::time_point> until;
+  if (deliver) until = nextPoll;
+  if (ReleasePending()) until = until ? std::min(*until, nextRelease) : nextRelease;
+  if (until) {
+    wake.wait_until(lock, *until);
+  } else {
+    wake.wait(lock);
+  }
 }
 
 bool RigControl::Submit(Shared& sh, std::function<void(RigSession&)> work,
@@ -175,15 +220,17 @@ bool RigControl::Key(bool on) {
   sh.wantKeyed = on;
   const uint64_t asked = ++sh.pttAsked;
   sh.wake.notify_one();
-  if (sh.answered.wait_for(lock, kAnswerWait, [&] { return sh.pttDone >= asked; })) {
-    return sh.pttOk;
-  }
+  const bool answered =
+      sh.answered.wait_for(lock, kAnswerWait, [&] { return sh.pttDone >= asked; });
+  if (answered && sh.pttOk) return true;
   if (on) {
-    // The rig may key when it comes back; nothing is to go out then, so release it.
+    // Nothing is to go out now; a rig that keys late (it comes back and finds the command
+    // waiting) is released at once.
     sh.wantKeyed = false;
-    ++sh.pttAsked;
+    sh.nextRelease = Clock::now();
+    sh.wake.notify_one();
   }
-  sh.error = NoAnswer(sh.rigName, kAnswerWait);
+  if (!answered) sh.error = NoAnswer(sh.rigName, kAnswerWait);
   return false;
 }
 

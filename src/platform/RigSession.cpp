@@ -248,9 +248,14 @@ bool RigSession::SetPtt(bool on) {
   if (code == -RIG_EINVAL && settings_.method == PttMethod::Rigctld) {
     error_ = "rigctld at " + HostPort(settings_) +
              " refused PTT: start it with the rig's PTT type (e.g. -P RIG)";
+    mayBeKeyed_ = false;
     return false;
   }
-  if (!Check(code, on ? "keying PTT" : "releasing PTT")) return false;
+  if (!Check(code, on ? "keying PTT" : "releasing PTT")) {
+    // A rig that answered with a refusal is as it was; only a lost one may be keyed.
+    if (!LosesConnection(code)) mayBeKeyed_ = false;
+    return false;
+  }
   if (!on) mayBeKeyed_ = false;
   return true;
 }
