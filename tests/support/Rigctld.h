@@ -51,6 +51,7 @@ class Rigctld {
 
   bool running() const { return pid_ > 0; }
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
 
   void Signal(int signal) {
