@@ -187,26 +187,36 @@ bool RigControl::Submit(Shared& sh, std::function<void(RigSession&)> work,
   return false;
 }
 
-bool RigControl::Open(const RigSettings& settings) {
-  {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->rigName = "the rig (--ptt " + FormatPttOption(settings) + ")";
-    shared_->failureHanded = false;
-  }
+bool RigControl::Attempt(std::function<bool(RigSession&)> work, std::chrono::milliseconds wait) {
   auto ok = std::make_shared<bool>(false);
   auto error = std::make_shared<std::string>();
-  if (!Submit(
-          *shared_,
-          [settings, ok, error](RigSession& s) {
-            *ok = s.Open(settings);
-            *error = s.error();
-          },
-          kOpenWait)) {
-    return false;
-  }
+  const auto run = [work = std::move(work), ok, error](RigSession& s) {
+    *ok = work(s);
+    if (!*ok) *error = s.error();
+  };
+  if (!Submit(*shared_, run, wait)) return false;
   const std::lock_guard lock(shared_->mutex);
   if (!*ok) shared_->error = *error;
   return *ok;
+}
+
+bool RigControl::Open(const RigSettings& settings) {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->rigName = FormatPttOption(settings);
+    shared_->failureHanded = false;
+  }
+  auto name = std::make_shared<std::string>();
+  const bool ok = Attempt(
+      [settings, name](RigSession& s) {
+        const bool opened = s.Open(settings);
+        *name = s.description();
+        return opened;
+      },
+      kOpenWait);
+  const std::lock_guard lock(shared_->mutex);
+  if (!name->empty()) shared_->rigName = *name;
+  return ok;
 }
 
 void RigControl::Close() {
@@ -253,42 +263,14 @@ RigReading RigControl::ReadDial() {
 }
 
 bool RigControl::ReadPtt(bool* keyed) {
-  auto result = std::make_shared<std::optional<bool>>();
-  auto error = std::make_shared<std::string>();
-  if (!Submit(
-          *shared_,
-          [result, error](RigSession& s) {
-            bool on = false;
-            if (s.ReadPtt(&on)) *result = on;
-            *error = s.error();
-          },
-          kAnswerWait)) {
-    return false;
-  }
-  if (!*result) {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->error = *error;
-    return false;
-  }
-  *keyed = **result;
+  auto on = std::make_shared<bool>(false);
+  if (!Attempt([on](RigSession& s) { return s.ReadPtt(on.get()); }, kAnswerWait)) return false;
+  *keyed = *on;
   return true;
 }
 
 bool RigControl::SetDial(double hz, const std::string& mode) {
-  auto ok = std::make_shared<bool>(false);
-  auto error = std::make_shared<std::string>();
-  if (!Submit(
-          *shared_,
-          [hz, mode, ok, error](RigSession& s) {
-            *ok = s.SetDial(hz, mode);
-            *error = s.error();
-          },
-          kAnswerWait)) {
-    return false;
-  }
-  const std::lock_guard lock(shared_->mutex);
-  if (!*ok) shared_->error = *error;
-  return *ok;
+  return Attempt([hz, mode](RigSession& s) { return s.SetDial(hz, mode); }, kAnswerWait);
 }
 
 void RigControl::StartPolling(ReadingHandler handler, std::chrono::milliseconds interval) {

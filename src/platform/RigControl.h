@@ -74,6 +74,9 @@ class RigControl : public PttControl {
   // Hands `work` to the worker and waits for it at most `wait`; false if it did not finish.
   static bool Submit(Shared& shared, std::function<void(RigSession&)> work,
                      std::chrono::milliseconds wait);
+  // Runs `work` on the worker; true when it answered true, with the session's reason in
+  // error() when it answered false.
+  bool Attempt(std::function<bool(RigSession&)> work, std::chrono::milliseconds wait);
 
   std::shared_ptr<Shared> shared_;
   std::unique_ptr<MainThreadPoster> poster_;

@@ -115,6 +115,7 @@ bool RigSession::Open(const RigSettings& settings) {
     return false;
   }
   settings_ = settings;
+  rigName_.clear();
   configured_ = true;
   mayBeKeyed_ = false;
   return Reopen();
@@ -174,7 +175,7 @@ bool RigSession::Configure() {
     ok = ok && SetConf(rig_, "rig_pathname", settings_.catDevice);
     if (settings_.baudRate > 0) {
       if (!SetConf(rig_, "serial_speed", std::to_string(settings_.baudRate))) {
-        error_ = Who() + " does not take " + std::to_string(settings_.baudRate) + " baud";
+        error_ = description() + " does not take " + std::to_string(settings_.baudRate) + " baud";
         return false;
       }
     }
@@ -187,7 +188,7 @@ bool RigSession::Configure() {
     // The operator chose CAT PTT: key by command even where Hamlib would not by default.
     ok = ok && SetConf(rig_, "ptt_type", "RIG");
   }
-  if (!ok) error_ = "Hamlib would not set up " + Who();
+  if (!ok) error_ = "Hamlib would not set up " + description();
   return ok;
 }
 
@@ -200,14 +201,14 @@ std::string RigSession::OpenFailure(int code) const {
   const int serialErrno = errno;
   switch (-code) {
     case RIG_ETIMEOUT:
-      return Who() + " did not answer: check that the rig is on and its CAT baud rate";
+      return description() + " did not answer: check that the rig is on and its CAT baud rate";
     case RIG_EPROTO:
-      return Who() + " answered garbled: check the rig model and baud rate";
+      return description() + " answered garbled: check the rig model and baud rate";
     case RIG_EIO:
       if (serialErrno == EBUSY) return settings_.catDevice + " is in use by another program";
-      return Who() + ": the port would not open (in use by another program?)";
+      return description() + ": the port would not open (in use by another program?)";
     default:
-      return Who() + ": " + Reason(code);
+      return description() + ": " + Reason(code);
   }
 }
 
@@ -231,7 +232,7 @@ bool RigSession::Check(int code, const char* action) {
   if (code == RIG_OK) return true;
   std::string reason = Reason(code);
   if (settings_.method == PttMethod::Rigctld && code == -RIG_EIO) reason = "connection lost";
-  error_ = Who() + ": " + action + " failed: " + reason;
+  error_ = description() + ": " + action + " failed: " + reason;
   if (LosesConnection(code)) Disconnect();
   return false;
 }
@@ -291,7 +292,7 @@ bool RigSession::SetDial(double hz, const std::string& mode) {
   return Check(rig_set_mode(rig_, RIG_VFO_CURR, rmode, RIG_PASSBAND_NOCHANGE), "setting the mode");
 }
 
-std::string RigSession::Who() const {
+std::string RigSession::description() const {
   if (settings_.method == PttMethod::Rigctld) return "rigctld at " + HostPort(settings_);
   if (settings_.method != PttMethod::Cm108) return rigName_;
   return "CM108 PTT on " + settings_.hidrawDevice +

@@ -38,13 +38,14 @@ class RigSession {
   bool SetDial(double hz, const std::string& mode);
 
   const std::string& error() const { return error_; }
+  // The rig in messages: "rigctld at host:port", "Yaesu FT-817 on /dev/ttyUSB0", ...
+  std::string description() const;
 
  private:
   bool CheckDevices();
   bool Configure();
   bool Check(int code, const char* action);
   void Disconnect();
-  std::string Who() const;
   std::string OpenFailure(int code) const;
 
   s_rig* rig_ = nullptr;

@@ -209,9 +209,9 @@ TEST(Rigctld, KeysTheSharedRigAndReportsTheDialSetOnIt) {
     EXPECT_TRUE(readings.all[0].ok) << readings.all[0].error;
     EXPECT_EQ(readings.all[0].dialHz, 136000);
     EXPECT_EQ(readings.all[0].mode, "USB");
-    rigctld.Rigctl("F 475300 M LSB 2400");
-    EXPECT_TRUE(test::RunUntil([&] { return readings.all.back().dialHz == 475300; }));
-    EXPECT_EQ(readings.all.back().mode, "LSB");
+    rigctld.Rigctl("F 475300 M LSB 2400");  // two commands: a poll may fall between them
+    EXPECT_TRUE(test::RunUntil(
+        [&] { return readings.all.back().dialHz == 475300 && readings.all.back().mode == "LSB"; }));
     ASSERT_TRUE(rig.Key(true)) << rig.error();
     EXPECT_EQ(rigctld.Rigctl("t"), "1");
     ASSERT_TRUE(rig.Key(false)) << rig.error();
