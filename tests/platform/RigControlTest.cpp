@@ -266,7 +266,7 @@ TEST(Rigctld, AStoppedRigctldHoldsNoCallPastTheBoundAndALateKeyIsReleased) {
   {
     RigControl rig;
     ASSERT_TRUE(rig.Open(AtRigctld(rigctld))) << rig.error();
-    rigctld.Signal(SIGSTOP);  // hung: the connection stands, nothing answers
+    ASSERT_TRUE(rigctld.Stop());  // hung: the connection stands, nothing answers
     start = Clock::now();
     EXPECT_FALSE(rig.Key(true));
     EXPECT_FALSE(rig.error().empty());

@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -57,6 +59,17 @@ class Rigctld {
   void Signal(int signal) {
     if (pid_ > 0) kill(pid_, signal);
   }
+  // Hangs it (SIGSTOP) and waits until every thread of it has stopped, so nothing sent from
+  // now on is answered; false if that took over five seconds.
+  bool Stop() {
+    Signal(SIGSTOP);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (AllThreadsStopped()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
   void Kill() {
     if (pid_ <= 0) return;
     kill(pid_, SIGKILL);
@@ -79,6 +92,22 @@ class Rigctld {
   }
 
  private:
+  bool AllThreadsStopped() const {
+    std::error_code ec;
+    const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ec)) {
+      std::ifstream stat(task.path() / "stat");
+      std::string line;
+      std::getline(stat, line);
+      // "pid (comm) S ...": the state follows the command name's closing bracket.
+      const auto close = line.rfind(')');
+      if (close == std::string::npos || close + 2 >= line.size()) return false;
+      const char state = line[close + 2];
+      if (state != 'T' && state != 't') return false;
+    }
+    return !ec;
+  }
+
   void Start() {
     const std::string portText = std::to_string(port_);
     const char* argv[] = {"rigctld",        "-m",   "1", "-P", "RIG", "-T", "127.0.0.1", "-t",
