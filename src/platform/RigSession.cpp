@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstring>
 
 #include "platform/DevicePermission.h"
@@ -142,6 +143,13 @@ bool RigSession::Reopen() {
   if (!CheckDevices() || !Configure()) {
     Disconnect();
     return false;
+  }
+  // Hamlib's rig_open switches LC_NUMERIC to "C" and back, keeping the old locale's name
+  // through the switch, which frees it. Numbers are read the C way here anyway (files,
+  // options), so the process is put in "C" for numbers first and the switch changes nothing.
+  {
+    const std::lock_guard lock(HamlibLock());
+    std::setlocale(LC_NUMERIC, "C");
   }
   errno = 0;
   if (const int code = rig_open(rig_); code != RIG_OK) {
