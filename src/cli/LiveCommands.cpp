@@ -8,7 +8,9 @@
 #include <string>
 
 #include "cli/Options.h"
+#include "cli/PttOption.h"
 #include "cli/Receiver.h"
+#include "cli/RigCommands.h"
 #include "coding/Charset.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
@@ -147,9 +149,10 @@ int DeviceOption(const Options& opt) {
 }  // namespace
 
 int RunDevices(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {}, {});
+  const Options opt(argc, argv, 2, {}, {"rigs"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
+  if (opt.Has("rigs")) return RunRigModels();
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
   std::printf("capture devices (--device N):\n");
@@ -251,25 +254,13 @@ int RunSend(int argc, char** argv) {
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
-  SerialPtt ptt;
-  if (pttName != "none") {
-    bool opened = false;
-    if (!pttName.empty() && pttName[0] == '/') {
-      opened = ptt.OpenDevice(pttName);
-    } else if (pttName.size() == 4 && pttName.rfind("COM", 0) == 0 && pttName[3] >= '1' &&
-               pttName[3] <= '9') {
-      opened = ptt.Open(pttName[3] - '0');
-    } else {
-      throw UsageError("--ptt takes COM1 to COM9, a device path or none, not \"" + pttName + "\"");
-    }
-    if (!opened) throw IoError("PTT: " + ptt.error());
-  }
+  const std::unique_ptr<PttControl> ptt = OpenPttOption(pttName);
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
   PortAudioOutput output(system);
   SendStation station(settings, output);
   TransmitController& controller = station.controller();
-  controller.SetPtt(ptt.isOpen() ? &ptt : nullptr);
+  controller.SetPtt(ptt.get());
   controller.SetOutputDevice(device);
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

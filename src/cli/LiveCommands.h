@@ -1,10 +1,10 @@
-// The live commands of vela-modem: they use the sound card and the PTT serial port.
+// The live commands of vela-modem: they use the sound card, the PTT serial port and the rig.
 #pragma once
 
 namespace vela::cli {
 
 // Lists capture devices with the numbers --device takes, playback devices, and the serial
-// devices behind COM1 to COM9.
+// devices behind COM1 to COM9; with --rigs, the rig models Hamlib can control instead.
 int RunDevices(int argc, char** argv);
 // Decodes the sound card's input until interrupted, printing text as it arrives.
 int RunListen(int argc, char** argv);

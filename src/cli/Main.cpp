@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/LiveCommands.h"
 #include "cli/Options.h"
+#include "cli/RigCommands.h"
 
 namespace {
 
@@ -18,13 +19,17 @@ constexpr const char* kUsage =
     "  channel [--snr DB] [--offset HZ] [--ppm PPM] [--seed N] IN.wav OUT.wav\n"
     "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K] [--receiver R]\n"
     "          [--offset HZ] [--ppm PPM]\n"
-    "  devices\n"
+    "  devices [--rigs]\n"
     "  listen  [--device N] [--mode M] [--freq HZ] [--rate HZ] [--squelch N] [--receiver R]\n"
     "          [--secondary-out FILE]\n"
-    "  send    [--device N] [--ptt COMn|none] [--mode M] [--freq HZ] [--secondary TEXT]\n"
+    "  send    [--device N] [--ptt P] [--mode M] [--freq HZ] [--secondary TEXT]\n"
     "          [--iq] [--tail-frames N] (--text TEXT | --text-file FILE)\n"
+    "  rig     [--ptt P]\n"
     "M is vela8, vela31, vela63 (default) or vela125.\n"
-    "R is standard (default) or enhanced: the coherent receiver, some dB more sensitive.\n";
+    "R is standard (default) or enhanced: the coherent receiver, some dB more sensitive.\n"
+    "P is COM1 to COM9 or a serial device (DTR/RTS), none (VOX; send's default),\n"
+    "  cat:MODEL:DEVICE[:BAUD], rigctld[:HOST[:PORT]] (rig's default: localhost:4532)\n"
+    "  or cm108:HIDRAW_DEVICE; devices --rigs lists the Hamlib rig models.\n";
 
 }  // namespace
 
@@ -39,6 +44,7 @@ int main(int argc, char** argv) {
     if (command == "devices") return RunDevices(argc, argv);
     if (command == "listen") return RunListen(argc, argv);
     if (command == "send") return RunSend(argc, argv);
+    if (command == "rig") return RunRig(argc, argv);
     if (command == "help" || command == "--help" || command == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

@@ -1,14 +1,13 @@
 #include "platform/SerialPtt.h"
 
-#include <grp.h>
-#include <sys/stat.h>
-
 #include <QSerialPort>
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <set>
+
+#include "platform/DevicePermission.h"
 
 namespace vela {
 
@@ -30,13 +29,6 @@ int TrailingNumber(const std::string& name) {
   size_t i = name.size();
   while (i > 0 && std::isdigit(static_cast<unsigned char>(name[i - 1]))) --i;
   return i < name.size() ? std::stoi(name.substr(i)) : -1;
-}
-
-std::string GroupOf(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return {};
-  const group* g = getgrgid(st.st_gid);
-  return g != nullptr ? g->gr_name : std::to_string(st.st_gid);
 }
 
 }  // namespace
@@ -109,10 +101,7 @@ bool SerialPtt::OpenDevice(const std::string& path) {
   port->setPortName(QString::fromStdString(path));
   if (!port->open(QIODevice::ReadWrite)) {
     if (port->error() == QSerialPort::PermissionError) {
-      const std::string group = GroupOf(path);
-      error_ = "Permission denied on " + path +
-               (group.empty() ? std::string()
-                              : ": add your user to group '" + group + "' and log in again");
+      error_ = PermissionDeniedMessage(path);
     } else {
       error_ = path + ": " + port->errorString().toStdString();
     }

@@ -14,6 +14,7 @@
 #include <regex>
 #include <vector>
 
+#include "support/Rigctld.h"
 #include "support/Vectors.h"
 
 namespace vela {
@@ -56,6 +57,17 @@ class LiveCli : public testing::Test {
     std::smatch m;
     if (!std::regex_search(list, m, std::regex("\\n\\s*(\\d+)\\s+" + name))) return -1;
     return std::stoi(m[1]);
+  }
+  // A playback device that throws the audio away, as fast as it is played.
+  int NullDevice() {
+    std::ofstream(dir_ + "/.asoundrc", std::ios::app)
+        << "pcm.velanull {\n type file\n slave.pcm \"null\"\n file \"/dev/null\"\n format "
+           "\"raw\"\n}\n";
+    return DeviceIndex("velanull");
+  }
+  std::string Stderr() const {
+    std::ifstream in(dir_ + "/stderr.txt");
+    return std::string((std::istreambuf_iterator<char>(in)), {});
   }
   std::string dir_, env_;
 };
@@ -159,10 +171,7 @@ TEST_F(LiveCli, SigtermInMidTransmissionReleasesPtt) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const std::string port = ptsname(master);
-  std::ofstream(dir_ + "/.asoundrc", std::ios::app)
-      << "pcm.velanull {\n type file\n slave.pcm \"null\"\n file \"/dev/null\"\n format "
-         "\"raw\"\n}\n";
-  const int device = DeviceIndex("velanull");
+  const int device = NullDevice();
   ASSERT_GE(device, 0);
   std::ofstream(dir_ + "/long.txt") << std::string(3000, 'x');  // minutes of VELA8
   const std::string log = dir_ + "/lines.log";
@@ -181,6 +190,86 @@ TEST_F(LiveCli, SigtermInMidTransmissionReleasesPtt) {
   std::string lines((std::istreambuf_iterator<char>(in)), {});
   // Dropped at once after opening, raised for the transmission, dropped at its end.
   EXPECT_EQ(lines, "dtr off\nrts off\ndtr on\nrts on\ndtr off\nrts off\n");
+}
+
+// PTT through a real rigctld on 127.0.0.1: the shell watches the rig's PTT from outside, the
+// way a logger sharing the rig would, while vela-modem sends.
+class LiveCliRig : public LiveCli {
+ protected:
+  void SetUp() override {
+    LiveCli::SetUp();
+    ASSERT_TRUE(rigctld_.running());
+    device_ = NullDevice();
+    ASSERT_GE(device_, 0);
+  }
+  // Starts `send` in the background, waits (up to 20 s) for the rig to read keyed, then
+  // runs `then` with the sender's pid in $pid, and prints "keyed" once it was seen keyed.
+  std::string SendWhileWatching(int chars, const std::string& then) {
+    std::ofstream(dir_ + "/text.txt") << std::string(static_cast<size_t>(chars), 'x');
+    const std::string rigctl = "rigctl -m 2 -r " + rigctld_.address() + " t 2>/dev/null";
+    return Shell(env_ + VELA_MODEM_BIN + " send --mode 8 --device " + std::to_string(device_) +
+                 " --ptt rigctld:" + rigctld_.address() + " --text-file " + dir_ +
+                 "/text.txt >/dev/null 2>" + dir_ + "/stderr.txt & pid=$!; " +
+                 "for i in $(seq 200); do [ \"$(" + rigctl +
+                 ")\" = 1 ] && echo keyed && break; sleep 0.1; done; " + then);
+  }
+  test::Rigctld rigctld_;
+  int device_ = -1;
+};
+
+TEST_F(LiveCliRig, SendKeysTheRigWhileAudioGoesOutAndReleasesItAtTheEnd) {
+  // About eight seconds of VELA8 on an idle machine: long enough to see it keyed.
+  EXPECT_EQ(SendWhileWatching(600, "wait $pid; echo $?"), "keyed\n0\n") << Stderr();
+  EXPECT_EQ(rigctld_.Rigctl("t"), "0");
+}
+
+TEST_F(LiveCliRig, SigtermInMidTransmissionReleasesTheRig) {
+  EXPECT_EQ(SendWhileWatching(3000, "kill -TERM $pid; wait $pid; echo $?"), "keyed\n1\n");
+  EXPECT_NE(Stderr().find("interrupted"), std::string::npos) << Stderr();
+  EXPECT_EQ(rigctld_.Rigctl("t"), "0");
+}
+
+TEST_F(LiveCliRig, RigctldKilledInMidTransmissionHangsNothing) {
+  // The sender is stopped a second after rigctld dies and must be gone within five more.
+  const std::string result = SendWhileWatching(
+      3000, "kill -KILL " + std::to_string(rigctld_.pid()) +
+                "; sleep 1; kill -TERM $pid; "
+                "for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done; "
+                "kill -0 $pid 2>/dev/null && { echo hung; kill -KILL $pid; }; wait $pid; echo $?");
+  EXPECT_EQ(result, "keyed\n1\n") << Stderr();
+}
+
+TEST_F(LiveCliRig, RigPrintsTheDialOrNamesWhatFailed) {
+  rigctld_.Rigctl("F 136000 M USB 2400");
+  int status = -1;
+  EXPECT_EQ(Modem("rig --ptt rigctld:" + rigctld_.address(), &status), "dial 136000 Hz mode USB\n");
+  EXPECT_EQ(status, 0) << Stderr();
+  const std::string closed = "127.0.0.1:" + std::to_string(test::Rigctld::FreePort());
+  const struct {
+    std::string args;
+    int status;
+    std::string why;
+  } failures[] = {
+      {"rig --ptt rigctld:" + closed, 1, "rigctld is not running at " + closed},
+      {"rig --ptt cat:99999:/dev/ttyUSB0", 1, "rig: Hamlib knows no rig model 99999"},
+      {"rig --ptt COM1", 2, "names no rig with a dial"},
+      {"rig --ptt rigctld:host:port", 2, "port \"port\" is not 1 to 65535"},
+      {"send --ptt cat:1020:/dev/nonexistent-cat --text x", 1,
+       "PTT: /dev/nonexistent-cat: no such device"},
+      {"send --ptt rigctld:" + closed + " --text x", 1, "PTT: rigctld is not running at"},
+  };
+  for (const auto& f : failures) {
+    SCOPED_TRACE(f.args);
+    EXPECT_EQ(Modem(f.args, &status), "");
+    EXPECT_EQ(status, f.status);
+    const std::string err = Stderr();
+    EXPECT_NE(err.find(f.why), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  }
+  const std::string models = Modem("devices --rigs", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(models.rfind("1\tHamlib\tDummy\n2\tHamlib\tNET rigctl\n", 0), 0u) << models;
+  EXPECT_GT(std::count(models.begin(), models.end(), '\n'), 100);
 }
 
 // Two processes in real time through a PulseAudio server of the test's own, whose null sink's

@@ -1,17 +1,29 @@
 /* Stands in for a serial port's modem-control lines on a pseudo-terminal, which has none:
    loaded with LD_PRELOAD, it answers the line ioctls the pty refuses, keeps the line state
-   and appends every change of DTR or RTS to the file named by VELA_PTT_LOG. */
+   and appends every change of DTR or RTS to the file named by VELA_PTT_LOG.
+   It also lets the regular file named by VELA_HIDRAW_STANDIN pass for a CM108 sound chip's
+   hidraw device, so the HID reports that key its GPIO land in that file. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <linux/hidraw.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 static int lines = TIOCM_DTR | TIOCM_RTS; /* opening a port raises both */
+
+/* Whether `fd` is the file standing in for a hidraw device. */
+static int IsHidrawStandIn(int fd) {
+  const char* path = getenv("VELA_HIDRAW_STANDIN");
+  struct stat file, standIn;
+  if (path == NULL || fstat(fd, &file) != 0 || stat(path, &standIn) != 0) return 0;
+  return S_ISREG(file.st_mode) && file.st_dev == standIn.st_dev && file.st_ino == standIn.st_ino;
+}
 
 static void Log(int before, int after) {
   const char* path = getenv("VELA_PTT_LOG");
@@ -30,6 +42,13 @@ int ioctl(int fd, unsigned long request, ...) {
   va_start(ap, request);
   void* arg = va_arg(ap, void*);
   va_end(ap);
+  if (request == HIDIOCGRAWINFO && IsHidrawStandIn(fd)) {
+    struct hidraw_devinfo* info = (struct hidraw_devinfo*)arg;
+    info->bustype = 3;      /* USB */
+    info->vendor = 0x0d8c;  /* C-Media */
+    info->product = 0x000c; /* CM108 */
+    return 0;
+  }
   if (request != TIOCMBIS && request != TIOCMBIC && request != TIOCMSET && request != TIOCMGET) {
     return real(fd, request, arg);
   }
