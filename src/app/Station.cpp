@@ -13,7 +13,6 @@
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
 #include "app/TextCodec.h"
-#include "platform/SerialPtt.h"
 #include "platform/WavFileDevices.h"
 #include "tx/BitSource.h"
 
@@ -43,24 +42,6 @@ OutputStyle StyleFor(int outputMode) {
 
 }  // namespace
 
-// ---- The serial PTT port ----
-
-SerialPttPort::SerialPttPort() : port_(std::make_unique<SerialPtt>()) {}
-SerialPttPort::~SerialPttPort() = default;
-
-std::optional<OperatorMessage> SerialPttPort::Open(int portNumber) {
-  port_->Close();
-  return OpenPttPort(*port_, portNumber);
-}
-
-void SerialPttPort::Close() {
-  port_->Close();
-}
-
-bool SerialPttPort::Key(bool on) {
-  return port_->Key(on);
-}
-
 // ---- The station ----
 
 Station::Station(MainWindow& window, StationDevices devices)
@@ -72,17 +53,21 @@ Station::Station(MainWindow& window, StationDevices devices)
       transmit_(*devices.output, *this, *this) {
   transmit_.SetPtt(devices_.ptt);
   connect(&morseClock_, &QTimer::timeout, this, [this] { transmit_.MorseTick(); });
+  connect(&logClock_, &QTimer::timeout, this, [this] { FlushLog(false); });
   window_.AttachTransmitter(&transmit_);
   ConnectWindow();
 }
 
 Station::~Station() {
+  FlushLog(true);
   window_.AttachTransmitter(nullptr);
   StopCapture();
 }
 
 void Station::Start(const QString& recording, Pacing pacing) {
-  OpenPtt(window_.comPort());
+  started_ = true;
+  rig_.comPort = window_.comPort();
+  OpenPtt();
   ApplyWindowSettings();
   // The displays' resting state until the first signal arrives.
   window_.levelBar()->SetLevel(19);
@@ -129,7 +114,12 @@ void Station::ConnectWindow() {
   connect(w, &MainWindow::enhancedReceiverToggled, this, [this](bool enhanced) {
     modem_.SetReceiver(enhanced ? ReceiverKind::Enhanced : ReceiverKind::Standard);
   });
-  connect(w, &MainWindow::pttPortChosen, this, [this](int port) { OpenPtt(port); });
+  connect(w, &MainWindow::pttPortChosen, this, [this](int port) {
+    rig_.method = PttMethod::SerialDtrRts;
+    rig_.comPort = port;
+    rig_.pttSerialDevice.clear();
+    OpenPtt();
+  });
   connect(w, &MainWindow::soundcardSelectionStarting, this, [this] {
     // The card is chosen afresh: a recording being played gives way to it.
     if (recordingCapture_) EndRecording();
@@ -166,11 +156,18 @@ void Station::ApplyWindowSettings() {
   window_.waterfall()->SetPaletteSwitch(window_.waterfallPalette());
 }
 
-void Station::OpenPtt(int port) {
+void Station::SetRigSettings(const RigSettings& settings) {
+  rig_ = settings;
+  if (started_) OpenPtt();
+}
+
+void Station::OpenPtt() {
   if (devices_.ptt == nullptr) return;
-  const std::optional<OperatorMessage> message = devices_.ptt->Open(port);
+  const std::optional<OperatorMessage> message = devices_.ptt->Open(rig_);
   if (!message) return;
-  Tell(port == 0 ? QMessageBox::Information : QMessageBox::Critical,
+  const bool noPort =
+      rig_.method == PttMethod::SerialDtrRts && rig_.comPort == 0 && rig_.pttSerialDevice.empty();
+  Tell(noPort ? QMessageBox::Information : QMessageBox::Critical,
        QString::fromStdString(message->caption), QString::fromStdString(message->text));
 }
 
@@ -277,14 +274,57 @@ void Station::Tell(int icon, const QString& title, const QString& text) {
 
 void Station::RxChar(uint8_t c) {
   window_.ShowReceivedChar(FromAir(c), kReceivedColour);
+  LogChar(ReceiveLog::Kind::Received, c);
 }
 
 void Station::SecondaryChar(uint8_t c) {
   window_.AppendSecondary(QString(FromAir(c)));
+  LogChar(ReceiveLog::Kind::Secondary, c);
 }
 
 void Station::EchoChar(uint8_t c) {
   window_.ShowReceivedChar(FromAir(c), kEchoColour);
+  LogChar(ReceiveLog::Kind::Sent, c);
+}
+
+// ---- The receive log ----
+
+void Station::OpenReceiveLog(const QString& folder) {
+  log_ = ReceiveLog::InFolder(folder.toStdString());
+  logClock_.start(1000);
+}
+
+void Station::SetReceiveLogEnabled(bool on) {
+  if (log_) log_->SetEnabled(on);
+}
+
+void Station::FlushReceiveLog() {
+  FlushLog(true);
+}
+
+void Station::LogChar(ReceiveLog::Kind kind, uint8_t c) {
+  if (!log_) return;
+  // What we send is logged on the frequency it goes out on; what we hear on ours.
+  const long double hz =
+      kind == ReceiveLog::Kind::Sent ? modem_.txCentreFrequency() : modem_.rxCentreFrequency();
+  log_->SetMode(std::string(modem_.params().name));
+  log_->SetFrequency(static_cast<double>(hz));
+  log_->Add(kind, c);
+}
+
+void Station::FlushLog(bool all) {
+  if (!log_) return;
+  if (all) {
+    log_->FlushAll();
+  } else {
+    log_->Flush();
+  }
+  if (const auto error = log_->TakeError()) {
+    Tell(QMessageBox::Warning, QStringLiteral("Receive log"),
+         QString::fromStdString(*error) +
+             QStringLiteral("\nThe terminal goes on; copy is logged again as soon as the "
+                            "folder can be written. File > Receive log switches the log off."));
+  }
 }
 
 void Station::EndMarkerEchoed() {

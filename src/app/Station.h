@@ -13,42 +13,17 @@
 #include <vector>
 
 #include "app/CorrelationWindow.h"
+#include "app/StationPtt.h"
 #include "modem/Modem.h"
 #include "modem/ModemEvents.h"
+#include "platform/ReceiveLog.h"
 #include "platform/WavFileDevices.h"
 #include "rx/CaptureCycle.h"
 #include "tx/TransmitController.h"
 
-namespace vela {
-class SerialPtt;
-}  // namespace vela
-
 namespace vela::app {
 
 class MainWindow;
-
-// The push-to-talk port as the station uses it: COMn opened for the whole run (0 = none),
-// the two lines driven while on air, and what the operator is told about the opening.
-class PttPort : public PttControl {
- public:
-  // Lets go of the current port, opens COM`portNumber` with both lines off, and returns
-  // the notice for the operator, if any.
-  virtual std::optional<OperatorMessage> Open(int portNumber) = 0;
-  virtual void Close() = 0;
-};
-
-// The real serial port.
-class SerialPttPort : public PttPort {
- public:
-  SerialPttPort();
-  ~SerialPttPort() override;
-  std::optional<OperatorMessage> Open(int portNumber) override;
-  void Close() override;
-  bool Key(bool on) override;
-
- private:
-  std::unique_ptr<SerialPtt> port_;
-};
 
 // What the station listens and talks through: normally the sound card; recordings in
 // tests and for a station without a radio.
@@ -94,6 +69,18 @@ class Station : public QObject,
   CaptureCycle& capture() { return *capture_; }
   CorrelationWindow* correlationWindow() const { return correlation_; }
 
+  // How the transmitter is keyed; applied (the PTT opened again) at once once started.
+  void SetRigSettings(const RigSettings& settings);
+  const RigSettings& rigSettings() const { return rig_; }
+
+  // The running log of copy: one file per UTC day in `folder` (beside the settings), on
+  // until switched off.
+  void OpenReceiveLog(const QString& folder);
+  void SetReceiveLogEnabled(bool on);
+  bool receiveLogEnabled() const { return log_ && log_->enabled(); }
+  // Writes every line held: at the end of the program.
+  void FlushReceiveLog();
+
  signals:
   // A played recording has reached its end and the receiver is back on the sound card.
   void recordingFinished(const QString& path);
@@ -134,7 +121,7 @@ class Station : public QObject,
 
   void ConnectWindow();
   void ApplyWindowSettings();
-  void OpenPtt(int port);
+  void OpenPtt();
   void StartSoundCapture(int device);
   void ChooseCaptureDevice(int device);
   bool PlayRecording(const QString& path, Pacing pacing, bool soundAfter);
@@ -165,6 +152,12 @@ class Station : public QObject,
   int captureDevice_ = 0;
   int lastConfidence_ = 1;
   QPointer<CorrelationWindow> correlation_;
+  void LogChar(ReceiveLog::Kind kind, uint8_t c);
+  void FlushLog(bool all);
+  std::optional<ReceiveLog> log_;
+  RigSettings rig_;
+  bool started_ = false;
+  QTimer logClock_;
 };
 
 }  // namespace vela::app

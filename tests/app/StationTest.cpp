@@ -4,10 +4,12 @@
 // text) with PTT keyed around it; device trouble leaves a usable terminal behind.
 #include <QAbstractButton>
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,7 +51,8 @@ const QColor kBlue(0, 0, 255);
 // Remembers every line change and every port opened, in order.
 class RecordingPtt : public vela::app::PttPort {
  public:
-  std::optional<vela::OperatorMessage> Open(int port) override {
+  std::optional<vela::OperatorMessage> Open(const vela::RigSettings& settings) override {
+    const int port = settings.comPort;
     log.push_back("open " + std::to_string(port));
     Key(false);
     return vela::PttOpenMessage(port, port != 0 && port != 7);  // COM7 "fails"
@@ -334,6 +337,50 @@ class StationTest : public QObject {
     QCOMPARE(messages_[0].title, QStringLiteral("Comport"));
     QCOMPARE(messages_[0].icon, QMessageBox::Information);
     QVERIFY(messages_[0].text.startsWith(QStringLiteral("Default comport set to 0\n")));
+  }
+
+  // The running log holds what the pane showed, stamped with UTC time, mode and frequency;
+  // a folder that cannot be written gives one message, and copy goes on in the panes.
+  void receiveLogKeepsTheCopyOrSaysOnceWhyNot() {
+    for (const bool writable : {true, false}) {
+      messages_.clear();
+      OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
+      const QString folder = writable ? dir_->path() : Path("no/such/folder");
+      station_->OpenReceiveLog(folder);
+      window_->Command(3003);
+      QTRY_VERIFY_WITH_TIMEOUT(recordingInput()->finished(), 30000);
+      station_->FlushReceiveLog();
+      QTest::qWait(50);
+      const QString primary =
+          ReadText(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.primary.txt"));
+      QCOMPARE(window_->receivePane()->toPlainText(), primary);
+      const QStringList logs = QDir(folder).entryList({QStringLiteral("VELAlog-*.txt")});
+      if (!writable) {
+        QVERIFY(logs.isEmpty());
+        QCOMPARE(std::count_if(messages_.begin(), messages_.end(),
+                               [](const Message& m) { return m.title == "Receive log"; }),
+                 1L);
+        continue;
+      }
+      QCOMPARE(logs.size(), 1);
+      QCOMPARE(logs[0], QStringLiteral("VELAlog-%1.txt")
+                            .arg(QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd")));
+      const QStringList lines = ReadText(QDir(folder).filePath(logs[0])).split(u'\n');
+      QString copied;
+      const QRegularExpression line(QStringLiteral(
+          R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\dZ  VELA125  1000\.0 Hz  (RX |SEC)  (.*)$)"));
+      for (const QString& l : lines) {
+        if (l.isEmpty()) continue;
+        const auto m = line.match(l);
+        QVERIFY2(m.hasMatch(), qPrintable(l));
+        if (m.captured(1) == QStringLiteral("RX ")) copied += m.captured(2);
+      }
+      // Line ends in the copy end log lines; what is left is the copy itself.
+      QString flat = primary;
+      flat.remove(u'\n');
+      QCOMPARE(copied, flat);
+      cleanup();
+    }
   }
 
   void displayMenuSwitchesTheReceiver() {

@@ -1,0 +1,57 @@
+#include "app/StationPtt.h"
+
+#include "platform/RigControl.h"
+#include "platform/SerialPtt.h"
+
+namespace vela::app {
+
+StationPtt::StationPtt() : serial_(std::make_unique<SerialPtt>()) {}
+StationPtt::~StationPtt() = default;
+
+std::optional<OperatorMessage> StationPtt::Open(const RigSettings& settings) {
+  Close();
+  method_ = settings.method;
+  switch (settings.method) {
+    case PttMethod::SerialDtrRts:
+      if (settings.pttSerialDevice.empty()) return OpenPttPort(*serial_, settings.comPort);
+      if (serial_->OpenDevice(settings.pttSerialDevice)) return std::nullopt;
+      return PttOpenMessage(1, false, serial_->error());
+    case PttMethod::Vox:
+      return std::nullopt;
+    case PttMethod::Cat:
+    case PttMethod::Rigctld:
+    case PttMethod::Cm108:
+      break;
+  }
+  // The rig keeps its settings: each SEND tries it again, so a rig switched on later, or
+  // a rigctld started after the terminal, is found without the operator doing more.
+  rig_ = std::make_unique<RigControl>();
+  if (rig_->Open(settings)) return std::nullopt;
+  return OperatorMessage{"The rig that keys the transmitter cannot be reached: " + rig_->error() +
+                             "\nSEND keys nothing until it answers; TX options > PTT sets "
+                             "it up.",
+                         kRigCaption};
+}
+
+void StationPtt::Close() {
+  serial_->Close();
+  rig_.reset();
+}
+
+bool StationPtt::Key(bool on) {
+  switch (method_) {
+    case PttMethod::SerialDtrRts:
+      return serial_->Key(on);
+    case PttMethod::Vox:
+      return true;
+    default:
+      return rig_ != nullptr && rig_->Key(on);
+  }
+}
+
+std::string StationPtt::error() const {
+  if (rig_) return rig_->error();
+  return serial_->error();
+}
+
+}  // namespace vela::app

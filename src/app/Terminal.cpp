@@ -1,0 +1,96 @@
+#include "app/Terminal.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <utility>
+
+#include "app/MainWindow.h"
+#include "app/SettingsKeeper.h"
+#include "app/SignalShutdown.h"
+#include "app/Station.h"
+#include "app/StationPtt.h"
+#include "app/StatusBar.h"
+#include "platform/RigSettingsFile.h"
+#include "platform/SerialPtt.h"
+
+namespace vela::app {
+
+Terminal::Terminal(QString settingsPath, QString recording)
+    : settingsPath_(std::move(settingsPath)),
+      recording_(std::move(recording)),
+      // First of all, so a signal ends even a start-up that a box holds up.
+      shutdown_(std::make_unique<SignalShutdown>(
+          SignalShutdown::Steps{[this] {
+                                  if (!station_) return true;
+                                  station_->transmitter().RequestExit();  // PTT drops with the stop
+                                  return !station_->transmitter().state().outputOpen();
+                                },
+                                [this] {
+                                  if (station_) station_->FlushReceiveLog();
+                                  if (window_) window_->CurrentPreferences().Save(settingsPath_);
+                                }})),
+      input_(sound_),
+      output_(sound_),
+      ptt_(std::make_unique<StationPtt>()) {
+  const Preferences preferences = Preferences::Load(settingsPath_, &warning_);
+  window_ = std::make_unique<MainWindow>(preferences);
+  // The PTT picker shows the serial device each COM number stands for here.
+  window_->SetPortResolver(
+      [](int port) { return QString::fromStdString(vela::ComPortDevice(port)); });
+  station_ = std::make_unique<Station>(*window_, StationDevices{&input_, &output_, ptt_.get()});
+  const QString folder = QFileInfo(settingsPath_).absolutePath();
+  station_->OpenReceiveLog(folder);
+  // How the transmitter is keyed lives in a file of its own, so the settings file keeps
+  // the layout older versions read.
+  rigPath_ = folder + u'/' + QString::fromLatin1(kRigSettingsFileName);
+  const RigSettingsLoad rig = LoadRigSettings(rigPath_.toStdString());
+  station_->SetRigSettings(rig.settings);
+  if (!rig.message.empty()) {
+    warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
+                QString::fromStdString(rig.message);
+  }
+  QPointer<MainWindow> window(window_.get());
+  keeper_ = std::make_unique<SettingsKeeper>(
+      settingsPath_, preferences, [this] { return window_->CurrentPreferences(); },
+      [window](const QString& reason) {
+        QTimer::singleShot(0, [window, reason] {
+          if (window) window->ShowMessage(QMessageBox::Warning, window->windowTitle(), reason);
+        });
+      });
+}
+
+Terminal::~Terminal() {
+  keeper_.reset();
+  station_.reset();
+  window_.reset();
+}
+
+int Terminal::Run() {
+  if (!warning_.isEmpty()) QMessageBox::warning(window_.get(), window_->windowTitle(), warning_);
+  window_->show();
+  station_->Start(recording_);
+  if (!sound_.ok()) {
+    window_->statusBarWidget()->ShowNote(
+        QStringLiteral("No sound system: ") + QString::fromStdString(sound_.error()), 10000);
+  }
+  const int result = QApplication::exec();
+
+  // Shut-down: the PTT port first, then the settings and the log, then capture.
+  station_->ClosePtt();
+  station_->FlushReceiveLog();
+  QString error;
+  std::string rigError;
+  if (!window_->CurrentPreferences().Save(settingsPath_, &error)) {
+    QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
+  } else if (!SaveRigSettings(rigPath_.toStdString(), station_->rigSettings(), &rigError)) {
+    QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"),
+                         QString::fromStdString(rigError));
+  }
+  station_->StopCapture();
+  return result;
+}
+
+}  // namespace vela::app

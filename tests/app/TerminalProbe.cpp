@@ -1,0 +1,86 @@
+// The real terminal, started in a folder of the test's, doing one thing an operator would
+// once it is up: opening a dialog by its command (or right-click) id, defining a macro,
+// going on air first, or closing the window. It prints what it does, and what modal box is
+// open, so the test knows when to send its signal.
+//
+//   terminal-probe SETTINGS [--send] [--command ID | --context ID | --macro LABEL TEXT |
+//                  --close]
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/MainWindow.h"
+#include "app/Terminal.h"
+
+namespace {
+
+void Say(const char* what, const char* detail = "") {
+  std::printf("%s %s\n", what, detail);
+  std::fflush(stdout);
+}
+
+// Once the modal loop of whatever box opens next is running, says which one it is.
+void ReportModal() {
+  QTimer::singleShot(200, [] {
+    QWidget* modal = QApplication::activeModalWidget();
+    Say("modal", modal ? modal->metaObject()->className() : "none");
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) return 2;
+  vela::app::Terminal terminal(QString::fromLocal8Bit(argv[1]), QString());
+  vela::app::MainWindow& window = terminal.window();
+  bool send = false;
+  int command = 0;
+  int context = 0;
+  bool close = false;
+  const char* label = nullptr;
+  const char* text = nullptr;
+  for (int i = 2; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--send")) send = true;
+    if (!std::strcmp(argv[i], "--close")) close = true;
+    if (!std::strcmp(argv[i], "--command") && i + 1 < argc) command = std::atoi(argv[++i]);
+    if (!std::strcmp(argv[i], "--context") && i + 1 < argc) context = std::atoi(argv[++i]);
+    if (!std::strcmp(argv[i], "--macro") && i + 2 < argc) {
+      label = argv[++i];
+      text = argv[++i];
+    }
+  }
+  QTimer::singleShot(500, [&] {
+    if (send) window.Command(110);
+    QTimer::singleShot(send ? 1500 : 0, [&] {
+      Say(window.txActive() ? "on-air" : "receiving");
+      if (label != nullptr) {
+        // The operator types into the macro dialog and presses OK.
+        QTimer::singleShot(200, [&] {
+          QWidget* dialog = QApplication::activeModalWidget();
+          if (dialog == nullptr) return;
+          dialog->findChild<QLineEdit*>(QStringLiteral("c10002"))->setText(label);
+          dialog->findChild<QPlainTextEdit*>(QStringLiteral("c10003"))->setPlainText(text);
+          dialog->findChild<QPushButton*>(QStringLiteral("c10004"))->click();
+        });
+        window.ContextHelp(9310, QPoint());
+        Say("defined");
+        return;
+      }
+      Say("opening");
+      ReportModal();
+      if (close) window.close();
+      if (context != 0) window.ContextHelp(context, QPoint());
+      if (command != 0) window.Command(command);
+    });
+  });
+  Say("starting");
+  ReportModal();  // the start-up warning, if any
+  return terminal.Run();
+}
