@@ -1,21 +1,31 @@
-// vela-terminal: the operator's window. Settings come from VELApreferences.INI in the
-// current directory, are kept there as they change, and are written there at the end.
+// vela-terminal: the operator's window. Settings come from VELApreferences.INI in the folder
+// SettingsFolder() chooses (the current folder when it holds one, else
+// ~/.config/vela-terminal), are kept there as they change, and are written there at the end.
 //
 //   vela-terminal [RECORDING.wav]
 //
 // A recording named on the command line is played into the receiver once the window is
 // up, as File > Decode recording... would.
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringList>
 
 #include "app/Preferences.h"
+#include "app/SettingsFolder.h"
 #include "app/Terminal.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELA Terminal"));
+  // Lets the desktop match the window to its menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.velaterminal.VelaTerminal"));
   const QStringList args = QApplication::arguments();
-  vela::app::Terminal terminal(QString::fromLatin1(vela::app::Preferences::kFileName),
-                               args.size() > 1 ? args.at(1) : QString());
+  const QString recording = args.size() > 1 ? QFileInfo(args.at(1)).absoluteFilePath() : QString();
+  const QString folder = vela::app::SettingsFolder(
+      QDir::currentPath(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+  vela::app::Terminal terminal(
+      QDir(folder).filePath(QString::fromLatin1(vela::app::Preferences::kFileName)), recording);
   return terminal.Run();
 }

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "app/Preferences.h"
+#include "app/SettingsFolder.h"
 
 using vela::app::FormatPreferenceNumber;
 using vela::app::ParsePreferenceNumber;
@@ -264,6 +265,25 @@ class PreferencesTest : public QObject {
     const Preferences p = Preferences::Load(path, &warning);
     QVERIFY(!warning.isEmpty());
     QCOMPARE(p.callsign, QStringLiteral("nocall"));
+  }
+
+  // A folder that holds a settings file keeps it; anywhere else (the desktop menu starts
+  // the terminal in the home folder) the settings go to vela-terminal/ in the user's
+  // configuration folder, made on the way; a configuration folder that cannot be made
+  // falls back to where the terminal was started.
+  void settingsFolderChoice() {
+    QTemporaryDir dir;
+    const QString station = dir.filePath(QStringLiteral("station"));
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString config = dir.filePath(QStringLiteral("home/.config"));
+    QVERIFY(QDir().mkpath(station) && QDir().mkpath(home));
+    QVERIFY(Preferences::Defaults().Save(station + QStringLiteral("/VELApreferences.INI")));
+    QCOMPARE(vela::app::SettingsFolder(station, config), station);
+    QCOMPARE(vela::app::SettingsFolder(home, config), config + QStringLiteral("/vela-terminal"));
+    QVERIFY(QDir(config + QStringLiteral("/vela-terminal")).exists());
+    QFile blocker(dir.filePath(QStringLiteral("file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QCOMPARE(vela::app::SettingsFolder(home, blocker.fileName()), home);
   }
 };
 
