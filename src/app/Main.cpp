@@ -20,7 +20,6 @@
 #include "platform/PortAudioInput.h"
 #include "platform/PortAudioOutput.h"
 #include "platform/PortAudioSystem.h"
-#include "platform/SerialPtt.h"
 #include "platform/WavFileDevices.h"
 
 namespace {
@@ -74,9 +73,6 @@ int main(int argc, char** argv) {
   {
     vela::app::MainWindow window(preferences);
     CloseOnTerminate(&window);
-    // The PTT picker shows the serial device each COM number stands for here.
-    window.SetPortResolver(
-        [](int port) { return QString::fromStdString(vela::ComPortDevice(port)); });
     vela::app::Station station(window, {&input, &output, &ptt});
     if (!warning.isEmpty()) QMessageBox::warning(&window, window.windowTitle(), warning);
     window.show();
