@@ -52,7 +52,7 @@ ClientArea::ClientArea(const std::array<MacroEntry, Preferences::kMacroCount>& m
   BuildPanes();
   BuildTuning();
   BuildTransmitButtons(macros);
-  MarkContextHelp();
+  ConnectContextHelp();
   controls_.statusBar = new StatusBar(this);
 }
 
@@ -67,6 +67,7 @@ QPushButton* ClientArea::AddCommandButton(int id, const QString& caption, QRect 
   Place(button, id, design);
   // Buttons do not take the focus from the transmit pane when clicked.
   button->setFocusPolicy(Qt::TabFocus);
+  connect(button, &QPushButton::clicked, this, [this, id] { emit commandClicked(id); });
   return button;
 }
 
@@ -98,6 +99,7 @@ void ClientArea::BuildModeButtons() {
     controls_.modeButtons[i] = button;
   }
   controls_.modeButtons[static_cast<int>(Mode::Vela63)]->setChecked(true);
+  connect(controls_.modeGroup, &QButtonGroup::idClicked, this, &ClientArea::commandClicked);
 }
 
 void ClientArea::BuildPanes() {
@@ -150,15 +152,20 @@ void ClientArea::BuildTransmitButtons(
       QStringLiteral("DELAYED RECEIVE button - Right mouse click to change EOT parameter"));
 }
 
-// A right click on these asks the window for the control's own context help.
-void ClientArea::MarkContextHelp() {
+void ClientArea::ConnectContextHelp() {
   const WindowControls& c = controls_;
   std::vector<QWidget*> carriers(c.macroButtons.begin(), c.macroButtons.end());
   carriers.insert(carriers.end(), {c.sendButton, c.delayedReceiveButton, c.fineTune,
                                    c.sampleRateTrim, c.eye, c.receivePane});
   for (QWidget* w : carriers) {
-    w->setProperty("contextHelpId", w->objectName().mid(1).toInt());
+    const int id = w->objectName().mid(1).toInt();
+    w->setProperty("contextHelpId", id);
     w->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w, &QWidget::customContextMenuRequested, this, [this, w, id](const QPoint& pos) {
+      QWidget* origin = w;
+      if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) origin = area->viewport();
+      emit contextHelpRequested(id, origin->mapToGlobal(pos));
+    });
   }
 }
 

@@ -1,6 +1,7 @@
 // The main window's client area: everything under the menu bar, status bar included, as
 // the control positions count it. It builds the controls at their design places, names
-// each "c<id>", and moves them as its height changes; what they do is the window's concern.
+// each "c<id>", moves them as its height changes, and reports clicks on its command buttons
+// and right clicks on its context-help carriers by id; what they do is the window's concern.
 #pragma once
 
 #include <QRect>
@@ -62,6 +63,12 @@ class ClientArea : public QWidget {
   QWidget* control(int id) const;
   int layoutOffset() const { return layoutOffset_; }
 
+ signals:
+  // A command button or mode button was clicked.
+  void commandClicked(int id);
+  // A right click on a control that carries context help; `globalPos` is where.
+  void contextHelpRequested(int id, QPoint globalPos);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
@@ -77,7 +84,7 @@ class ClientArea : public QWidget {
   void BuildPanes();
   void BuildTuning();
   void BuildTransmitButtons(const std::array<MacroEntry, Preferences::kMacroCount>& macros);
-  void MarkContextHelp();
+  void ConnectContextHelp();
   QPushButton* AddCommandButton(int id, const QString& caption, QRect design);
   void Place(QWidget* widget, int id, QRect design, bool followsOffset = true);
   void Relayout(int clientHeight);

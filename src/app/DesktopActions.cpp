@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
@@ -10,7 +9,6 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "app/TextCodec.h"
 #include "app/WindowArithmetic.h"
 
 namespace vela::app {
@@ -31,27 +29,6 @@ DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now) {
                 .arg(QFileInfo(name).absoluteFilePath(), file.errorString())};
   }
   return {name, {}};
-}
-
-DesktopResult ReadDroppedFile(const QString& path) {
-  const QFileInfo info(path);
-  const QString tooLarge =
-      QStringLiteral("%1 is larger than 1 MiB; nothing added to the transmit text.")
-          .arg(info.fileName());
-  if (!info.isFile()) {
-    return {{}, QStringLiteral("%1 is not a readable file; nothing added.").arg(info.fileName())};
-  }
-  if (info.size() > kMaxDroppedFileBytes) return {{}, tooLarge};
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    return {{},
-            QStringLiteral("%1 cannot be read (%2); nothing added.")
-                .arg(info.fileName(), file.errorString())};
-  }
-  // The file may have grown since it was looked at.
-  const QByteArray bytes = file.read(kMaxDroppedFileBytes + 1);
-  if (bytes.size() > kMaxDroppedFileBytes) return {{}, tooLarge};
-  return {DecodeText(bytes), {}};
 }
 
 bool OpenHelpPage() {

@@ -1,6 +1,5 @@
 // What the terminal does with files and other programs on the operator's desktop: the
-// receive pane saved to a file, a dropped file read for the transmit pane, the help page
-// and the sound mixer opened. Each says why when it could not.
+// receive pane saved to a file, the help page and the sound mixer opened.
 #pragma once
 
 #include <QDateTime>
@@ -15,13 +14,9 @@ struct DesktopResult {
   bool ok() const { return problem.isEmpty(); }
 };
 
-inline constexpr int kMaxDroppedFileBytes = 1 << 20;
-
 // Writes `paneText` to VELAddMonthyyyyhhmmss.rtf for `now` in the current folder, lines
 // ended CR LF; the value is the file name.
 DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now);
-// The text of a dropped file (UTF-8 or Windows-1252) of at most 1 MiB.
-DesktopResult ReadDroppedFile(const QString& path);
 // velahelp.htm beside the program, or in the current folder, in the desktop's browser.
 bool OpenHelpPage();
 // The sound server's mixer, or alsamixer in a terminal; `devicesPage` opens its page of

@@ -2,30 +2,27 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSlider>
 #include <QTextEdit>
 #include <QTimer>
-#include <QUrl>
 #include <cmath>
 
+#include "app/CommandMenus.h"
 #include "app/DesktopActions.h"
 #include "app/DialogPrompts.h"
 #include "app/Dialogs.h"
+#include "app/FileDrops.h"
 #include "app/GraphicControls.h"
 #include "app/Panes.h"
 #include "app/SettingPrompts.h"
@@ -62,10 +59,6 @@ QIcon ProgramIcon() {
   return QIcon(pixmap);
 }
 
-bool IsLocalFileDrag(const QMimeData* data) {
-  return data->hasUrls() && !data->urls().isEmpty() && data->urls().first().isLocalFile();
-}
-
 }  // namespace
 
 MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorPrompts> prompts,
@@ -81,8 +74,9 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   ui_ = client_->controls();
   setCentralWidget(client_);
   ConnectControls();
-  BuildMenus();
-  BuildShortcuts();
+  const CommandRunner run = [this](int id) { Command(id); };
+  BuildMenuBar(menuBar(), this, run);
+  BuildFunctionKeys(this, run);
 
   clockTimer_ = new QTimer(this);
   clockTimer_->setInterval(250);
@@ -113,13 +107,8 @@ void MainWindow::EditSettings(Edit edit) {
 // ---- Building ----
 
 void MainWindow::ConnectControls() {
-  for (const CommandEntry& entry : CommandTable()) {
-    if (entry.site != CommandSite::Button && entry.site != CommandSite::MacroButton) continue;
-    const int id = Number(entry.id);
-    connect(qobject_cast<QPushButton*>(control(id)), &QPushButton::clicked, this,
-            [this, id] { Command(id); });
-  }
-  connect(ui_.modeGroup, &QButtonGroup::idClicked, this, &MainWindow::Command);
+  connect(client_, &ClientArea::commandClicked, this, &MainWindow::Command);
+  connect(client_, &ClientArea::contextHelpRequested, this, &MainWindow::ContextHelp);
   connect(ui_.fineTune, &QSlider::sliderMoved, this, &MainWindow::FineTune);
   connect(ui_.sampleRateTrim, &UpDownControl::stepped, this, &MainWindow::StepSampleRate);
   connect(ui_.waterfall, &GraphicControl::leftClicked, this,
@@ -130,59 +119,13 @@ void MainWindow::ConnectControls() {
           [this](QPoint p) { WaterfallHover(p.x()); });
   connect(ui_.squelchBar, &GraphicControl::leftClicked, this,
           [this](QPoint p) { SquelchClicked(p.y()); });
-
-  for (QWidget* w : client_->findChildren<QWidget*>()) {
-    const QVariant id = w->property("contextHelpId");
-    if (!id.isValid()) continue;
-    connect(w, &QWidget::customContextMenuRequested, this,
-            [this, w, id = id.toInt()](const QPoint& pos) {
-              QWidget* origin = w;
-              if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) origin = area->viewport();
-              ContextHelp(id, origin->mapToGlobal(pos));
-            });
-  }
-  // The panes would take a dropped file as a link; the window reads its bytes instead.
+  drops_ =
+      new FileDrops([this](const QString& path) { return AppendFileToTransmitPane(path); }, this);
   for (QAbstractScrollArea* pane : std::initializer_list<QAbstractScrollArea*>{
            ui_.transmitPane, ui_.receivePane, ui_.secondaryPane}) {
-    pane->viewport()->installEventFilter(this);
+    drops_->Watch(pane);
   }
   ui_.transmitPane->setFocus();
-}
-
-QAction* MainWindow::AddCommandItem(QMenu* menu, const CommandEntry& entry) {
-  if (entry.separated) menu->addSeparator();
-  const int id = Number(entry.id);
-  QAction* action = menu->addAction(QString::fromLatin1(entry.caption));
-  action->setObjectName(QStringLiteral("m%1").arg(id));
-  action->setProperty("commandId", id);
-  action->setCheckable(entry.checkable);
-  connect(action, &QAction::triggered, this, [this, id] { Command(id); });
-  return action;
-}
-
-void MainWindow::BuildMenus() {
-  std::array<QMenu*, kMenuCount> menus{};
-  for (int m = 0; m < kMenuCount; ++m) {
-    const QString title = QString::fromLatin1(MenuTitle(static_cast<CommandSite>(m)));
-    menus[m] = menuBar()->addMenu(title);
-    menus[m]->setObjectName(QStringLiteral("menu ") + title);
-  }
-  for (const CommandEntry& entry : CommandTable()) {
-    const auto menu = static_cast<size_t>(entry.site);
-    if (menu < menus.size()) AddCommandItem(menus[menu], entry);
-  }
-}
-
-void MainWindow::BuildShortcuts() {
-  for (const CommandEntry& entry : CommandTable()) {
-    if (entry.site != CommandSite::FunctionKey) continue;
-    const int id = Number(entry.id);
-    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(entry.caption)), this);
-    shortcut->setObjectName(QStringLiteral("k%1").arg(id));
-    shortcut->setContext(Qt::WindowShortcut);
-    shortcut->setAutoRepeat(false);
-    connect(shortcut, &QShortcut::activated, this, [this, id] { Command(id); });
-  }
 }
 
 // ---- Looking at the window ----
@@ -262,19 +205,34 @@ void MainWindow::Command(int id) {
   ui_.transmitPane->setFocus();
 }
 
+// What goes on the air is the transmit controller's to decide.
+void MainWindow::RunTransmitCommand(CommandId id) {
+  if (transmitter_ == nullptr) return;
+  switch (id) {
+    case CommandId::Send:
+      transmitter_->Send();
+      break;
+    case CommandId::CwId:
+      transmitter_->ToggleCwId();
+      break;
+    case CommandId::Tune:
+      transmitter_->ToggleTune();
+      break;
+    case CommandId::Beacon:
+      transmitter_->ToggleBeacon();
+      break;
+    default:
+      break;
+  }
+}
+
 void MainWindow::RunCommand(CommandId id) {
   switch (id) {
     case CommandId::Send:
-      if (transmitter_) transmitter_->Send();
-      break;
     case CommandId::CwId:
-      if (transmitter_) transmitter_->ToggleCwId();
-      break;
     case CommandId::Tune:
-      if (transmitter_) transmitter_->ToggleTune();
-      break;
     case CommandId::Beacon:
-      if (transmitter_) transmitter_->ToggleBeacon();
+      RunTransmitCommand(id);
       break;
     case CommandId::DelayedReceive:
       InsertIntoTransmitPane(settings_.endMarker());
@@ -378,18 +336,8 @@ void MainWindow::ContextHelp(int id, QPoint globalPos) {
   } else if (id == Number(CommandId::DelayedReceive)) {
     ChangeEndMarker();
   } else if (id == ClientArea::kReceivePaneId) {
-    ShowPaneMenu(globalPos);
+    RunPaneMenu(this, globalPos, settings_.pause, [this](int id) { Command(id); });
   }
-}
-
-void MainWindow::ShowPaneMenu(QPoint globalPos) {
-  QMenu menu(this);
-  for (const CommandEntry& entry : CommandTable()) {
-    if (entry.site != CommandSite::PaneMenu) continue;
-    QAction* action = AddCommandItem(&menu, entry);
-    if (entry.id == CommandId::PauseScreen) action->setChecked(settings_.pause);
-  }
-  menu.exec(globalPos);
 }
 
 void MainWindow::InsertIntoTransmitPane(const QString& text) {
@@ -614,43 +562,11 @@ void MainWindow::ShowAbout() {
 // ---- Drops and closing ----
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (IsLocalFileDrag(event->mimeData())) event->acceptProposedAction();
+  drops_->DragEnter(event);
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-  if (AppendFileToTransmitPane(urls.first().toLocalFile())) event->acceptProposedAction();
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  const bool paneViewport = watched == ui_.transmitPane->viewport() ||
-                            watched == ui_.receivePane->viewport() ||
-                            watched == ui_.secondaryPane->viewport();
-  if (paneViewport) {
-    switch (event->type()) {
-      case QEvent::DragEnter:
-      case QEvent::DragMove: {
-        auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (!drag->mimeData()->hasUrls()) break;
-        if (IsLocalFileDrag(drag->mimeData())) {
-          drag->acceptProposedAction();
-        } else {
-          drag->ignore();
-        }
-        return true;
-      }
-      case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!drop->mimeData()->hasUrls()) break;
-        dropEvent(drop);
-        return true;
-      }
-      default:
-        break;
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
+  drops_->Drop(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

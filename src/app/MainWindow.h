@@ -21,10 +21,11 @@
 #include "tx/TransmitController.h"
 
 class QAction;
-class QMenu;
 class QTimer;
 
 namespace vela::app {
+
+class FileDrops;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -122,17 +123,13 @@ class MainWindow : public QMainWindow {
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void ConnectControls();
-  void BuildMenus();
-  void BuildShortcuts();
-  QAction* AddCommandItem(QMenu* menu, const CommandEntry& entry);
   void RunCommand(CommandId id);
+  void RunTransmitCommand(CommandId id);
   void RunPaneCommand(CommandId id);
-  void ShowPaneMenu(QPoint globalPos);
   // Applies `edit` to the settings and tells the station.
   template <typename Edit>
   void EditSettings(Edit edit);
@@ -159,6 +156,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<OperatorPrompts> prompts_;
   ClientArea* client_ = nullptr;
   WindowControls ui_;
+  FileDrops* drops_ = nullptr;
   QTimer* clockTimer_ = nullptr;
   TransmitController* transmitter_ = nullptr;
 

@@ -27,7 +27,7 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "app/DesktopActions.h"
+#include "app/FileDrops.h"
 #include "app/GraphicControls.h"
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
