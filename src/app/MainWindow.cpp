@@ -336,7 +336,7 @@ void MainWindow::ContextHelp(int id, QPoint globalPos) {
   } else if (id == Number(CommandId::DelayedReceive)) {
     ChangeEndMarker();
   } else if (id == ClientArea::kReceivePaneId) {
-    RunPaneMenu(this, globalPos, settings_.pause, [this](int id) { Command(id); });
+    RunPaneMenu(this, globalPos, settings_.pause, [this](int item) { Command(item); });
   }
 }
 

@@ -63,7 +63,6 @@ class MainWindow : public QMainWindow {
   // What is on the air is the transmit controller's; the window shows it and passes the
   // operator's SEND, CWID, tune and beacon presses on. Without one nothing transmits.
   void AttachTransmitter(TransmitController* transmitter);
-  TransmitController* transmitter() const { return transmitter_; }
   bool txActive() const { return transmitState().sending(); }
   bool cwIdActive() const { return transmitState().identifying(); }
   bool tuneActive() const { return transmitState().tuning(); }

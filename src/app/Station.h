@@ -92,7 +92,6 @@ class Station : public QObject,
   TransmitController& transmitter() { return transmit_; }
   // The capture cycle in use: the sound card's, or the recording's while one plays.
   CaptureCycle& capture() { return *capture_; }
-  CorrelationWindow* correlationWindow() const { return correlation_; }
 
  signals:
   // A played recording has reached its end and the receiver is back on the sound card.
