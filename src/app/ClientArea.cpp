@@ -47,7 +47,7 @@ ClientArea::ClientArea(const std::array<MacroEntry, Preferences::kMacroCount>& m
   setFont(DialogFont());
   BuildDisplays();
   controls_.cwIdButton =
-      AddCommandButton(Number(CommandId::CwId), Caption(CommandId::CwId), {668, 322, 58, 25});
+      AddCommandButton(CommandId::CwId, Caption(CommandId::CwId), {668, 322, 58, 25});
   BuildModeButtons();
   BuildPanes();
   BuildTuning();
@@ -62,7 +62,8 @@ void ClientArea::Place(QWidget* widget, int id, QRect design, bool followsOffset
   placements_.push_back({widget, design, followsOffset});
 }
 
-QPushButton* ClientArea::AddCommandButton(int id, const QString& caption, QRect design) {
+QPushButton* ClientArea::AddCommandButton(CommandId command, const QString& caption, QRect design) {
+  const int id = CommandNumber(command);
   auto* button = new QPushButton(caption, this);
   Place(button, id, design);
   // Buttons do not take the focus from the transmit pane when clicked.
@@ -94,8 +95,8 @@ void ClientArea::BuildModeButtons() {
   for (int i = 0; i < 4; ++i) {
     const CommandId id = ModeCommand(static_cast<Mode>(i));
     auto* button = new QRadioButton(Caption(id), this);
-    Place(button, Number(id), {607, 350 + 15 * i, 65, 15});
-    controls_.modeGroup->addButton(button, Number(id));
+    Place(button, CommandNumber(id), {607, 350 + 15 * i, 65, 15});
+    controls_.modeGroup->addButton(button, CommandNumber(id));
     controls_.modeButtons[i] = button;
   }
   controls_.modeButtons[static_cast<int>(Mode::Vela63)]->setChecked(true);
@@ -139,14 +140,12 @@ void ClientArea::BuildTransmitButtons(
     const std::array<MacroEntry, Preferences::kMacroCount>& macros) {
   WindowControls& c = controls_;
   for (int i = 0; i < 8; ++i) {
-    c.macroButtons[i] =
-        AddCommandButton(Number(MacroCommand(i)), macros[i].label, {62 * i, 322, 62, 25});
+    c.macroButtons[i] = AddCommandButton(MacroCommand(i), macros[i].label, {62 * i, 322, 62, 25});
     c.macroButtons[i]->setToolTip(QStringLiteral("Right mouse click to personalise"));
   }
-  c.sendButton =
-      AddCommandButton(Number(CommandId::Send), Caption(CommandId::Send), {511, 322, 67, 25});
+  c.sendButton = AddCommandButton(CommandId::Send, Caption(CommandId::Send), {511, 322, 67, 25});
   c.sendButton->setToolTip(QStringLiteral("SEND button"));
-  c.delayedReceiveButton = AddCommandButton(Number(CommandId::DelayedReceive),
+  c.delayedReceiveButton = AddCommandButton(CommandId::DelayedReceive,
                                             Caption(CommandId::DelayedReceive), {588, 322, 67, 25});
   c.delayedReceiveButton->setToolTip(
       QStringLiteral("DELAYED RECEIVE button - Right mouse click to change EOT parameter"));

@@ -9,6 +9,7 @@
 #include <array>
 #include <vector>
 
+#include "app/Commands.h"
 #include "app/Preferences.h"
 
 class QButtonGroup;
@@ -85,7 +86,7 @@ class ClientArea : public QWidget {
   void BuildTuning();
   void BuildTransmitButtons(const std::array<MacroEntry, Preferences::kMacroCount>& macros);
   void ConnectContextHelp();
-  QPushButton* AddCommandButton(int id, const QString& caption, QRect design);
+  QPushButton* AddCommandButton(CommandId command, const QString& caption, QRect design);
   void Place(QWidget* widget, int id, QRect design, bool followsOffset = true);
   void Relayout(int clientHeight);
 

@@ -11,7 +11,7 @@ namespace vela::app {
 QAction* AddCommandItem(QMenu* menu, const CommandEntry& entry, QObject* context,
                         const CommandRunner& run) {
   if (entry.separated) menu->addSeparator();
-  const int id = Number(entry.id);
+  const int id = CommandNumber(entry.id);
   QAction* action = menu->addAction(QString::fromLatin1(entry.caption));
   action->setObjectName(QStringLiteral("m%1").arg(id));
   action->setProperty("commandId", id);
@@ -36,7 +36,7 @@ void BuildMenuBar(QMenuBar* bar, QObject* context, const CommandRunner& run) {
 void BuildFunctionKeys(QWidget* window, const CommandRunner& run) {
   for (const CommandEntry& entry : CommandTable()) {
     if (entry.site != CommandSite::FunctionKey) continue;
-    const int id = Number(entry.id);
+    const int id = CommandNumber(entry.id);
     auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(entry.caption)), window);
     shortcut->setObjectName(QStringLiteral("k%1").arg(id));
     shortcut->setContext(Qt::WindowShortcut);

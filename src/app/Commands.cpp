@@ -76,13 +76,14 @@ std::span<const CommandEntry> CommandTable() {
 }
 
 const CommandEntry* FindCommand(int id) {
-  const auto* found = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                   [id](const CommandEntry& e) { return Number(e.id) == id; });
+  const auto* found =
+      std::find_if(std::begin(kCommands), std::end(kCommands),
+                   [id](const CommandEntry& e) { return CommandNumber(e.id) == id; });
   return found == std::end(kCommands) ? nullptr : found;
 }
 
 const CommandEntry& Entry(CommandId id) {
-  return *FindCommand(Number(id));
+  return *FindCommand(CommandNumber(id));
 }
 
 const char* MenuTitle(CommandSite menu) {
@@ -90,25 +91,25 @@ const char* MenuTitle(CommandSite menu) {
 }
 
 int MacroIndex(CommandId macro) {
-  return Number(macro) - Number(Macro1);
+  return CommandNumber(macro) - CommandNumber(Macro1);
 }
 
 CommandId MacroCommand(int index) {
-  return static_cast<CommandId>(Number(Macro1) + index);
+  return static_cast<CommandId>(CommandNumber(Macro1) + index);
 }
 
 Mode ModeOf(CommandId modeButton) {
-  return static_cast<Mode>(Number(modeButton) - Number(ModeVela8));
+  return static_cast<Mode>(CommandNumber(modeButton) - CommandNumber(ModeVela8));
 }
 
 CommandId ModeCommand(Mode mode) {
-  return static_cast<CommandId>(Number(ModeVela8) + static_cast<int>(mode));
+  return static_cast<CommandId>(CommandNumber(ModeVela8) + static_cast<int>(mode));
 }
 
 CommandId ButtonOfKey(CommandId key) {
   if (key == KeyF9) return Send;
   if (key == KeyF10) return DelayedReceive;
-  return MacroCommand(Number(key) - Number(KeyF1));
+  return MacroCommand(CommandNumber(key) - CommandNumber(KeyF1));
 }
 
 }  // namespace vela::app

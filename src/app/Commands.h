@@ -102,7 +102,7 @@ const CommandEntry& Entry(CommandId id);
 // The menu bar's title for a menu site.
 const char* MenuTitle(CommandSite menu);
 
-constexpr int Number(CommandId id) {
+constexpr int CommandNumber(CommandId id) {
   return static_cast<int>(id);
 }
 // Macro buttons 0..7.

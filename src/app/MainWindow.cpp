@@ -189,7 +189,7 @@ void MainWindow::Command(int id) {
       RunPaneCommand(command->id);
       return;
     case CommandSite::FunctionKey:
-      qobject_cast<QAbstractButton*>(control(Number(ButtonOfKey(command->id))))->click();
+      qobject_cast<QAbstractButton*>(control(CommandNumber(ButtonOfKey(command->id))))->click();
       break;
     case CommandSite::MacroButton:
       InsertIntoTransmitPane(settings_.macros[MacroIndex(command->id)].text);
@@ -268,7 +268,7 @@ void MainWindow::RunCommand(CommandId id) {
       break;
     case CommandId::EnhancedReceiver: {
       // The check mark follows the menu item itself.
-      const bool on = menuCommand(Number(id))->isChecked();
+      const bool on = menuCommand(CommandNumber(id))->isChecked();
       EditSettings([on](OperatorSettings& s) { s.enhancedReceiver = on; });
       break;
     }
@@ -333,7 +333,7 @@ void MainWindow::ContextHelp(int id, QPoint globalPos) {
   const CommandEntry* command = FindCommand(id);
   if (command != nullptr && command->site == CommandSite::MacroButton) {
     DefineMacro(MacroIndex(command->id));
-  } else if (id == Number(CommandId::DelayedReceive)) {
+  } else if (id == CommandNumber(CommandId::DelayedReceive)) {
     ChangeEndMarker();
   } else if (id == ClientArea::kReceivePaneId) {
     RunPaneMenu(this, globalPos, settings_.pause, [this](int item) { Command(item); });
@@ -382,12 +382,11 @@ void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState
 
 void MainWindow::LockTransmitControls(bool locked) {
   for (QRadioButton* b : ui_.modeButtons) b->setEnabled(!locked);
-  menuCommand(Number(CommandId::PttPort))->setEnabled(!locked);
+  menuCommand(CommandNumber(CommandId::PttPort))->setEnabled(!locked);
 }
 
 void MainWindow::RebuildCwIdPattern() {
-  const QByteArray bytes = EncodeWindows1252(settings_.callsign);
-  cwIdPattern_ = MorsePattern(std::string_view(bytes.constData(), bytes.size()));
+  cwIdPattern_ = MorsePattern(AirBytes(settings_.callsign));
   if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
 }
 
@@ -482,7 +481,7 @@ void MainWindow::DefineMacro(int index) {
 }
 
 void MainWindow::PickPttPort() {
-  QAction* ptt = menuCommand(Number(CommandId::PttPort));
+  QAction* ptt = menuCommand(CommandNumber(CommandId::PttPort));
   ptt->setEnabled(false);
   ui_.sendButton->setEnabled(false);
   const QString answer = prompts_->AskPttPort(settings_.comPort);

@@ -256,7 +256,7 @@ class StationTest : public QObject {
   WavFileInput* recordingInput() const { return static_cast<WavFileInput*>(input_.get()); }
 
   bool HasMessage(const QString& part) const {
-    for (const vela::test::ScriptedPrompts::Message& m : prompts_->messages) {
+    for (const auto& m : prompts_->messages) {
       if (m.text.contains(part)) return true;
     }
     return false;
