@@ -97,13 +97,6 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
 
 MainWindow::~MainWindow() = default;
 
-template <typename Edit>
-void MainWindow::EditSettings(Edit edit) {
-  const OperatorSettings before = settings_;
-  edit(settings_);
-  emit settingsChanged(settings_, before);
-}
-
 // ---- Building ----
 
 void MainWindow::ConnectControls() {
@@ -269,12 +262,13 @@ void MainWindow::RunCommand(CommandId id) {
     case CommandId::EnhancedReceiver: {
       // The check mark follows the menu item itself.
       const bool on = menuCommand(CommandNumber(id))->isChecked();
-      EditSettings([on](OperatorSettings& s) { s.enhancedReceiver = on; });
+      settings_.enhancedReceiver = on;
+      emit settingsChanged(settings_);
       break;
     }
     case CommandId::WaterfallPalette:
-      EditSettings(
-          [](OperatorSettings& s) { s.waterfallPalette = s.waterfallPalette == 1 ? 0 : 1; });
+      settings_.waterfallPalette = settings_.waterfallPalette == 1 ? 0 : 1;
+      emit settingsChanged(settings_);
       ui_.waterfall->SetPaletteSwitch(settings_.waterfallPalette);
       break;
     case CommandId::ClearRx:
@@ -321,7 +315,8 @@ void MainWindow::RunPaneCommand(CommandId id) {
       rich ? rich->selectAll() : plain->selectAll();
       break;
     case CommandId::PauseScreen:
-      EditSettings([](OperatorSettings& s) { s.pause = !s.pause; });
+      settings_.pause = !settings_.pause;
+      emit settingsChanged(settings_);
       ShowPaused(*ui_.receivePane, settings_.pause);
       break;
     default:
@@ -393,7 +388,8 @@ void MainWindow::RebuildCwIdPattern() {
 // ---- Tuning and the receiver ----
 
 void MainWindow::SelectMode(Mode mode) {
-  EditSettings([mode](OperatorSettings& s) { s.mode = mode; });
+  settings_.mode = mode;
+  emit settingsChanged(settings_);
   cwIdPeriodMs_ = MorseTickMs(mode, settings_.cwIdFlag);
   if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
   ui_.modeButtons[static_cast<int>(mode)]->setChecked(true);
@@ -413,19 +409,22 @@ void MainWindow::WaterfallClicked(int x) {
   const long double f = WaterfallFrequency(x);
   rxClickFrequency_ = f;
   ui_.fineTune->setValue(FineTunePositionAfterClick(f));
-  EditSettings([f](OperatorSettings& s) { s.rxCentreFrequency = f; });
+  settings_.rxCentreFrequency = f;
+  emit settingsChanged(settings_);
   RefreshStatus();
   RedrawScale();
 }
 
 void MainWindow::WaterfallRightClicked(int x) {
-  EditSettings([x](OperatorSettings& s) { s.txCentreFrequency = WaterfallFrequency(x); });
+  settings_.txCentreFrequency = WaterfallFrequency(x);
+  emit settingsChanged(settings_);
   RedrawScale();
 }
 
 void MainWindow::FineTune(int position) {
   const long double f = FineTuneFrequency(rxClickFrequency_, modeRate(), position);
-  EditSettings([f](OperatorSettings& s) { s.rxCentreFrequency = f; });
+  settings_.rxCentreFrequency = f;
+  emit settingsChanged(settings_);
   RefreshStatus();
   ui_.transmitPane->setFocus();
   RedrawScale();
@@ -434,13 +433,13 @@ void MainWindow::FineTune(int position) {
 void MainWindow::SquelchClicked(int y) {
   const int level = SquelchFromClick(ui_.squelchBar->height(), y);
   ui_.squelchBar->SetThreshold(level);
-  EditSettings([level](OperatorSettings& s) { s.squelchLevel = level; });
+  settings_.squelchLevel = level;
+  emit settingsChanged(settings_);
 }
 
 void MainWindow::StepSampleRate(int delta) {
-  EditSettings([delta](OperatorSettings& s) {
-    s.rxSampleRate = vela::app::StepSampleRate(s.rxSampleRate, delta);
-  });
+  settings_.rxSampleRate = vela::app::StepSampleRate(settings_.rxSampleRate, delta);
+  emit settingsChanged(settings_);
   ui_.sampleRate->setText(FromStd(FormatSampleRate(settings_.rxSampleRate)));
 }
 
@@ -450,33 +449,38 @@ void MainWindow::ChangeTransmitFrequency() {
   const std::optional<long double> hz =
       AskTransmitFrequency(*prompts_, settings_.txCentreFrequency);
   if (!hz) return;
-  EditSettings([hz](OperatorSettings& s) { s.txCentreFrequency = *hz; });
+  settings_.txCentreFrequency = *hz;
+  emit settingsChanged(settings_);
   RedrawScale();
 }
 
 void MainWindow::ChangeCallsign() {
   if (const std::optional<QString> call = AskCallsign(*prompts_, settings_.callsign)) {
-    EditSettings([&call](OperatorSettings& s) { s.SetCallsign(*call); });
+    settings_.SetCallsign(*call);
+    emit settingsChanged(settings_);
   }
   RebuildCwIdPattern();
 }
 
 void MainWindow::ChangeSecondaryText() {
   if (const std::optional<QString> text = AskSecondaryText(*prompts_, settings_.secondaryText)) {
-    EditSettings([&text](OperatorSettings& s) { s.SetSecondaryText(*text); });
+    settings_.SetSecondaryText(*text);
+    emit settingsChanged(settings_);
   }
 }
 
 void MainWindow::ChangeEndMarker() {
   if (const std::optional<QString> marker = AskEndMarker(*prompts_, settings_.endMarker())) {
-    EditSettings([&marker](OperatorSettings& s) { s.SetEndMarker(*marker); });
+    settings_.SetEndMarker(*marker);
+    emit settingsChanged(settings_);
   }
 }
 
 void MainWindow::DefineMacro(int index) {
   const std::optional<MacroEntry> macro = MacroDialog::Ask(index, settings_.macros[index], this);
   if (!macro) return;
-  EditSettings([index, &macro](OperatorSettings& s) { s.macros[index] = *macro; });
+  settings_.macros[index] = *macro;
+  emit settingsChanged(settings_);
   ui_.macroButtons[index]->setText(macro->label);
 }
 
@@ -489,14 +493,17 @@ void MainWindow::PickPttPort() {
   ui_.sendButton->setEnabled(true);
   const std::optional<int> port = PttPortFromAnswer(answer.toStdString());
   if (!port) return;
-  EditSettings([port](OperatorSettings& s) { s.comPort = *port; });
+  settings_.comPort = *port;
+  emit settingsChanged(settings_);
   emit pttPortChosen(settings_.comPort);
 }
 
 void MainWindow::OpenOutputModeDialog() {
   OutputModeDialog dialog(settings_.outputMode, this);
-  connect(&dialog, &OutputModeDialog::modeChosen, this,
-          [this](int mode) { EditSettings([mode](OperatorSettings& s) { s.outputMode = mode; }); });
+  connect(&dialog, &OutputModeDialog::modeChosen, this, [this](int mode) {
+    settings_.outputMode = mode;
+    emit settingsChanged(settings_);
+  });
   dialog.exec();
 }
 

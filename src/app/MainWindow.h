@@ -1,7 +1,7 @@
 // The terminal's main window: receive, secondary and transmit panes, macro and SEND
 // buttons, mode choice, the drawn displays, menus, status bar and the operator's commands.
-// Modem work is not done here: the window keeps the operator's settings, and announces each
-// change with the settings before and after, so the station can hand the modem what changed.
+// Modem work is not done here: the window keeps the operator's settings and announces each
+// change with them, so the station can hand them to the modem.
 #pragma once
 
 #include <QMainWindow>
@@ -108,9 +108,8 @@ class MainWindow : public QMainWindow {
   QString SaveScreen();
 
  signals:
-  // Every change the operator makes to the settings, with the settings as they were.
-  void settingsChanged(const vela::app::OperatorSettings& now,
-                       const vela::app::OperatorSettings& before);
+  // Every change the operator makes to the settings.
+  void settingsChanged(const vela::app::OperatorSettings& settings);
   void clearTxRequested();
   void pttPortChosen(int port);
   void captureDeviceChosen(int index);
@@ -129,9 +128,6 @@ class MainWindow : public QMainWindow {
   void RunCommand(CommandId id);
   void RunTransmitCommand(CommandId id);
   void RunPaneCommand(CommandId id);
-  // Applies `edit` to the settings and tells the station.
-  template <typename Edit>
-  void EditSettings(Edit edit);
   void InsertIntoTransmitPane(const QString& text);
   void RefreshStatus();
   void RedrawScale();

@@ -52,32 +52,17 @@ void OperatorSettings::SetSecondaryText(const QString& text) {
   }
 }
 
-void ApplyToModem(Modem& modem, const OperatorSettings& now, const OperatorSettings* before) {
-  auto changed = [&](auto OperatorSettings::*field) {
-    return before == nullptr || now.*field != before->*field;
-  };
-  if (changed(&OperatorSettings::mode)) modem.SetMode(now.mode);
-  if (changed(&OperatorSettings::rxSampleRate)) modem.SetRxSampleRate(now.rxSampleRate);
-  if (changed(&OperatorSettings::rxCentreFrequency)) {
-    modem.SetRxCentreFrequency(now.rxCentreFrequency);
-  }
-  if (changed(&OperatorSettings::txCentreFrequency)) {
-    modem.SetTxCentreFrequency(now.txCentreFrequency);
-  }
-  if (changed(&OperatorSettings::squelchLevel)) modem.SetSquelch(now.squelchLevel);
-  if (changed(&OperatorSettings::pause)) modem.SetPause(now.pause);
-  if (changed(&OperatorSettings::enhancedReceiver)) {
-    modem.SetReceiver(now.enhancedReceiver ? ReceiverKind::Enhanced : ReceiverKind::Standard);
-  }
-  if (changed(&OperatorSettings::outputMode)) {
-    modem.SetOutputStyle(now.outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono);
-  }
-  if (before == nullptr || now.endMarker() != before->endMarker()) {
-    modem.SetEndMarker(AirBytes(now.endMarker()));
-  }
-  if (changed(&OperatorSettings::secondaryText)) {
-    modem.bitSource().SetSecondaryText(AirBytes(now.secondaryText));
-  }
+void ApplyToModem(Modem& modem, const OperatorSettings& settings) {
+  modem.SetMode(settings.mode);
+  modem.SetRxSampleRate(settings.rxSampleRate);
+  modem.SetRxCentreFrequency(settings.rxCentreFrequency);
+  modem.SetTxCentreFrequency(settings.txCentreFrequency);
+  modem.SetSquelch(settings.squelchLevel);
+  modem.SetPause(settings.pause);
+  modem.SetReceiver(settings.enhancedReceiver ? ReceiverKind::Enhanced : ReceiverKind::Standard);
+  modem.SetOutputStyle(settings.outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono);
+  modem.SetEndMarker(AirBytes(settings.endMarker()));
+  modem.bitSource().SetSecondaryText(AirBytes(settings.secondaryText));
 }
 
 }  // namespace vela::app

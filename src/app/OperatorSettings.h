@@ -1,7 +1,6 @@
 // What the operator has set the station to: tuning, mode, receiver, squelch, output, the
-// macros and the texts sent beside the pane. The window edits it and says so with the
-// settings before and after; the station hands the modem what changed. The settings file
-// keeps the part it has records for.
+// macros and the texts sent beside the pane. The window edits it and says so; the station
+// hands it to the modem. The settings file keeps the part it has records for.
 #pragma once
 
 #include <QString>
@@ -49,10 +48,8 @@ struct OperatorSettings {
   void SetSecondaryText(const QString& text);
 };
 
-// Hands the modem what it runs on from `now`: everything when there is no `before` (the
-// station starting), otherwise only what differs from `before`, since a mode or a rate given
-// again would start the enhanced receiver afresh for nothing.
-void ApplyToModem(Modem& modem, const OperatorSettings& now,
-                  const OperatorSettings* before = nullptr);
+// Hands the modem everything it runs on. What has not changed the modem leaves as it is,
+// so the whole set can go after every change.
+void ApplyToModem(Modem& modem, const OperatorSettings& settings);
 
 }  // namespace vela::app

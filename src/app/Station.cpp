@@ -94,11 +94,10 @@ void Station::StopCapture() {
 
 void Station::ConnectWindow() {
   MainWindow* w = &window_;
-  connect(w, &MainWindow::settingsChanged, this,
-          [this](const OperatorSettings& now, const OperatorSettings& before) {
-            ApplyToModem(modem_, now, &before);
-            RedrawSquelchBar();
-          });
+  connect(w, &MainWindow::settingsChanged, this, [this](const OperatorSettings& settings) {
+    ApplyToModem(modem_, settings);
+    RedrawSquelchBar();
+  });
   connect(w, &MainWindow::clearTxRequested, this, [this] {
     modem_.bitSource().RequestClear();
     window_.AcknowledgeClearTxRequest();
