@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -136,6 +137,44 @@ SoundcardDialog::SoundcardDialog(const QStringList& devices, int current, QWidge
     chosen_ = combo_->currentIndex();
     accept();
   });
+}
+
+MacroDialog::MacroDialog(int index, const MacroEntry& macro, QWidget* parent) : QDialog(parent) {
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  setWindowTitle(QStringLiteral("Define macro button %1 (F%1)").arg(index + 1));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, QColor(139, 197, 197));
+  setPalette(palette);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(QStringLiteral("Button label"), this));
+  label_ = new QLineEdit(macro.label, this);
+  label_->setObjectName(QStringLiteral("c10002"));
+  layout->addWidget(label_);
+  layout->addWidget(new QLabel(QStringLiteral("Macro text"), this));
+  text_ = new QPlainTextEdit(macro.text, this);
+  text_->setObjectName(QStringLiteral("c10003"));
+  // Room for a few lines of a typical macro; the dialog stays small beside the window.
+  text_->setFixedHeight(text_->fontMetrics().lineSpacing() * 5 + 12);
+  layout->addWidget(text_);
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)
+      ->setObjectName(QStringLiteral("c10004"));
+  buttons->addButton(QStringLiteral("CANCEL"), QDialogButtonBox::RejectRole)
+      ->setObjectName(QStringLiteral("c10005"));
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  resize(320, sizeHint().height());
+}
+
+MacroEntry MacroDialog::macro() const {
+  return {label_->text(), text_->toPlainText()};
+}
+
+std::optional<MacroEntry> MacroDialog::Ask(int index, const MacroEntry& macro, QWidget* parent) {
+  MacroDialog dialog(index, macro, parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.macro();
 }
 
 QString AboutDialog::AboutText() {

@@ -1,5 +1,5 @@
-// The small dialogs of the terminal: PTT port picker, output mode, sound-card choice,
-// About box and the one-line input box.
+// The small dialogs of the terminal: PTT port picker, output mode, sound-card choice, macro
+// definition, About box and the one-line input box.
 #pragma once
 
 #include <QDialog>
@@ -9,10 +9,13 @@
 #include <functional>
 #include <optional>
 
+#include "app/Preferences.h"
+
 class QButtonGroup;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
 
 namespace vela::app {
 
@@ -68,6 +71,22 @@ class SoundcardDialog : public QDialog {
  private:
   QComboBox* combo_;
   int chosen_ = -1;
+};
+
+// A macro button's label and text, redefined by a right click on the button.
+class MacroDialog : public QDialog {
+  Q_OBJECT
+ public:
+  // `index` 0..7 for F1..F8.
+  MacroDialog(int index, const MacroEntry& macro, QWidget* parent = nullptr);
+  MacroEntry macro() const;
+
+  // The new definition after OK; none after CANCEL or closing.
+  static std::optional<MacroEntry> Ask(int index, const MacroEntry& macro, QWidget* parent);
+
+ private:
+  QLineEdit* label_ = nullptr;
+  QPlainTextEdit* text_ = nullptr;
 };
 
 class AboutDialog : public QDialog {

@@ -11,6 +11,7 @@
 #include "app/CorrelationWindow.h"
 #include "app/GraphicControls.h"
 #include "app/MainWindow.h"
+#include "app/OperatorSettings.h"
 #include "app/StatusBar.h"
 #include "app/TextCodec.h"
 #include "platform/WavFileDevices.h"
@@ -24,21 +25,6 @@ const QColor kReceivedColour(0, 128, 0);
 const QColor kEchoColour(255, 0, 0);
 constexpr char kOutputOpenError[] = "Error opening waveform audio device!";
 constexpr char kTransmitCaption[] = "VELA63 for LF/MF";
-
-std::string AirBytes(const QString& text) {
-  const QByteArray bytes = EncodeWindows1252(text);
-  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-QChar FromAir(uint8_t c) {
-  const char byte = static_cast<char>(c);
-  const QString text = DecodeWindows1252(QByteArray(&byte, 1));
-  return text.isEmpty() ? QChar(u'?') : text.front();
-}
-
-OutputStyle StyleFor(int outputMode) {
-  return outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono;
-}
 
 }  // namespace
 
@@ -66,7 +52,7 @@ Station::~Station() {
 
 void Station::Start(const QString& recording, Pacing pacing) {
   started_ = true;
-  rig_.comPort = window_.comPort();
+  rig_.comPort = window_.settings().comPort;
   OpenPtt();
   ApplyWindowSettings();
   // The displays' resting state until the first signal arrives.
@@ -93,26 +79,13 @@ void Station::StopCapture() {
 
 void Station::ConnectWindow() {
   MainWindow* w = &window_;
-  connect(w, &MainWindow::modeSelected, this, [this](Mode mode) { modem_.SetMode(mode); });
-  connect(w, &MainWindow::rxFrequencyChanged, this,
-          [this](double) { modem_.SetRxCentreFrequency(window_.rxCentreFrequency()); });
-  connect(w, &MainWindow::txFrequencyChanged, this,
-          [this](double) { modem_.SetTxCentreFrequency(window_.txCentreFrequency()); });
-  connect(w, &MainWindow::rxSampleRateChanged, this,
-          [this](double) { modem_.SetRxSampleRate(window_.rxSampleRate()); });
-  connect(w, &MainWindow::squelchChanged, this, [this](int level) {
-    modem_.SetSquelch(level);
+  connect(w, &MainWindow::settingsChanged, this, [this](const OperatorSettings& settings) {
+    ApplyToModem(modem_, settings);
     RedrawSquelchBar();
   });
-  connect(w, &MainWindow::outputModeChanged, this,
-          [this](int mode) { modem_.SetOutputStyle(StyleFor(mode)); });
   connect(w, &MainWindow::clearTxRequested, this, [this] {
     modem_.bitSource().RequestClear();
     window_.AcknowledgeClearTxRequest();
-  });
-  connect(w, &MainWindow::pauseToggled, this, [this](bool on) { modem_.SetPause(on); });
-  connect(w, &MainWindow::enhancedReceiverToggled, this, [this](bool enhanced) {
-    modem_.SetReceiver(enhanced ? ReceiverKind::Enhanced : ReceiverKind::Standard);
   });
   connect(w, &MainWindow::pttPortChosen, this, [this](int port) {
     rig_.method = PttMethod::SerialDtrRts;
@@ -128,10 +101,6 @@ void Station::ConnectWindow() {
   connect(w, &MainWindow::captureDeviceChosen, this,
           [this](int index) { ChooseCaptureDevice(index); });
   connect(w, &MainWindow::correlationDisplayRequested, this, [this] { OpenCorrelationWindow(); });
-  connect(w, &MainWindow::secondaryTextChanged, this,
-          [this](const QString& text) { modem_.bitSource().SetSecondaryText(AirBytes(text)); });
-  connect(w, &MainWindow::endMarkerChanged, this,
-          [this](const QString& marker) { modem_.SetEndMarker(AirBytes(marker)); });
   connect(w, &MainWindow::recordingChosen, this,
           [this](const QString& path) { DecodeRecording(path, recordingPacing_); });
   // The transmitter reads the pane afresh for every bit: keep its copy current.
@@ -141,19 +110,10 @@ void Station::ConnectWindow() {
 }
 
 void Station::ApplyWindowSettings() {
-  modem_.SetMode(window_.mode());
-  modem_.SetRxSampleRate(window_.rxSampleRate());
-  modem_.SetRxCentreFrequency(window_.rxCentreFrequency());
-  modem_.SetTxCentreFrequency(window_.txCentreFrequency());
-  modem_.SetSquelch(window_.squelchLevel());
-  modem_.SetPause(window_.pauseScreen());
-  modem_.SetOutputStyle(StyleFor(window_.outputMode()));
-  modem_.SetEndMarker(AirBytes(window_.endMarker()));
+  ApplyToModem(modem_, window_.settings());
   BitSource& bits = modem_.bitSource();
-  bits.SetSecondaryText(AirBytes(window_.secondaryText()));
   bits.SetBeacon(transmit_.state().beacon);
   bits.SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
-  window_.waterfall()->SetPaletteSwitch(window_.waterfallPalette());
 }
 
 void Station::SetRigSettings(const RigSettings& settings) {
@@ -260,7 +220,8 @@ void Station::OpenCorrelationWindow() {
 }
 
 void Station::RedrawSquelchBar() {
-  window_.squelchBar()->SetConfidence(lastConfidence_, modem_.syncPeak(), window_.squelchLevel());
+  window_.squelchBar()->SetConfidence(lastConfidence_, modem_.syncPeak(),
+                                      window_.settings().squelchLevel);
 }
 
 void Station::Tell(int icon, const QString& title, const QString& text) {
@@ -273,17 +234,17 @@ void Station::Tell(int icon, const QString& title, const QString& text) {
 // ---- What the modem reports ----
 
 void Station::RxChar(uint8_t c) {
-  window_.ShowReceivedChar(FromAir(c), kReceivedColour);
+  window_.ShowReceivedChar(c, kReceivedColour);
   LogChar(ReceiveLog::Kind::Received, c);
 }
 
 void Station::SecondaryChar(uint8_t c) {
-  window_.AppendSecondary(QString(FromAir(c)));
+  window_.ShowSecondaryChar(c);
   LogChar(ReceiveLog::Kind::Secondary, c);
 }
 
 void Station::EchoChar(uint8_t c) {
-  window_.ShowReceivedChar(FromAir(c), kEchoColour);
+  window_.ShowReceivedChar(c, kEchoColour);
   LogChar(ReceiveLog::Kind::Sent, c);
 }
 

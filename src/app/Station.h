@@ -67,7 +67,6 @@ class Station : public QObject,
   TransmitController& transmitter() { return transmit_; }
   // The capture cycle in use: the sound card's, or the recording's while one plays.
   CaptureCycle& capture() { return *capture_; }
-  CorrelationWindow* correlationWindow() const { return correlation_; }
 
   // How the transmitter is keyed; applied (the PTT opened again) at once once started.
   void SetRigSettings(const RigSettings& settings);

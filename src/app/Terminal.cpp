@@ -37,9 +37,6 @@ Terminal::Terminal(QString settingsPath, QString recording)
       ptt_(std::make_unique<StationPtt>()) {
   const Preferences preferences = Preferences::Load(settingsPath_, &warning_);
   window_ = std::make_unique<MainWindow>(preferences);
-  // The PTT picker shows the serial device each COM number stands for here.
-  window_->SetPortResolver(
-      [](int port) { return QString::fromStdString(vela::ComPortDevice(port)); });
   station_ = std::make_unique<Station>(*window_, StationDevices{&input_, &output_, ptt_.get()});
   const QString folder = QFileInfo(settingsPath_).absolutePath();
   station_->OpenReceiveLog(folder);

@@ -63,4 +63,15 @@ QString DecodeText(const QByteArray& bytes) {
   return QString::fromUtf8(body);
 }
 
+std::string AirBytes(const QString& text) {
+  const QByteArray bytes = EncodeWindows1252(text);
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QChar FromAir(uint8_t c) {
+  const char byte = static_cast<char>(c);
+  const QString text = DecodeWindows1252(QByteArray(&byte, 1));
+  return text.isEmpty() ? QChar(u'?') : text.front();
+}
+
 }  // namespace vela::app

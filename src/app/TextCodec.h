@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <string>
 
 namespace vela::app {
 
@@ -18,5 +20,9 @@ bool IsValidUtf8(const QByteArray& bytes);
 
 // The bytes that go on air: Windows-1252, with '?' for a character the code page lacks.
 QByteArray EncodeWindows1252(const QString& text);
+// The same, as the modem takes it.
+std::string AirBytes(const QString& text);
+// One character from the air as the panes show it.
+QChar FromAir(uint8_t c);
 
 }  // namespace vela::app

@@ -27,15 +27,19 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "app/FileDrops.h"
 #include "app/GraphicControls.h"
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
 #include "app/UpDownControl.h"
 #include "support/ScriptedOutput.h"
+#include "support/ScriptedPrompts.h"
 #include "tx/TransmitController.h"
 
 using vela::app::MainWindow;
+using vela::app::OperatorSettings;
 using vela::app::Preferences;
+using vela::test::ScriptedPrompts;
 
 namespace {
 
@@ -123,11 +127,17 @@ struct WindowTransmitter : vela::TransmitSource, vela::TransmitEvents {
   vela::TransmitController controller;
 };
 
-struct Message {
-  QMessageBox::Icon icon;
-  QString title;
-  QString text;
-};
+// The settings one settingsChanged emission carried.
+OperatorSettings Carried(const QSignalSpy& spy, qsizetype i) {
+  return spy.at(i).at(0).value<OperatorSettings>();
+}
+
+// Characters from the air, as the station hands them to the window.
+void Receive(MainWindow& window, const char* text) {
+  for (const char* c = text; *c != 0; ++c) {
+    window.ShowReceivedChar(static_cast<uint8_t>(*c), QColor(0, 128, 0));
+  }
+}
 
 }  // namespace
 
@@ -136,7 +146,7 @@ class MainWindowTest : public QObject {
 
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<WindowTransmitter> tx_;
-  std::vector<Message> messages_;
+  ScriptedPrompts* prompts_ = nullptr;
 
   void SetClientHeight(int height) {
     const int menu = window_->menuBar()->height();
@@ -156,11 +166,9 @@ class MainWindowTest : public QObject {
 
  private slots:
   void init() {
-    messages_.clear();
-    window_ = std::make_unique<MainWindow>(StationPreferences());
-    window_->SetMessageSink([this](QMessageBox::Icon icon, const QString& t, const QString& x) {
-      messages_.push_back({icon, t, x});
-    });
+    auto prompts = std::make_unique<ScriptedPrompts>();
+    prompts_ = prompts.get();
+    window_ = std::make_unique<MainWindow>(StationPreferences(), std::move(prompts));
     tx_ = std::make_unique<WindowTransmitter>(*window_);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -287,7 +295,7 @@ class MainWindowTest : public QObject {
         {"Display",
          {{"Correlation display", 6666},
           {"Toggle waterfall palette", 2020},
-          {"Enhanced receiver", MainWindow::kEnhancedReceiverCommand}}},
+          {"Enhanced receiver", 6667}}},
         {"Text options",
          {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
         {"Help", {{"Help", 1700}, {"About", 1701}}},
@@ -378,8 +386,9 @@ class MainWindowTest : public QObject {
         {QStringLiteral("ab"), QStringLiteral("--1-111-") + QStringLiteral("--111-1-1-1-")},
         {QStringLiteral("E#"), QStringLiteral("--1- ")}};
     for (const auto& [callsign, pattern] : calls) {
-      window_->SetTextPrompt(
-          [callsign](const QString&, const QString&, const QString&) { return callsign; });
+      prompts_->text = [callsign](const QString&, const QString&, const QString&) {
+        return callsign;
+      };
       window_->Command(1002);
       QCOMPARE(QString::fromStdString(window_->cwIdPattern()), pattern);
       window_->Command(699);
@@ -390,7 +399,7 @@ class MainWindowTest : public QObject {
   }
 
   void modeSelection() {
-    QSignalSpy modes(window_.get(), &MainWindow::modeSelected);
+    QSignalSpy modes(window_.get(), &MainWindow::settingsChanged);
     qobject_cast<QRadioButton*>(window_->control(3000))->click();
     QCOMPARE(window_->windowTitle(), QStringLiteral("VELA8 for LF/MF"));
     QCOMPARE(window_->statusPart(5), QStringLiteral("7.8 baud; Short interleave"));
@@ -404,6 +413,8 @@ class MainWindowTest : public QObject {
     window_->Command(3002);
     QCOMPARE(window_->cwIdPeriodMs(), 100);
     QCOMPARE(modes.size(), 3);
+    QCOMPARE(Carried(modes, 1).mode, vela::Mode::Vela125);
+    QCOMPARE(Carried(modes, 2).mode, vela::Mode::Vela63);
     window_->Command(110);
     for (int id = 3000; id <= 3003; ++id) QVERIFY(!window_->control(id)->isEnabled());
     window_->Command(110);
@@ -411,21 +422,24 @@ class MainWindowTest : public QObject {
   }
 
   void waterfallClicksTune() {
-    QSignalSpy rx(window_.get(), &MainWindow::rxFrequencyChanged);
-    QSignalSpy tx(window_.get(), &MainWindow::txFrequencyChanged);
+    QSignalSpy changes(window_.get(), &MainWindow::settingsChanged);
     auto* waterfall = window_->waterfall();
     QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(0, 50));
-    QVERIFY(window_->rxCentreFrequency() == 250);
+    QVERIFY(window_->settings().rxCentreFrequency == 250);
     QCOMPARE(window_->statusPart(1), QStringLiteral("250Hz"));
     QCOMPARE(qobject_cast<QSlider*>(window_->control(1500))->value(), 507);
     QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(192, 50));
-    QVERIFY(window_->rxCentreFrequency() == 1000);
+    QVERIFY(window_->settings().rxCentreFrequency == 1000);
     QVERIFY(window_->rxClickFrequency() == 1000);
-    QCOMPARE(rx.size(), 2);
+    QCOMPARE(changes.size(), 2);
+    QVERIFY(Carried(changes, 0).rxCentreFrequency == 250);
+    QVERIFY(Carried(changes, 1).rxCentreFrequency == 1000);
     QTest::mouseClick(waterfall, Qt::RightButton, {}, QPoint(256, 50));
-    QVERIFY(window_->txCentreFrequency() == 1250);
-    QVERIFY(window_->rxCentreFrequency() == 1000);
-    QCOMPARE(tx.size(), 1);
+    QVERIFY(window_->settings().txCentreFrequency == 1250);
+    QVERIFY(window_->settings().rxCentreFrequency == 1000);
+    QCOMPARE(changes.size(), 3);
+    QVERIFY(Carried(changes, 2).txCentreFrequency == 1250);
+    QVERIFY(Carried(changes, 2).rxCentreFrequency == 1000);
     // Fine tune works around the clicked frequency; VELA63 spans +-42.7 Hz.
     window_->FineTune(1024);
     QCOMPARE(window_->statusPart(1), QStringLiteral("957Hz"));
@@ -438,10 +452,11 @@ class MainWindowTest : public QObject {
   }
 
   void squelchBarClick() {
-    QSignalSpy spy(window_.get(), &MainWindow::squelchChanged);
+    QSignalSpy spy(window_.get(), &MainWindow::settingsChanged);
     QTest::mouseClick(window_->squelchBar(), Qt::LeftButton, {}, QPoint(10, 30));
-    QCOMPARE(window_->squelchLevel(), 70);
+    QCOMPARE(window_->settings().squelchLevel, 70);
     QCOMPARE(spy.size(), 1);
+    QCOMPARE(Carried(spy, 0).squelchLevel, 70);
     QCOMPARE(window_->CurrentPreferences().squelchLevel, 70);
   }
 
@@ -449,7 +464,7 @@ class MainWindowTest : public QObject {
     auto* trim = qobject_cast<vela::app::UpDownControl*>(window_->control(3101));
     auto* label = qobject_cast<QLabel*>(window_->control(3100));
     trim->upButton()->click();
-    QVERIFY(window_->rxSampleRate() == 8000.1L);
+    QVERIFY(window_->settings().rxSampleRate == 8000.1L);
     QCOMPARE(label->text(), QStringLiteral(" 8000.1"));
     trim->downButton()->click();
     trim->downButton()->click();
@@ -460,69 +475,70 @@ class MainWindowTest : public QObject {
   void transmitFrequencyBox() {
     QString shownDefault;
     QString answer;
-    window_->SetTextPrompt([&](const QString& title, const QString& prompt,
-                               const QString& initial) -> std::optional<QString> {
+    prompts_->text = [&](const QString& title, const QString& prompt,
+                         const QString& initial) -> std::optional<QString> {
       if (title != QStringLiteral("Transmit frequency")) return std::nullopt;
       if (prompt != QStringLiteral("Enter transmit audio frequency in Hz")) return std::nullopt;
       shownDefault = initial;
       return answer;
-    });
+    };
     answer = QStringLiteral("1500");
     window_->Command(3911);
     QCOMPARE(shownDefault, QStringLiteral(" 1000"));
-    QVERIFY(window_->txCentreFrequency() == 1500);
+    QVERIFY(window_->settings().txCentreFrequency == 1500);
     answer = QStringLiteral("fifteen hundred");
     window_->Command(3911);
-    QVERIFY(window_->txCentreFrequency() == 1500);
-    QCOMPARE(messages_.size(), size_t{1});
-    QVERIFY(messages_[0].text.contains(QStringLiteral("1500 Hz")));
+    QVERIFY(window_->settings().txCentreFrequency == 1500);
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QVERIFY(prompts_->messages[0].text.contains(QStringLiteral("1500 Hz")));
     answer = QStringLiteral("-20");
     window_->Command(3911);
-    QVERIFY(window_->txCentreFrequency() == 1500);
-    QCOMPARE(messages_.size(), size_t{2});
+    QVERIFY(window_->settings().txCentreFrequency == 1500);
+    QCOMPARE(prompts_->messages.size(), size_t{2});
     answer = QString();
     window_->Command(3911);
-    QVERIFY(window_->txCentreFrequency() == 1500);
-    QCOMPARE(messages_.size(), size_t{2});
+    QVERIFY(window_->settings().txCentreFrequency == 1500);
+    QCOMPARE(prompts_->messages.size(), size_t{2});
     QVERIFY(window_->CurrentPreferences().txCentreFrequency == 1500);
   }
 
   void callsignBox() {
     std::optional<QString> answer;
-    window_->SetTextPrompt([&](const QString& title, const QString& prompt,
-                               const QString& initial) -> std::optional<QString> {
+    prompts_->text = [&](const QString& title, const QString& prompt,
+                         const QString& initial) -> std::optional<QString> {
       if (title != QStringLiteral("CALLSIGN") || !prompt.startsWith("Enter callsign - add")) {
         return std::nullopt;
       }
-      if (initial != window_->callsign()) return std::nullopt;
+      if (initial != window_->settings().callsign) return std::nullopt;
       return answer;
-    });
+    };
     const std::string before = window_->cwIdPattern();
     answer = std::nullopt;
     window_->Command(1002);
-    QCOMPARE(window_->callsign(), QStringLiteral("G4ABC"));
+    QCOMPARE(window_->settings().callsign, QStringLiteral("G4ABC"));
     QCOMPARE(window_->cwIdPattern(), before);
     answer = QStringLiteral("m0xyz  ");
     window_->Command(1002);
-    QCOMPARE(window_->callsign(), QStringLiteral("m0xyz  "));
+    QCOMPARE(window_->settings().callsign, QStringLiteral("m0xyz  "));
     QVERIFY(window_->cwIdPattern() != before);
     QCOMPARE(window_->CurrentPreferences().callsign, QStringLiteral("m0xyz  "));
   }
 
   void callsignReplacesANocallSecondaryText() {
     Preferences p = Preferences::Defaults();
-    MainWindow w(p);
-    QCOMPARE(w.secondaryText(), QStringLiteral("nocall"));
-    w.SetTextPrompt([](const QString&, const QString&, const QString&) {
+    auto prompts = std::make_unique<ScriptedPrompts>();
+    prompts->text = [](const QString&, const QString&, const QString&) {
       return std::optional<QString>(QStringLiteral("G4ABC"));
-    });
+    };
+    MainWindow w(p, std::move(prompts));
+    QCOMPARE(w.settings().secondaryText, QStringLiteral("nocall"));
     w.Command(1002);
-    QCOMPARE(w.secondaryText(), QStringLiteral("G4ABC  "));
+    QCOMPARE(w.settings().secondaryText, QStringLiteral("G4ABC  "));
   }
 
   void textOptionsAndToggles() {
     window_->transmitPane()->setPlainText(QStringLiteral("pending text"));
-    window_->AppendReceived(QStringLiteral("hello"), QColor(0, 128, 0));
+    Receive(*window_, "hello");
     QSignalSpy clearTx(window_.get(), &MainWindow::clearTxRequested);
     window_->Command(3251);
     QVERIFY(window_->clearTxRequest());
@@ -537,45 +553,46 @@ class MainWindowTest : public QObject {
     window_->Command(3300);
     QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode OFF"));
 
-    QCOMPARE(window_->waterfallPalette(), 1);
+    QCOMPARE(window_->settings().waterfallPalette, 1);
     window_->Command(2020);
-    QCOMPARE(window_->waterfallPalette(), 0);
+    QCOMPARE(window_->settings().waterfallPalette, 0);
     window_->Command(2020);
-    QCOMPARE(window_->waterfallPalette(), 1);
+    QCOMPARE(window_->settings().waterfallPalette, 1);
 
     window_->Command(121);
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0].text, QStringLiteral("CAT control not yet implemented"));
-    QCOMPARE(messages_[0].title, QStringLiteral("VELA63 for LF/MF"));
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QCOMPARE(prompts_->messages[0].text, QStringLiteral("CAT control not yet implemented"));
+    QCOMPARE(prompts_->messages[0].title, QStringLiteral("VELA63 for LF/MF"));
   }
 
   void receivePanePause() {
-    QSignalSpy spy(window_.get(), &MainWindow::pauseToggled);
+    QSignalSpy spy(window_.get(), &MainWindow::settingsChanged);
     window_->Command(9404);
-    QVERIFY(window_->pauseScreen());
+    QVERIFY(window_->settings().pause);
     QCOMPARE(window_->receivePane()->palette().color(QPalette::Base), QColor(255, 192, 203));
     window_->Command(9404);
-    QVERIFY(!window_->pauseScreen());
+    QVERIFY(!window_->settings().pause);
     QCOMPARE(window_->receivePane()->palette().color(QPalette::Base), QColor(255, 250, 250));
     QCOMPARE(spy.size(), 2);
+    QVERIFY(Carried(spy, 0).pause && !Carried(spy, 1).pause);
   }
 
   void rightClickOnDelayedReceiveChangesTheMarker() {
     QString asked;
     std::optional<QString> answer = QStringLiteral("SK");
-    window_->SetTextPrompt([&](const QString& title, const QString&, const QString& initial) {
+    prompts_->text = [&](const QString& title, const QString&, const QString& initial) {
       asked = title + QStringLiteral("|") + initial;
       return answer;
-    });
+    };
     QWidget* button = window_->control(9319);
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                             button->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(button, &event);
     QCOMPARE(asked, QStringLiteral("Delayed receive text|[EOT]"));
-    QCOMPARE(window_->endMarker(), QStringLiteral("SK"));
+    QCOMPARE(window_->settings().endMarker(), QStringLiteral("SK"));
     answer = QString();
     QApplication::sendEvent(button, &event);
-    QCOMPARE(window_->endMarker(), QStringLiteral("[EOT]"));
+    QCOMPARE(window_->settings().endMarker(), QStringLiteral("[EOT]"));
     // Right clicks elsewhere do nothing.
     asked.clear();
     QContextMenuEvent other(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
@@ -619,22 +636,23 @@ class MainWindowTest : public QObject {
     QSignalSpy spy(window_.get(), &MainWindow::pttPortChosen);
     QString answer = QStringLiteral("COM3");
     bool lockedWhileChoosing = false;
-    window_->SetPttPrompt([&](int current) {
+    prompts_->pttPort = [&](int current) {
       lockedWhileChoosing = !window_->menuCommand(120)->isEnabled() &&
-                            !window_->control(110)->isEnabled() && current == window_->comPort();
+                            !window_->control(110)->isEnabled() &&
+                            current == window_->settings().comPort;
       return answer;
-    });
+    };
     window_->Command(120);
     QVERIFY(lockedWhileChoosing);
     QVERIFY(window_->menuCommand(120)->isEnabled());
     QVERIFY(window_->control(110)->isEnabled());
-    QCOMPARE(window_->comPort(), 3);
+    QCOMPARE(window_->settings().comPort, 3);
     answer = QString();
     window_->Command(120);
-    QCOMPARE(window_->comPort(), 3);
+    QCOMPARE(window_->settings().comPort, 3);
     answer = QStringLiteral("none");
     window_->Command(120);
-    QCOMPARE(window_->comPort(), 0);
+    QCOMPARE(window_->settings().comPort, 0);
     QCOMPARE(spy.size(), 2);
     QCOMPARE(window_->CurrentPreferences().comPort, 0);
   }
@@ -642,10 +660,10 @@ class MainWindowTest : public QObject {
   void soundcardChoiceIsRefusedWhileSending() {
     int asked = 0;
     window_->SetCaptureDevices({QStringLiteral("pulse"), QStringLiteral("hw:1,0")});
-    window_->SetDevicePrompt([&](const QStringList& devices) {
+    prompts_->captureDevice = [&](const QStringList& devices) {
       ++asked;
       return devices.size() - 1;
-    });
+    };
     QSignalSpy chosen(window_.get(), &MainWindow::captureDeviceChosen);
     window_->Command(3912);
     window_->Command(672);
@@ -676,14 +694,14 @@ class MainWindowTest : public QObject {
     {
       QFile f(big);
       QVERIFY(f.open(QIODevice::WriteOnly));
-      f.write(QByteArray(MainWindow::kMaxDroppedFileBytes + 1, 'a'));
+      f.write(QByteArray(vela::app::kMaxDroppedFileBytes + 1, 'a'));
     }
     QVERIFY(!window_->AppendFileToTransmitPane(big));
-    QCOMPARE(messages_.size(), size_t{1});
-    QVERIFY(messages_[0].text.contains(QStringLiteral("1 MiB")));
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QVERIFY(prompts_->messages[0].text.contains(QStringLiteral("1 MiB")));
     QVERIFY(!window_->AppendFileToTransmitPane(dir.filePath(QStringLiteral("missing.txt"))));
     QVERIFY(!window_->AppendFileToTransmitPane(dir.path()));
-    QCOMPARE(messages_.size(), size_t{3});
+    QCOMPARE(prompts_->messages.size(), size_t{3});
     QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("so 73 £ de G4ABC"));
   }
 
@@ -715,7 +733,7 @@ class MainWindowTest : public QObject {
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
     auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
-    window_->AppendReceived(QStringLiteral("CQ CQ de DL1ABC\nk"), QColor(0, 128, 0));
+    Receive(*window_, "CQ CQ de DL1ABC\nk");
     const QString name = window_->SaveScreen();
     QVERIFY(QRegularExpression(QStringLiteral("^VELA\\d\\d[A-Z][a-z]+\\d{10}\\.rtf$"))
                 .match(name)
@@ -723,7 +741,7 @@ class MainWindowTest : public QObject {
     QFile f(dir.filePath(name));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("CQ CQ de DL1ABC\r\nk\r\n"));
-    QVERIFY(messages_.empty());
+    QVERIFY(prompts_->messages.empty());
   }
 
   void saveScreenTwiceInOneSecondReplacesTheFile() {
@@ -734,10 +752,10 @@ class MainWindowTest : public QObject {
     // Start just after a second turns so both saves fall in the same one.
     const QTime start = QTime::currentTime();
     QTRY_VERIFY(QTime::currentTime().second() != start.second());
-    window_->AppendReceived(QStringLiteral("first"), QColor(0, 128, 0));
+    Receive(*window_, "first");
     const QString first = window_->SaveScreen();
     window_->Command(9402);
-    window_->AppendReceived(QStringLiteral("second"), QColor(0, 128, 0));
+    Receive(*window_, "second");
     const QString second = window_->SaveScreen();
     QCOMPARE(second, first);
     const QDate today = QDate::currentDate();
@@ -749,7 +767,7 @@ class MainWindowTest : public QObject {
     QFile f(dir.filePath(first));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("second\r\n"));
-    QVERIFY(messages_.empty());
+    QVERIFY(prompts_->messages.empty());
   }
 
   void saveScreenThatCannotBeWrittenSays() {
@@ -766,11 +784,12 @@ class MainWindowTest : public QObject {
                            t.toString(QStringLiteral("yyyyHHmmss")) + QStringLiteral(".rtf");
       QVERIFY(QDir(dir.path()).mkdir(name));
     }
-    window_->AppendReceived(QStringLiteral("lost?"), QColor(0, 128, 0));
+    Receive(*window_, "lost?");
     QCOMPARE(window_->SaveScreen(), QString());
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0].title, QStringLiteral("Save screen"));
-    QVERIFY(messages_[0].text.startsWith(QStringLiteral("Could not save the receive pane")));
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QCOMPARE(prompts_->messages[0].title, QStringLiteral("Save screen"));
+    QVERIFY(
+        prompts_->messages[0].text.startsWith(QStringLiteral("Could not save the receive pane")));
     // Nothing was lost from the pane.
     QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("lost?"));
   }
@@ -801,6 +820,21 @@ class MainWindowTest : public QObject {
     QCOMPARE(p.macros[7].text, QStringLiteral("btu om"));
     QCOMPARE(p.cwIdFlag, 1);
     QVERIFY(p.rxCentreFrequency == 1000);
+  }
+
+  // Every record of the file comes back from a window that changed nothing, none of them
+  // at its default.
+  void preferencesComeBackAsTheyCame() {
+    Preferences p = StationPreferences();
+    p.macros[8] = {QStringLiteral("Send"), QStringLiteral("send line")};
+    p.macros[9] = {QStringLiteral("Over"), QStringLiteral("KN")};
+    p.squelchLevel = 42;
+    p.comPort = 4;
+    p.txCentreFrequency = 1234.5L;
+    p.rxSampleRate = 7999.9L;
+    p.rxCentreFrequency = 1100;
+    MainWindow w(p, std::make_unique<ScriptedPrompts>());
+    QCOMPARE(w.CurrentPreferences().Serialise(), p.Serialise());
   }
 };
 

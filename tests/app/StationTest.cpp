@@ -32,6 +32,7 @@
 #include "platform/WavFile.h"
 #include "platform/WavFileDevices.h"
 #include "support/ScriptedOutput.h"
+#include "support/ScriptedPrompts.h"
 #include "tx/BitSource.h"
 
 using vela::Mode;
@@ -105,12 +106,6 @@ class UnpluggedInput : public vela::AudioInputDevice {
  private:
   vela::AudioInputEvents* events_ = nullptr;
   std::vector<std::pair<int, std::span<int16_t>>> lent_;
-};
-
-struct Message {
-  QMessageBox::Icon icon;
-  QString title;
-  QString text;
 };
 
 // The colours the pane's characters are drawn in, with how many characters each.
@@ -194,7 +189,7 @@ class StationTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<QTemporaryDir> dir_;
-  std::vector<Message> messages_;
+  vela::test::ScriptedPrompts* prompts_ = nullptr;
   RecordingPtt ptt_;
   std::unique_ptr<vela::AudioInputDevice> input_;
   std::unique_ptr<WavFileOutput> output_;
@@ -215,10 +210,9 @@ class StationTest : public QObject {
     input_ = std::move(input);
     output_ = std::make_unique<WavFileOutput>(
         (outputPath.isEmpty() ? Path("air.wav") : outputPath).toStdString(), outputPacing_);
-    window_ = std::make_unique<MainWindow>(p);
-    window_->SetMessageSink([this](QMessageBox::Icon icon, const QString& t, const QString& x) {
-      messages_.push_back({icon, t, x});
-    });
+    auto prompts = std::make_unique<vela::test::ScriptedPrompts>();
+    prompts_ = prompts.get();
+    window_ = std::make_unique<MainWindow>(p, std::move(prompts));
     vela::AudioOutputDevice* output = output_.get();
     if (scripted_) output = scripted_.get();
     station_ =
@@ -252,8 +246,9 @@ class StationTest : public QObject {
   // The identifier of callsign E started and run by its clock to its own end: its last 40
   // buffers are still queued, waiting to reach the air.
   void IdentifierLeftDraining() {
-    window_->SetTextPrompt(
-        [](const QString&, const QString&, const QString&) { return QStringLiteral("E"); });
+    prompts_->text = [](const QString&, const QString&, const QString&) {
+      return QStringLiteral("E");
+    };
     window_->Command(1002);
     window_->Command(699);
     scripted_->Pump();
@@ -264,7 +259,7 @@ class StationTest : public QObject {
   WavFileInput* recordingInput() const { return static_cast<WavFileInput*>(input_.get()); }
 
   bool HasMessage(const QString& part) const {
-    for (const Message& m : messages_) {
+    for (const auto& m : prompts_->messages) {
       if (m.text.contains(part)) return true;
     }
     return false;
@@ -291,7 +286,7 @@ class StationTest : public QObject {
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
-    messages_.clear();
+    prompts_ = nullptr;
     ptt_.log.clear();
     outputPacing_ = Pacing::AsFastAsPossible;
   }
@@ -333,17 +328,16 @@ class StationTest : public QObject {
 
     // Start-up told the operator there is no PTT port, once, and left the lines down.
     QCOMPARE(ptt_.log.at(0), std::string("open 0"));
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0].title, QStringLiteral("Comport"));
-    QCOMPARE(messages_[0].icon, QMessageBox::Information);
-    QVERIFY(messages_[0].text.startsWith(QStringLiteral("Default comport set to 0\n")));
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QCOMPARE(prompts_->messages[0].title, QStringLiteral("Comport"));
+    QCOMPARE(prompts_->messages[0].icon, QMessageBox::Information);
+    QVERIFY(prompts_->messages[0].text.startsWith(QStringLiteral("Default comport set to 0\n")));
   }
 
   // The running log holds what the pane showed, stamped with UTC time, mode and frequency;
   // a folder that cannot be written gives one message, and copy goes on in the panes.
   void receiveLogKeepsTheCopyOrSaysOnceWhyNot() {
     for (const bool writable : {true, false}) {
-      messages_.clear();
       OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
       const QString folder = writable ? dir_->path() : Path("no/such/folder");
       station_->OpenReceiveLog(folder);
@@ -357,8 +351,9 @@ class StationTest : public QObject {
       const QStringList logs = QDir(folder).entryList({QStringLiteral("VELAlog-*.txt")});
       if (!writable) {
         QVERIFY(logs.isEmpty());
-        QCOMPARE(std::count_if(messages_.begin(), messages_.end(),
-                               [](const Message& m) { return m.title == "Receive log"; }),
+        const auto& told = prompts_->messages;
+        QCOMPARE(std::count_if(told.begin(), told.end(),
+                               [](const auto& m) { return m.title == "Receive log"; }),
                  1L);
         continue;
       }
@@ -385,8 +380,7 @@ class StationTest : public QObject {
 
   void displayMenuSwitchesTheReceiver() {
     OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
-    auto* item = window_->findChild<QAction*>(
-        QStringLiteral("m%1").arg(MainWindow::kEnhancedReceiverCommand));
+    auto* item = window_->findChild<QAction*>(QStringLiteral("m%1").arg(6667));
     QVERIFY(item != nullptr);
     QVERIFY(item->isCheckable());
     QCOMPARE(station_->modem().receiver(), vela::ReceiverKind::Standard);
@@ -410,16 +404,16 @@ class StationTest : public QObject {
 
   void receivedControlCharactersEditThePane() {
     OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
-    window_->ShowReceivedChar(u'a', kGreen);
-    window_->ShowReceivedChar(QChar(13), kGreen);
-    window_->ShowReceivedChar(u'b', kRed);
+    window_->ShowReceivedChar('a', kGreen);
+    window_->ShowReceivedChar(13, kGreen);
+    window_->ShowReceivedChar('b', kRed);
     QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("a\nb"));
     // Backspace takes the last character, whatever its colour; on an empty pane, nothing.
-    window_->ShowReceivedChar(QChar(8), kGreen);
-    window_->ShowReceivedChar(QChar(8), kGreen);
+    window_->ShowReceivedChar(8, kGreen);
+    window_->ShowReceivedChar(8, kGreen);
     QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("a"));
-    window_->ShowReceivedChar(QChar(8), kGreen);
-    window_->ShowReceivedChar(QChar(8), kGreen);
+    window_->ShowReceivedChar(8, kGreen);
+    window_->ShowReceivedChar(8, kGreen);
     QCOMPARE(window_->receivePane()->toPlainText(), QString());
   }
 
@@ -450,7 +444,7 @@ class StationTest : public QObject {
     QCOMPARE(station_->capture().state(), vela::CaptureCycle::State::Running);
     // Only the echo is red, and nothing was received from a silent band.
     QCOMPARE(TextIn(window_->receivePane(), kGreen).trimmed(), QString());
-    QVERIFY(messages_.size() == 1);  // the start-up PTT notice alone
+    QVERIFY(prompts_->messages.size() == 1);  // the start-up PTT notice alone
   }
 
   void endMarkerEndsTheTransmissionOnce() {
@@ -545,10 +539,11 @@ class StationTest : public QObject {
     window_->transmitPane()->setPlainText(QStringLiteral("old [EOT] still on"));
     window_->Command(110);
     // The operator changes the marker while the old one waits to go out.
-    window_->SetTextPrompt(
-        [](const QString&, const QString&, const QString&) { return QStringLiteral("SK"); });
+    prompts_->text = [](const QString&, const QString&, const QString&) {
+      return QStringLiteral("SK");
+    };
     window_->ContextHelp(9319, QPoint());
-    QCOMPARE(window_->endMarker(), QStringLiteral("SK"));
+    QCOMPARE(window_->settings().endMarker(), QStringLiteral("SK"));
     QTRY_VERIFY_WITH_TIMEOUT(
         TextIn(window_->receivePane(), kRed).contains(QStringLiteral("old [EOT] still on")), 60000);
     QVERIFY(window_->txActive());
@@ -567,8 +562,9 @@ class StationTest : public QObject {
     outputPacing_ = Pacing::RealTime;
     QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
     OpenOnRecording(Path("quiet.wav"));
-    window_->SetTextPrompt(
-        [](const QString&, const QString&, const QString&) { return QStringLiteral("TE"); });
+    prompts_->text = [](const QString&, const QString&, const QString&) {
+      return QStringLiteral("TE");
+    };
     window_->Command(1002);
     QCOMPARE(window_->cwIdPattern(), std::string("--111---1-"));
     QCOMPARE(window_->cwIdPeriodMs(), 100);
@@ -661,8 +657,9 @@ class StationTest : public QObject {
   void sendRightAfterTheIdentifierTakesTheAir() {
     OpenScripted();
     window_->Command(3003);
-    window_->SetTextPrompt(
-        [](const QString&, const QString&, const QString&) { return QStringLiteral("E"); });
+    prompts_->text = [](const QString&, const QString&, const QString&) {
+      return QStringLiteral("E");
+    };
     window_->Command(1002);
     window_->Command(699);
     window_->Command(110);
@@ -734,16 +731,16 @@ class StationTest : public QObject {
     OpenOnRecording(Path("quiet.wav"));
     vela::Modem& modem = station_->modem();
     QCOMPARE(static_cast<double>(modem.rxCentreFrequency()), 1000.0);
-    QCOMPARE(modem.squelch(), window_->squelchLevel());
+    QCOMPARE(modem.squelch(), window_->settings().squelchLevel);
     QCOMPARE(modem.bitSource().secondaryText(), std::string("G4ABC "));
     window_->WaterfallClicked(128);  // 750 Hz
     QCOMPARE(static_cast<double>(modem.rxCentreFrequency()), 750.0);
     window_->WaterfallRightClicked(64);  // 500 Hz
     QCOMPARE(static_cast<double>(modem.txCentreFrequency()), 500.0);
     window_->StepSampleRate(3);
-    QCOMPARE(modem.rxSampleRate(), window_->rxSampleRate());
+    QCOMPARE(modem.rxSampleRate(), window_->settings().rxSampleRate);
     window_->SquelchClicked(60);
-    QCOMPARE(modem.squelch(), window_->squelchLevel());
+    QCOMPARE(modem.squelch(), window_->settings().squelchLevel);
     window_->Command(3300);
     QVERIFY(modem.bitSource().beacon());
     window_->transmitPane()->setPlainText(QStringLiteral("abc"));
@@ -765,7 +762,7 @@ class StationTest : public QObject {
     QVERIFY(!station_->capture().running());
     // The card is back: choosing it again starts capture after the settling pause.
     QVERIFY(WriteSilence(Path("absent.wav"), 0.5));
-    window_->SetDevicePrompt([](const QStringList& devices) { return devices.isEmpty() ? -1 : 0; });
+    prompts_->captureDevice = [](const QStringList& devices) { return devices.isEmpty() ? -1 : 0; };
     window_->Command(672);
     QVERIFY(!station_->capture().running());
     QTRY_VERIFY_WITH_TIMEOUT(station_->capture().running(), 5000);
@@ -775,7 +772,7 @@ class StationTest : public QObject {
     Open(std::make_unique<UnpluggedInput>());
     window_->Command(3001);
     window_->transmitPane()->setPlainText(QStringLiteral("keep me"));
-    window_->ShowReceivedChar(u'x', kGreen);
+    window_->ShowReceivedChar('x', kGreen);
     QTRY_VERIFY(HasMessage(QStringLiteral("unplugged")));
     QVERIFY(!station_->capture().running());
     QVERIFY(window_->isVisible());
@@ -796,7 +793,7 @@ class StationTest : public QObject {
     const size_t before = ptt_.log.size();
     window_->transmitPane()->setPlainText(QStringLiteral("stays"));
     for (int command : {110, 3912, 699}) {
-      messages_.clear();
+      prompts_->messages.clear();
       window_->Command(command);
       QTRY_VERIFY(HasMessage(QStringLiteral("Error opening waveform audio device!")));
       QVERIFY(!window_->txActive() && !window_->tuneActive() && !window_->cwIdActive());
@@ -810,7 +807,7 @@ class StationTest : public QObject {
     QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("stays"));
     QVERIFY(ptt_.Since(before).empty());  // never keyed
     // The operator can try again at once, and is told again.
-    messages_.clear();
+    prompts_->messages.clear();
     window_->Command(110);
     QTRY_VERIFY(HasMessage(QStringLiteral("Error opening waveform audio device!")));
     QVERIFY(!window_->txActive());
@@ -819,13 +816,13 @@ class StationTest : public QObject {
   void pttPortChoiceOpensThePortAndTellsOfFailure() {
     QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
     OpenOnRecording(Path("quiet.wav"));
-    QTRY_VERIFY(!messages_.empty());
-    messages_.clear();
-    window_->SetPttPrompt([](int) { return QStringLiteral("COM7"); });
+    QTRY_VERIFY(!prompts_->messages.empty());
+    prompts_->messages.clear();
+    prompts_->pttPort = [](int) { return QStringLiteral("COM7"); };
     window_->Command(120);
     QTRY_VERIFY(HasMessage(QStringLiteral("Failure to open comport")));
-    QCOMPARE(messages_.back().icon, QMessageBox::Critical);
-    QCOMPARE(window_->comPort(), 7);
+    QCOMPARE(prompts_->messages.back().icon, QMessageBox::Critical);
+    QCOMPARE(window_->settings().comPort, 7);
     QVERIFY(std::find(ptt_.log.begin(), ptt_.log.end(), "open 7") != ptt_.log.end());
   }
 
@@ -836,7 +833,7 @@ class StationTest : public QObject {
     Open(std::make_unique<WavFileInput>(Path("quiet.wav").toStdString(), Pacing::RealTime));
     QVERIFY(station_->capture().running());
     station_->SetRecordingPacing(Pacing::AsFastAsPossible);
-    window_->SetRecordingPrompt([] { return QStringLiteral(VELA_SAMPLE_RECORDING); });
+    prompts_->recording = [] { return QStringLiteral(VELA_SAMPLE_RECORDING); };
     QSignalSpy finished(station_.get(), &Station::recordingFinished);
     window_->Command(1602);
     QVERIFY(station_->decodingRecording());
@@ -851,14 +848,14 @@ class StationTest : public QObject {
     QTRY_VERIFY(station_->capture().running());
 
     // A recording that cannot be read is reported, and the card keeps listening.
-    window_->SetRecordingPrompt([this] { return Path("garbage.wav"); });
+    prompts_->recording = [this] { return Path("garbage.wav"); };
     QFile garbage(Path("garbage.wav"));
     QVERIFY(garbage.open(QIODevice::WriteOnly));
     garbage.write("not a recording");
     garbage.close();
-    messages_.clear();
+    prompts_->messages.clear();
     window_->Command(1602);
-    QTRY_VERIFY(!messages_.empty());
+    QTRY_VERIFY(!prompts_->messages.empty());
     QTRY_VERIFY(!station_->decodingRecording());
     QTRY_VERIFY(station_->capture().running());
   }

@@ -25,11 +25,16 @@ void Say(const char* what, const char* detail = "") {
   std::fflush(stdout);
 }
 
-// Once the modal loop of whatever box opens next is running, says which one it is.
-void ReportModal() {
-  QTimer::singleShot(200, [] {
+// Once the modal loop of whatever box opens next is running, says which one it is; or, if
+// none has opened within `patienceMs`, says so.
+void ReportModal(int patienceMs = 5000) {
+  QTimer::singleShot(100, [patienceMs] {
     QWidget* modal = QApplication::activeModalWidget();
-    Say("modal", modal ? modal->metaObject()->className() : "none");
+    if (modal != nullptr || patienceMs <= 0) {
+      Say("modal", modal ? modal->metaObject()->className() : "none");
+      return;
+    }
+    ReportModal(patienceMs - 100);
   });
 }
 
@@ -81,6 +86,6 @@ int main(int argc, char** argv) {
     });
   });
   Say("starting");
-  ReportModal();  // the start-up warning, if any
+  ReportModal(300);  // the start-up warning, if any
   return terminal.Run();
 }

@@ -1,0 +1,67 @@
+#include "app/DesktopActions.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QUrl>
+
+#include "app/WindowArithmetic.h"
+
+namespace vela::app {
+
+DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now) {
+  const QDate d = now.date();
+  const QTime t = now.time();
+  const QString name = QString::fromStdString(
+      SaveScreenFileName(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second()));
+  QString text = paneText;
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\n', QStringLiteral("\r\n"));
+  const QByteArray bytes = text.toUtf8() + "\r\n";
+  QSaveFile file(name);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    return {{},
+            QStringLiteral("Could not save the receive pane to %1: %2")
+                .arg(QFileInfo(name).absoluteFilePath(), file.errorString())};
+  }
+  return {name, {}};
+}
+
+bool OpenHelpPage() {
+  const QStringList candidates = {
+      QCoreApplication::applicationDirPath() + QStringLiteral("/velahelp.htm"),
+      QStringLiteral("velahelp.htm")};
+  for (const QString& path : candidates) {
+    if (!QFileInfo::exists(path)) continue;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    return true;
+  }
+  return false;
+}
+
+bool LaunchMixer(bool devicesPage) {
+  const QString pavucontrol = QStandardPaths::findExecutable(QStringLiteral("pavucontrol"));
+  if (!pavucontrol.isEmpty()) {
+    QStringList args;
+    if (devicesPage) args << QStringLiteral("--tab=3");
+    QProcess::startDetached(pavucontrol, args);
+    return true;
+  }
+  const QString alsamixer = QStandardPaths::findExecutable(QStringLiteral("alsamixer"));
+  if (alsamixer.isEmpty()) return false;
+  for (const char* terminal : {"x-terminal-emulator", "xterm", "gnome-terminal", "konsole",
+                               "xfce4-terminal", "lxterminal"}) {
+    const QString path = QStandardPaths::findExecutable(QString::fromLatin1(terminal));
+    if (path.isEmpty()) continue;
+    QStringList args{QStringLiteral("-e"), alsamixer};
+    if (devicesPage) args << QStringLiteral("--view=all");
+    if (QProcess::startDetached(path, args)) return true;
+  }
+  return false;
+}
+
+}  // namespace vela::app

@@ -1,0 +1,26 @@
+// What the terminal does with files and other programs on the operator's desktop: the
+// receive pane saved to a file, the help page and the sound mixer opened.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace vela::app {
+
+// A file name or text when it worked; otherwise an empty one and the reason.
+struct DesktopResult {
+  QString value;
+  QString problem;
+  bool ok() const { return problem.isEmpty(); }
+};
+
+// Writes `paneText` to VELAddMonthyyyyhhmmss.rtf for `now` in the current folder, lines
+// ended CR LF; the value is the file name.
+DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now);
+// velahelp.htm beside the program, or in the current folder, in the desktop's browser.
+bool OpenHelpPage();
+// The sound server's mixer, or alsamixer in a terminal; `devicesPage` opens its page of
+// cards and ports.
+bool LaunchMixer(bool devicesPage);
+
+}  // namespace vela::app

@@ -1,0 +1,30 @@
+// Everything the window asks or tells the operator through a modal box: messages, one-line
+// answers, the PTT port, the capture card and a recording to decode. The program answers
+// with Qt dialogs (DialogPrompts); tests answer from a script.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace vela::app {
+
+class OperatorPrompts {
+ public:
+  virtual ~OperatorPrompts() = default;
+
+  // A message with an OK button.
+  virtual void Tell(QMessageBox::Icon icon, const QString& title, const QString& text) = 0;
+  // One line of text under `prompt`, starting from `initial`; no value after Cancel.
+  virtual std::optional<QString> AskText(const QString& title, const QString& prompt,
+                                         const QString& initial) = 0;
+  // The PTT port: "none" or "COMn"; empty to keep `currentPort`.
+  virtual QString AskPttPort(int currentPort) = 0;
+  // The row of `devices` to capture from, or -1 to keep the card in use.
+  virtual int AskCaptureDevice(const QStringList& devices) = 0;
+  // A recording to play into the receiver; empty when none was chosen.
+  virtual QString AskRecording() = 0;
+};
+
+}  // namespace vela::app

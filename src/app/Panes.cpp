@@ -1,0 +1,97 @@
+#include "app/Panes.h"
+
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+#include "app/TextCodec.h"
+#include "rx/ReceivePane.h"
+
+namespace vela::app {
+
+namespace {
+
+const QColor kReceivePaneBase(255, 250, 250);
+const QColor kPausedBase(255, 192, 203);
+
+QFont Monospace(int points) {
+  QFont font(QStringLiteral("Courier"));
+  font.setFamilies({QStringLiteral("Courier"), QStringLiteral("Courier New"),
+                    QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
+                    QStringLiteral("Monospace")});
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setPointSize(points);
+  return font;
+}
+
+void SetBase(QWidget* widget, QColor base, QColor text = Qt::black) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Base, base);
+  palette.setColor(QPalette::Text, text);
+  widget->setPalette(palette);
+}
+
+void AppendToPane(QTextEdit& pane, QChar c, QColor colour) {
+  QTextCursor cursor = pane.textCursor();
+  cursor.movePosition(QTextCursor::End);
+  QTextCharFormat format;
+  format.setForeground(colour);
+  cursor.insertText(QString(c), format);
+  pane.setTextCursor(cursor);
+  pane.ensureCursorVisible();
+}
+
+}  // namespace
+
+QTextEdit* MakeReceivePane(QWidget* parent) {
+  auto* pane = new QTextEdit(parent);
+  pane->setAcceptRichText(true);
+  pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  SetBase(pane, kReceivePaneBase);
+  pane->setFont(Monospace(11));
+  pane->setTextColor(QColor(0, 128, 0));
+  return pane;
+}
+
+QTextEdit* MakeSecondaryPane(QWidget* parent) {
+  auto* pane = new QTextEdit(parent);
+  pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  pane->setLineWrapMode(QTextEdit::NoWrap);
+  pane->document()->setDocumentMargin(1);
+  SetBase(pane, QColor(255, 228, 225));
+  pane->setTextColor(QColor(0, 128, 0));
+  return pane;
+}
+
+QPlainTextEdit* MakeTransmitPane(QWidget* parent) {
+  auto* pane = new QPlainTextEdit(parent);
+  pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  SetBase(pane, QColor(255, 255, 224), Qt::black);
+  pane->setFont(Monospace(6));
+  return pane;
+}
+
+void ShowOnReceivePane(QTextEdit& pane, uint8_t c, QColor colour) {
+  const uint8_t shown = PaneCharacter(c);
+  if (shown != kBackspace) {
+    AppendToPane(pane, FromAir(shown), colour);
+    return;
+  }
+  QTextCursor cursor = pane.textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.deletePreviousChar();
+  pane.setTextCursor(cursor);
+  pane.ensureCursorVisible();
+}
+
+void ShowOnSecondaryPane(QTextEdit& pane, uint8_t c) {
+  AppendToPane(pane, FromAir(c), QColor(0, 0, 255));
+}
+
+void ShowPaused(QTextEdit& receivePane, bool paused) {
+  SetBase(&receivePane, paused ? kPausedBase : kReceivePaneBase);
+}
+
+}  // namespace vela::app

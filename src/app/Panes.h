@@ -1,0 +1,26 @@
+// The window's three text panes: how each looks, and how characters from the modem land at
+// the end of the receive and secondary panes.
+#pragma once
+
+#include <QColor>
+#include <cstdint>
+
+class QPlainTextEdit;
+class QTextEdit;
+class QWidget;
+
+namespace vela::app {
+
+QTextEdit* MakeReceivePane(QWidget* parent);
+QTextEdit* MakeSecondaryPane(QWidget* parent);
+QPlainTextEdit* MakeTransmitPane(QWidget* parent);
+
+// One received or echoed character, by the pane rules the command line follows too: a
+// carriage return starts a new line, a backspace takes the last character away.
+void ShowOnReceivePane(QTextEdit& pane, uint8_t c, QColor colour);
+// A secondary-channel character, in blue, as it comes.
+void ShowOnSecondaryPane(QTextEdit& pane, uint8_t c);
+// The receive pane turns pink while paused, so the operator sees why nothing new comes.
+void ShowPaused(QTextEdit& receivePane, bool paused);
+
+}  // namespace vela::app

@@ -1,0 +1,45 @@
+// The operator as a test plays them: each question is answered by the test's function for
+// it (or cancelled when there is none), and every message is kept for the test to read.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "app/OperatorPrompts.h"
+
+namespace vela::test {
+
+class ScriptedPrompts : public app::OperatorPrompts {
+ public:
+  struct Message {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+  };
+
+  std::vector<Message> messages;
+  std::function<std::optional<QString>(const QString& title, const QString& prompt,
+                                       const QString& initial)>
+      text;
+  std::function<QString(int currentPort)> pttPort;
+  std::function<int(const QStringList& devices)> captureDevice;
+  std::function<QString()> recording;
+
+  void Tell(QMessageBox::Icon icon, const QString& title, const QString& body) override {
+    messages.push_back({icon, title, body});
+  }
+  std::optional<QString> AskText(const QString& title, const QString& prompt,
+                                 const QString& initial) override {
+    return text ? text(title, prompt, initial) : std::nullopt;
+  }
+  QString AskPttPort(int currentPort) override {
+    return pttPort ? pttPort(currentPort) : QString();
+  }
+  int AskCaptureDevice(const QStringList& devices) override {
+    return captureDevice ? captureDevice(devices) : -1;
+  }
+  QString AskRecording() override { return recording ? recording() : QString(); }
+};
+
+}  // namespace vela::test
