@@ -13,6 +13,7 @@ using enum CommandSite;
 constexpr CommandEntry kCommands[] = {
     {SaveScreen, FileMenu, "Save screen to file now"},
     {DecodeRecording, FileMenu, "Decode recording..."},
+    {ReceiveLog, FileMenu, "Receive log", true},
     {PttPort, TxMenu, "PTT"},
     {Cat, TxMenu, "CAT"},
     {TransmitFrequency, TxMenu, "Transmit frequency"},

@@ -47,6 +47,7 @@ enum class CommandId : int {
   // The menu bar.
   SaveScreen = 1601,
   DecodeRecording = 1602,
+  ReceiveLog = 1603,
   PttPort = 120,
   Cat = 121,
   TransmitFrequency = 3911,

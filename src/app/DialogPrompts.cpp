@@ -18,11 +18,11 @@ std::optional<QString> DialogPrompts::AskText(const QString& title, const QStrin
   return vela::app::AskText(window_, title, prompt, initial);
 }
 
-QString DialogPrompts::AskPttPort(int currentPort) {
+std::optional<RigSettings> DialogPrompts::AskPtt(const RigSettings& current) {
   const PortResolver resolver = [](int port) {
     return QString::fromStdString(vela::ComPortDevice(port));
   };
-  return PttPickerDialog::Ask(currentPort, resolver, window_);
+  return PttPickerDialog::Ask(current, resolver, window_);
 }
 
 int DialogPrompts::AskCaptureDevice(const QStringList& devices) {

@@ -35,67 +35,6 @@ QFont DialogFont() {
   return font;
 }
 
-PttPickerDialog::PttPickerDialog(int currentPort, PortResolver resolver, QWidget* parent)
-    : QDialog(parent), list_(new QListWidget(this)), entry_(new QLineEdit(this)) {
-  setWindowTitle(QStringLiteral("PTT control"));
-  auto* layout = new QVBoxLayout(this);
-  auto* prompt = new QLabel(QStringLiteral("Select comport for PTT control"), this);
-  layout->addWidget(prompt);
-
-  auto* none = new QListWidgetItem(QStringLiteral("none"), list_);
-  none->setData(Qt::UserRole, QStringLiteral("none"));
-  for (int port = 1; port <= 9; ++port) {
-    QString name = QStringLiteral("COM%1").arg(port);
-    QString device = resolver ? resolver(port) : QString();
-    QString shown =
-        name + QStringLiteral("    ") + (device.isEmpty() ? QStringLiteral("(no device)") : device);
-    auto* item = new QListWidgetItem(shown, list_);
-    item->setData(Qt::UserRole, name);
-  }
-  list_->setObjectName(QStringLiteral("entries"));
-  layout->addWidget(list_);
-
-  entry_->setObjectName(QStringLiteral("answer"));
-  entry_->setText(QStringLiteral("COM%1").arg(currentPort));
-  if (currentPort >= 0 && currentPort <= 9) list_->setCurrentRow(currentPort);
-  layout->addWidget(entry_);
-  connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-    if (item) entry_->setText(item->data(Qt::UserRole).toString());
-  });
-
-  auto* buttons = new QHBoxLayout;
-  auto* acceptButton = new QPushButton(QStringLiteral("Accept"), this);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  auto* clear = new QPushButton(QStringLiteral("Clear"), this);
-  acceptButton->setDefault(true);
-  buttons->addWidget(acceptButton);
-  buttons->addWidget(cancel);
-  buttons->addWidget(clear);
-  layout->addLayout(buttons);
-  connect(acceptButton, &QPushButton::clicked, this, [this] {
-    answer_ = entry_->text().trimmed();
-    accept();
-  });
-  connect(cancel, &QPushButton::clicked, this, [this] {
-    answer_.clear();
-    reject();
-  });
-  // Clear empties the answer so the operator can type a name; accepting it empty keeps
-  // the current port.
-  connect(clear, &QPushButton::clicked, this, [this] {
-    list_->setCurrentRow(-1);
-    entry_->clear();
-    entry_->setFocus();
-  });
-  connect(list_, &QListWidget::itemDoubleClicked, acceptButton, &QPushButton::click);
-}
-
-QString PttPickerDialog::Ask(int currentPort, const PortResolver& resolver, QWidget* parent) {
-  PttPickerDialog dialog(currentPort, resolver, parent);
-  dialog.exec();
-  return dialog.answer();
-}
-
 OutputModeDialog::OutputModeDialog(int mode, QWidget* parent)
     : QDialog(parent), group_(new QButtonGroup(this)), mode_(mode) {
   setWindowTitle(QStringLiteral("Output"));

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/Preferences.h"
+#include "app/PttDialog.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -22,28 +23,6 @@ namespace vela::app {
 // The classic 11-pixel dialog font the window's control sizes were chosen for, with the
 // nearest sans-serif this computer has.
 QFont DialogFont();
-
-// Names the device a "COMn" entry stands for on this computer ("/dev/ttyUSB0"), or an
-// empty string when there is none.
-using PortResolver = std::function<QString(int port)>;
-
-class PttPickerDialog : public QDialog {
-  Q_OBJECT
- public:
-  PttPickerDialog(int currentPort, PortResolver resolver, QWidget* parent = nullptr);
-  // The operator's answer: "none" or "COMn"; empty after Cancel or closing.
-  QString answer() const { return answer_; }
-  QLineEdit* entry() const { return entry_; }
-  QListWidget* list() const { return list_; }
-
-  // Runs the picker; an empty answer means keep the current port.
-  static QString Ask(int currentPort, const PortResolver& resolver, QWidget* parent);
-
- private:
-  QListWidget* list_;
-  QLineEdit* entry_;
-  QString answer_;
-};
 
 class OutputModeDialog : public QDialog {
   Q_OBJECT

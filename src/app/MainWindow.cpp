@@ -31,6 +31,7 @@
 #include "app/UpDownControl.h"
 #include "app/WindowArithmetic.h"
 #include "coding/Morse.h"
+#include "platform/RigFrequency.h"
 
 namespace vela::app {
 
@@ -76,6 +77,7 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   ConnectControls();
   const CommandRunner run = [this](int id) { Command(id); };
   BuildMenuBar(menuBar(), this, run);
+  menuCommand(CommandNumber(CommandId::ReceiveLog))->setChecked(settings_.receiveLog);
   BuildFunctionKeys(this, run);
 
   clockTimer_ = new QTimer(this);
@@ -139,10 +141,22 @@ int MainWindow::modeRate() const {
   return ModeTable(settings_.mode).modeRate;
 }
 
+void MainWindow::ShowDial(const std::optional<Dial>& dial) {
+  dial_ = dial;
+  RefreshStatus();
+}
+
+long double MainWindow::OnAir(long double audioHz) const {
+  if (!dial_) return audioHz;
+  return RfFrequency(static_cast<double>(audioHz), dial_->hz, dial_->mode,
+                     settings_.rig.converterOffsetHz);
+}
+
 void MainWindow::RefreshStatus() {
-  SetStatusPart(1, FromStd(FormatWhole(settings_.rxCentreFrequency)) + QStringLiteral("Hz"));
-  SetStatusPart(2, FromStd(FormatOneDecimal(cursorFrequency_)) + QStringLiteral("Hz, ") +
-                       FromStd(FormatOneDecimal(cursorLevel_)) + QStringLiteral("dB"));
+  SetStatusPart(1, FromStd(FormatWhole(OnAir(settings_.rxCentreFrequency))) + QStringLiteral("Hz"));
+  SetStatusPart(2, FromStd(FormatOneDecimal(static_cast<float>(OnAir(cursorFrequency_)))) +
+                       QStringLiteral("Hz, ") + FromStd(FormatOneDecimal(cursorLevel_)) +
+                       QStringLiteral("dB"));
   SetStatusPart(5, FromLatin1(ModeTable(settings_.mode).statusText));
 }
 
@@ -258,6 +272,10 @@ void MainWindow::RunCommand(CommandId id) {
       break;
     case CommandId::CorrelationDisplay:
       emit correlationDisplayRequested();
+      break;
+    case CommandId::ReceiveLog:
+      settings_.receiveLog = menuCommand(CommandNumber(id))->isChecked();
+      emit settingsChanged(settings_);
       break;
     case CommandId::EnhancedReceiver: {
       // The check mark follows the menu item itself.
@@ -488,14 +506,17 @@ void MainWindow::PickPttPort() {
   QAction* ptt = menuCommand(CommandNumber(CommandId::PttPort));
   ptt->setEnabled(false);
   ui_.sendButton->setEnabled(false);
-  const QString answer = prompts_->AskPttPort(settings_.comPort);
+  RigSettings current = settings_.rig;
+  current.comPort = settings_.comPort;
+  const std::optional<RigSettings> chosen = prompts_->AskPtt(current);
   ptt->setEnabled(true);
   ui_.sendButton->setEnabled(true);
-  const std::optional<int> port = PttPortFromAnswer(answer.toStdString());
-  if (!port) return;
-  settings_.comPort = *port;
+  if (!chosen) return;
+  settings_.rig = *chosen;
+  settings_.comPort = chosen->comPort;
   emit settingsChanged(settings_);
-  emit pttPortChosen(settings_.comPort);
+  // Opened again even when unchanged: that is how the operator has a rig reconnected.
+  emit pttChosen();
 }
 
 void MainWindow::OpenOutputModeDialog() {

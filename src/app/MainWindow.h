@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,16 @@ class MainWindow : public QMainWindow {
   // The controller's state has changed: SEND's caption, the status bar's CWID, tune and
   // beacon notes, and the mode buttons and PTT command (locked while our audio goes out).
   void ShowTransmitState(const TransmitState& now, const TransmitState& before);
+  // How the transmitter is keyed, as read from its file at start-up (no signal).
+  void SetRigSettings(const RigSettings& rig) { settings_.rig = rig; }
+  // The rig's dial as last read, or nothing when no rig reports one: status part 1 and
+  // the waterfall's read-out then give the frequency on air (with the converter offset).
+  struct Dial {
+    double hz = 0;
+    std::string mode;
+  };
+  void ShowDial(const std::optional<Dial>& dial);
+  const std::optional<Dial>& dial() const { return dial_; }
   void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
   // One received or echoed character from the air at the end of the receive pane.
   void ShowReceivedChar(uint8_t c, QColor colour);
@@ -111,7 +122,8 @@ class MainWindow : public QMainWindow {
   // Every change the operator makes to the settings.
   void settingsChanged(const vela::app::OperatorSettings& settings);
   void clearTxRequested();
-  void pttPortChosen(int port);
+  // TX options > PTT was accepted: the PTT is to be opened afresh from settings().rig.
+  void pttChosen();
   void captureDeviceChosen(int index);
   void soundcardSelectionStarting();
   void correlationDisplayRequested();
@@ -130,6 +142,8 @@ class MainWindow : public QMainWindow {
   void RunPaneCommand(CommandId id);
   void InsertIntoTransmitPane(const QString& text);
   void RefreshStatus();
+  // An audio frequency as it is on air, when the rig's dial is known.
+  long double OnAir(long double audioHz) const;
   void RedrawScale();
   void RebuildCwIdPattern();
   const TransmitState& transmitState() const;
@@ -157,6 +171,7 @@ class MainWindow : public QMainWindow {
 
   bool clearTxRequest_ = false;
   long double rxClickFrequency_ = 1000;
+  std::optional<Dial> dial_;
   float cursorFrequency_ = 0;
   float cursorLevel_ = 0;
   std::string cwIdPattern_;

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "platform/RigSettings.h"
+
 namespace vela::app {
 
 class OperatorPrompts {
@@ -19,8 +21,8 @@ class OperatorPrompts {
   // One line of text under `prompt`, starting from `initial`; no value after Cancel.
   virtual std::optional<QString> AskText(const QString& title, const QString& prompt,
                                          const QString& initial) = 0;
-  // The PTT port: "none" or "COMn"; empty to keep `currentPort`.
-  virtual QString AskPttPort(int currentPort) = 0;
+  // How the transmitter is to be keyed, starting from `current`; nothing to keep it.
+  virtual std::optional<RigSettings> AskPtt(const RigSettings& current) = 0;
   // The row of `devices` to capture from, or -1 to keep the card in use.
   virtual int AskCaptureDevice(const QStringList& devices) = 0;
   // A recording to play into the receiver; empty when none was chosen.

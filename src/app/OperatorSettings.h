@@ -8,6 +8,7 @@
 
 #include "app/Preferences.h"
 #include "coding/Modes.h"
+#include "platform/RigSettings.h"
 
 namespace vela {
 class Modem;
@@ -27,6 +28,8 @@ struct OperatorSettings {
   long double rxSampleRate = 8000;
   long double rxCentreFrequency = 1000;
   int cwIdFlag = 0;
+  // ---- Kept in VELArig.INI: how the transmitter is keyed and the rig behind it ----
+  RigSettings rig;
 
   // ---- For this run only ----
   Mode mode = Mode::Vela63;
@@ -34,6 +37,7 @@ struct OperatorSettings {
   bool pause = false;
   int outputMode = 0;  // 0 mono, 1 I and Q
   int waterfallPalette = 1;
+  bool receiveLog = true;  // everything copied and sent, logged beside the settings
 
   // The file's settings with their defaults settled.
   static OperatorSettings FromPreferences(Preferences preferences);

@@ -1,16 +1,13 @@
 #include "app/SettingsKeeper.h"
 
+#include <QFileInfo>
+#include <QSaveFile>
 #include <utility>
 
 namespace vela::app {
 
-SettingsKeeper::SettingsKeeper(QString path, const Preferences& written, Current current,
-                               Problem problem, QObject* parent)
-    : QObject(parent),
-      path_(std::move(path)),
-      written_(written.Serialise()),
-      current_(std::move(current)),
-      problem_(std::move(problem)) {
+SettingsKeeper::SettingsKeeper(std::vector<File> files, Problem problem, QObject* parent)
+    : QObject(parent), files_(std::move(files)), problem_(std::move(problem)) {
   timer_.setInterval(kCheckMs);
   connect(&timer_, &QTimer::timeout, this, [this] {
     QString error;
@@ -22,12 +19,40 @@ SettingsKeeper::SettingsKeeper(QString path, const Preferences& written, Current
 }
 
 bool SettingsKeeper::SaveIfChanged(QString* error) {
-  const Preferences now = current_();
-  const QByteArray bytes = now.Serialise();
-  if (bytes == written_) return true;
-  if (!now.Save(path_, error)) return false;
-  written_ = bytes;
-  failing_ = false;
+  bool ok = true;
+  for (File& file : files_) {
+    const QByteArray bytes = file.current();
+    if (bytes != file.written) ok = Save(file, bytes, ok ? error : nullptr) && ok;
+  }
+  if (ok) failing_ = false;
+  return ok;
+}
+
+bool SettingsKeeper::SaveAll(QString* error) {
+  bool ok = true;
+  for (File& file : files_) ok = Save(file, file.current(), ok ? error : nullptr) && ok;
+  return ok;
+}
+
+bool SettingsKeeper::Save(File& file, const QByteArray& bytes, QString* error) {
+  const auto fail = [&](const QString& reason) {
+    if (error) {
+      *error =
+          QStringLiteral("Could not save the settings to %1: %2. The previous file is unchanged.")
+              .arg(QFileInfo(file.path).absoluteFilePath(), reason);
+    }
+    return false;
+  };
+  // A new file beside the old, renamed over it: a failed write leaves the old one whole.
+  QSaveFile out(file.path);
+  if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
+  if (out.write(bytes) != bytes.size()) {
+    const QString reason = out.errorString();
+    out.cancelWriting();
+    return fail(reason);
+  }
+  if (!out.commit()) return fail(out.errorString());
+  file.written = bytes;
   return true;
 }
 

@@ -1,8 +1,8 @@
-// Keeps the settings file in step with what the operator sets: a macro defined, the
-// callsign, squelch or frequencies changed are written within a second, the same safe way
-// as at exit (a new file renamed over the old), so a crash, a power cut or a kill loses
-// nothing the operator defined. A file that cannot be written is reported once until a
-// write succeeds again.
+// Keeps the settings files in step with what the operator sets: a macro defined, the
+// callsign, squelch, frequencies or the PTT method changed are written within a second,
+// the same safe way as at exit (a new file renamed over the old), so a crash, a power cut
+// or a kill loses nothing the operator defined. A file that cannot be written is reported
+// once until a write succeeds again.
 #pragma once
 
 #include <QByteArray>
@@ -10,31 +10,32 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
-
-#include "app/Preferences.h"
+#include <vector>
 
 namespace vela::app {
 
 class SettingsKeeper : public QObject {
  public:
   static constexpr int kCheckMs = 1000;
-  using Current = std::function<Preferences()>;
+  struct File {
+    QString path;
+    std::function<QByteArray()> current;  // what the file should hold now
+    QByteArray written;                   // what it holds (as read at start-up)
+  };
   using Problem = std::function<void(const QString& reason)>;
 
-  // `written` is what the file holds now (as read at start-up), so nothing is written
-  // until something changes.
-  SettingsKeeper(QString path, const Preferences& written, Current current, Problem problem,
-                 QObject* parent = nullptr);
+  SettingsKeeper(std::vector<File> files, Problem problem, QObject* parent = nullptr);
 
-  // Writes the settings if they differ from what the file holds; false when they could
-  // not be written, with the reason in `error`.
+  // Writes the files whose contents have changed; false with the first reason when one
+  // could not be written.
   bool SaveIfChanged(QString* error = nullptr);
-  const QString& path() const { return path_; }
+  // Writes every file, changed or not: at the end of the program.
+  bool SaveAll(QString* error = nullptr);
 
  private:
-  QString path_;
-  QByteArray written_;
-  Current current_;
+  bool Save(File& file, const QByteArray& bytes, QString* error);
+
+  std::vector<File> files_;
   Problem problem_;
   QTimer timer_;
   bool failing_ = false;

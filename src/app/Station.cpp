@@ -51,9 +51,7 @@ Station::~Station() {
 }
 
 void Station::Start(const QString& recording, Pacing pacing) {
-  started_ = true;
-  rig_.comPort = window_.settings().comPort;
-  OpenPtt();
+  OpenPtt(false);
   ApplyWindowSettings();
   // The displays' resting state until the first signal arrives.
   window_.levelBar()->SetLevel(19);
@@ -81,18 +79,14 @@ void Station::ConnectWindow() {
   MainWindow* w = &window_;
   connect(w, &MainWindow::settingsChanged, this, [this](const OperatorSettings& settings) {
     ApplyToModem(modem_, settings);
+    SetReceiveLogEnabled(settings.receiveLog);
     RedrawSquelchBar();
   });
   connect(w, &MainWindow::clearTxRequested, this, [this] {
     modem_.bitSource().RequestClear();
     window_.AcknowledgeClearTxRequest();
   });
-  connect(w, &MainWindow::pttPortChosen, this, [this](int port) {
-    rig_.method = PttMethod::SerialDtrRts;
-    rig_.comPort = port;
-    rig_.pttSerialDevice.clear();
-    OpenPtt();
-  });
+  connect(w, &MainWindow::pttChosen, this, [this] { OpenPtt(true); });
   connect(w, &MainWindow::soundcardSelectionStarting, this, [this] {
     // The card is chosen afresh: a recording being played gives way to it.
     if (recordingCapture_) EndRecording();
@@ -116,19 +110,37 @@ void Station::ApplyWindowSettings() {
   bits.SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
 }
 
-void Station::SetRigSettings(const RigSettings& settings) {
-  rig_ = settings;
-  if (started_) OpenPtt();
-}
-
-void Station::OpenPtt() {
+void Station::OpenPtt(bool chosen) {
+  window_.ShowDial(std::nullopt);
   if (devices_.ptt == nullptr) return;
-  const std::optional<OperatorMessage> message = devices_.ptt->Open(rig_);
-  if (!message) return;
+  rig_ = window_.settings().rig;
+  rig_.comPort = window_.settings().comPort;
   const bool noPort =
       rig_.method == PttMethod::SerialDtrRts && rig_.comPort == 0 && rig_.pttSerialDevice.empty();
-  Tell(noPort ? QMessageBox::Information : QMessageBox::Critical,
-       QString::fromStdString(message->caption), QString::fromStdString(message->text));
+  std::optional<OperatorMessage> message = devices_.ptt->Open(rig_);
+  // "none" chosen in the picker is port 0, which does not open: the operator is told so,
+  // where at start-up port 0 only gets the notice to set one up.
+  if (chosen && noPort) message = PttOpenMessage(1, false);
+  if (message) {
+    Tell(noPort && !chosen ? QMessageBox::Information : QMessageBox::Critical,
+         QString::fromStdString(message->caption), QString::fromStdString(message->text));
+  }
+  if (RigControl* rig = devices_.ptt->rig(); rig != nullptr && HasDial(rig_)) {
+    rig->StartPolling([this](const RigReading& reading) { DialRead(reading); });
+  }
+}
+
+void Station::DialRead(const RigReading& reading) {
+  if (reading.ok) {
+    window_.ShowDial(MainWindow::Dial{reading.dialHz, reading.mode});
+    return;
+  }
+  // Told once (the poll goes on trying quietly); the frequencies go back to audio.
+  window_.ShowDial(std::nullopt);
+  Tell(QMessageBox::Warning, QString::fromLatin1(kRigCaption),
+       QString::fromStdString(reading.error) +
+           QStringLiteral("\nThe terminal goes on receiving; SEND keys nothing until the rig "
+                          "answers again."));
 }
 
 void Station::StartSoundCapture(int device) {
@@ -252,6 +264,7 @@ void Station::EchoChar(uint8_t c) {
 
 void Station::OpenReceiveLog(const QString& folder) {
   log_ = ReceiveLog::InFolder(folder.toStdString());
+  log_->SetEnabled(window_.settings().receiveLog);
   logClock_.start(1000);
 }
 

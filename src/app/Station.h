@@ -17,6 +17,7 @@
 #include "modem/Modem.h"
 #include "modem/ModemEvents.h"
 #include "platform/ReceiveLog.h"
+#include "platform/RigControl.h"
 #include "platform/WavFileDevices.h"
 #include "rx/CaptureCycle.h"
 #include "tx/TransmitController.h"
@@ -68,10 +69,6 @@ class Station : public QObject,
   // The capture cycle in use: the sound card's, or the recording's while one plays.
   CaptureCycle& capture() { return *capture_; }
 
-  // How the transmitter is keyed; applied (the PTT opened again) at once once started.
-  void SetRigSettings(const RigSettings& settings);
-  const RigSettings& rigSettings() const { return rig_; }
-
   // The running log of copy: one file per UTC day in `folder` (beside the settings), on
   // until switched off.
   void OpenReceiveLog(const QString& folder);
@@ -120,7 +117,9 @@ class Station : public QObject,
 
   void ConnectWindow();
   void ApplyWindowSettings();
-  void OpenPtt();
+  // Opens the PTT the window's settings name: at start-up, or `chosen` in TX options > PTT.
+  void OpenPtt(bool chosen);
+  void DialRead(const RigReading& reading);
   void StartSoundCapture(int device);
   void ChooseCaptureDevice(int device);
   bool PlayRecording(const QString& path, Pacing pacing, bool soundAfter);
@@ -154,8 +153,7 @@ class Station : public QObject,
   void LogChar(ReceiveLog::Kind kind, uint8_t c);
   void FlushLog(bool all);
   std::optional<ReceiveLog> log_;
-  RigSettings rig_;
-  bool started_ = false;
+  RigSettings rig_;  // what the PTT was last opened with
   QTimer logClock_;
 };
 

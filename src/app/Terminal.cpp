@@ -30,7 +30,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
                                 },
                                 [this] {
                                   if (station_) station_->FlushReceiveLog();
-                                  if (window_) window_->CurrentPreferences().Save(settingsPath_);
+                                  if (keeper_) keeper_->SaveAll();
                                 }})),
       input_(sound_),
       output_(sound_),
@@ -43,15 +43,22 @@ Terminal::Terminal(QString settingsPath, QString recording)
   // How the transmitter is keyed lives in a file of its own, so the settings file keeps
   // the layout older versions read.
   rigPath_ = folder + u'/' + QString::fromLatin1(kRigSettingsFileName);
-  const RigSettingsLoad rig = LoadRigSettings(rigPath_.toStdString());
-  station_->SetRigSettings(rig.settings);
+  RigSettingsLoad rig = LoadRigSettings(rigPath_.toStdString());
+  // The COM number stays the settings file's, where older versions look for it.
+  rig.settings.comPort = window_->settings().comPort;
+  window_->SetRigSettings(rig.settings);
   if (!rig.message.empty()) {
     warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
                 QString::fromStdString(rig.message);
   }
   QPointer<MainWindow> window(window_.get());
+  const auto preferencesBytes = [this] { return window_->CurrentPreferences().Serialise(); };
+  const auto rigBytes = [this] {
+    return QByteArray::fromStdString(FormatRigSettingsFile(window_->settings().rig));
+  };
   keeper_ = std::make_unique<SettingsKeeper>(
-      settingsPath_, preferences, [this] { return window_->CurrentPreferences(); },
+      std::vector<SettingsKeeper::File>{{settingsPath_, preferencesBytes, preferences.Serialise()},
+                                        {rigPath_, rigBytes, rigBytes()}},
       [window](const QString& reason) {
         QTimer::singleShot(0, [window, reason] {
           if (window) window->ShowMessage(QMessageBox::Warning, window->windowTitle(), reason);
@@ -79,13 +86,8 @@ int Terminal::Run() {
   station_->ClosePtt();
   station_->FlushReceiveLog();
   QString error;
-  std::string rigError;
-  if (!window_->CurrentPreferences().Save(settingsPath_, &error)) {
+  if (!keeper_->SaveAll(&error))
     QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
-  } else if (!SaveRigSettings(rigPath_.toStdString(), station_->rigSettings(), &rigError)) {
-    QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"),
-                         QString::fromStdString(rigError));
-  }
   station_->StopCapture();
   return result;
 }

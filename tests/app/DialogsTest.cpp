@@ -82,6 +82,60 @@ class DialogsTest : public QObject {
     }
   }
 
+  // Each method's page gives the settings it names; what cannot be used keeps the dialog
+  // open and says what to put right.
+  void pttMethodsAndWhatTheyNeed() {
+    struct Case {
+      vela::PttMethod method;
+      std::vector<std::pair<const char*, QString>> fields;  // object name, text typed
+      bool accepted;
+      QString problem;
+    };
+    const Case cases[] = {
+        {vela::PttMethod::SerialDtrRts, {{"answer", "/dev/ttyUSB3"}}, true, {}},
+        {vela::PttMethod::Cat, {{"catdevice", "/dev/ttyACM0"}, {"offset", "-10000000"}}, true, {}},
+        {vela::PttMethod::Cat, {{"catdevice", ""}}, false, "CAT port"},
+        {vela::PttMethod::Rigctld, {{"host", "shack-pc"}, {"port", "4533"}}, true, {}},
+        {vela::PttMethod::Rigctld, {{"port", "45x3"}}, false, "1 to 65535"},
+        {vela::PttMethod::Cm108, {{"hidraw", "/dev/hidraw2"}}, true, {}},
+        {vela::PttMethod::Cm108, {{"hidraw", ""}}, false, "hidraw"},
+        {vela::PttMethod::Vox, {{"offset", "12.5"}}, false, "whole number"},
+        {vela::PttMethod::Vox, {}, true, {}},
+    };
+    for (const Case& c : cases) {
+      vela::RigSettings current;
+      current.rigModel = 1;  // Hamlib's dummy rig, so CAT has a model chosen
+      current.comPort = 2;
+      PttPickerDialog dialog(current, nullptr);
+      dialog.method()->setCurrentIndex(dialog.method()->findData(static_cast<int>(c.method)));
+      for (const auto& [name, text] : c.fields) {
+        QWidget* field = dialog.findChild<QWidget*>(QString::fromLatin1(name));
+        QVERIFY2(field, name);
+        if (auto* line = qobject_cast<QLineEdit*>(field)) line->setText(text);
+        if (auto* box = qobject_cast<QComboBox*>(field)) box->setCurrentText(text);
+      }
+      ButtonCalled(&dialog, QStringLiteral("Accept"))->click();
+      QCOMPARE(dialog.chosen().has_value(), c.accepted);
+      if (!c.accepted) {
+        QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("problem"))->text().contains(c.problem));
+        continue;
+      }
+      const vela::RigSettings& s = *dialog.chosen();
+      QCOMPARE(s.method, c.method);
+      QCOMPARE(s.comPort, 2);  // the COM number is kept whatever the method
+      for (const auto& [name, text] : c.fields) {
+        const std::string field = name;
+        const std::string t = text.toStdString();
+        if (field == "answer") QCOMPARE(s.pttSerialDevice, t);
+        if (field == "catdevice") QCOMPARE(s.catDevice, t);
+        if (field == "offset") QCOMPARE(s.converterOffsetHz, std::stoll(t));
+        if (field == "host") QCOMPARE(s.host, t);
+        if (field == "port") QCOMPARE(s.port, std::stoi(t));
+        if (field == "hidraw") QCOMPARE(s.hidrawDevice, t);
+      }
+    }
+  }
+
   void outputModeDialog() {
     OutputModeDialog dialog(1);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Output"));

@@ -280,7 +280,10 @@ class MainWindowTest : public QObject {
 
   void menusCarryTheirCommands() {
     const std::vector<std::pair<QString, std::vector<std::pair<QString, int>>>> menus = {
-        {"File", {{"Save screen to file now", 1601}, {"Decode recording...", 1602}}},
+        {"File",
+         {{"Save screen to file now", 1601},
+          {"Decode recording...", 1602},
+          {"Receive log", 1603}}},
         {"TX options",
          {{"PTT", 120},
           {"CAT", 121},
@@ -633,13 +636,14 @@ class MainWindowTest : public QObject {
   }
 
   void pttPicker() {
-    QSignalSpy spy(window_.get(), &MainWindow::pttPortChosen);
-    QString answer = QStringLiteral("COM3");
+    QSignalSpy spy(window_.get(), &MainWindow::pttChosen);
+    std::optional<vela::RigSettings> answer = vela::RigSettings{};
+    answer->comPort = 3;
     bool lockedWhileChoosing = false;
-    prompts_->pttPort = [&](int current) {
+    prompts_->ptt = [&](const vela::RigSettings& current) {
       lockedWhileChoosing = !window_->menuCommand(120)->isEnabled() &&
                             !window_->control(110)->isEnabled() &&
-                            current == window_->settings().comPort;
+                            current.comPort == window_->settings().comPort;
       return answer;
     };
     window_->Command(120);
@@ -647,12 +651,18 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->menuCommand(120)->isEnabled());
     QVERIFY(window_->control(110)->isEnabled());
     QCOMPARE(window_->settings().comPort, 3);
-    answer = QString();
+    answer.reset();  // Cancel
     window_->Command(120);
     QCOMPARE(window_->settings().comPort, 3);
-    answer = QStringLiteral("none");
+    // Another method: the settings carry it, the COM number stays in the preferences.
+    answer = vela::RigSettings{};
+    answer->method = vela::PttMethod::Rigctld;
+    answer->comPort = 0;
+    answer->port = 4533;
     window_->Command(120);
     QCOMPARE(window_->settings().comPort, 0);
+    QCOMPARE(window_->settings().rig.method, vela::PttMethod::Rigctld);
+    QCOMPARE(window_->settings().rig.port, 4533);
     QCOMPARE(spy.size(), 2);
     QCOMPARE(window_->CurrentPreferences().comPort, 0);
   }

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -31,6 +32,7 @@
 #include "modem/Modem.h"
 #include "platform/WavFile.h"
 #include "platform/WavFileDevices.h"
+#include "support/Rigctld.h"
 #include "support/ScriptedOutput.h"
 #include "support/ScriptedPrompts.h"
 #include "tx/BitSource.h"
@@ -198,6 +200,9 @@ class StationTest : public QObject {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<Station> station_;
   Pacing outputPacing_ = Pacing::AsFastAsPossible;
+  // In place of the recording PTT when set: the real one, opened as `rig_` says.
+  std::unique_ptr<vela::app::StationPtt> realPtt_;
+  vela::RigSettings rig_;
 
   QString Path(const QString& name) const { return dir_->filePath(name); }
 
@@ -215,8 +220,11 @@ class StationTest : public QObject {
     window_ = std::make_unique<MainWindow>(p, std::move(prompts));
     vela::AudioOutputDevice* output = output_.get();
     if (scripted_) output = scripted_.get();
+    vela::app::PttPort* ptt = &ptt_;
+    if (realPtt_) ptt = realPtt_.get();
+    window_->SetRigSettings(rig_);
     station_ =
-        std::make_unique<Station>(*window_, vela::app::StationDevices{input_.get(), output, &ptt_});
+        std::make_unique<Station>(*window_, vela::app::StationDevices{input_.get(), output, ptt});
     window_->show();
     station_->Start(recording, Pacing::AsFastAsPossible);
   }
@@ -296,6 +304,8 @@ class StationTest : public QObject {
     window_.reset();
     output_.reset();
     scripted_.reset();
+    realPtt_.reset();
+    rig_ = {};
     input_.reset();
   }
 
@@ -335,12 +345,17 @@ class StationTest : public QObject {
   }
 
   // The running log holds what the pane showed, stamped with UTC time, mode and frequency;
-  // a folder that cannot be written gives one message, and copy goes on in the panes.
+  // a folder that cannot be written gives one message, and copy goes on in the panes;
+  // switched off in the File menu, nothing is logged.
   void receiveLogKeepsTheCopyOrSaysOnceWhyNot() {
-    for (const bool writable : {true, false}) {
+    for (const QString& how :
+         {QStringLiteral("on"), QStringLiteral("unwritable"), QStringLiteral("off")}) {
+      const bool writable = how != QStringLiteral("unwritable");
       OpenOnRecording(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.wav"));
-      const QString folder = writable ? dir_->path() : Path("no/such/folder");
+      const QString folder = writable ? Path(how) : Path("no/such/folder");
+      if (writable) QVERIFY(QDir().mkpath(folder));
       station_->OpenReceiveLog(folder);
+      if (how == QStringLiteral("off")) window_->menuCommand(1603)->trigger();
       window_->Command(3003);
       QTRY_VERIFY_WITH_TIMEOUT(recordingInput()->finished(), 30000);
       station_->FlushReceiveLog();
@@ -349,12 +364,19 @@ class StationTest : public QObject {
           ReadText(QStringLiteral(VELA_VECTORS_DIR "/example-vela125-8k.primary.txt"));
       QCOMPARE(window_->receivePane()->toPlainText(), primary);
       const QStringList logs = QDir(folder).entryList({QStringLiteral("VELAlog-*.txt")});
+      if (how == QStringLiteral("off")) {
+        QVERIFY(logs.isEmpty());
+        QVERIFY(!window_->menuCommand(1603)->isChecked());
+        cleanup();
+        continue;
+      }
       if (!writable) {
         QVERIFY(logs.isEmpty());
         const auto& told = prompts_->messages;
         QCOMPARE(std::count_if(told.begin(), told.end(),
                                [](const auto& m) { return m.title == "Receive log"; }),
                  1L);
+        cleanup();
         continue;
       }
       QCOMPARE(logs.size(), 1);
@@ -818,12 +840,113 @@ class StationTest : public QObject {
     OpenOnRecording(Path("quiet.wav"));
     QTRY_VERIFY(!prompts_->messages.empty());
     prompts_->messages.clear();
-    prompts_->pttPort = [](int) { return QStringLiteral("COM7"); };
+    int port = 7;
+    prompts_->ptt = [&port](const vela::RigSettings& current) {
+      vela::RigSettings chosen = current;
+      chosen.comPort = port;
+      return std::optional<vela::RigSettings>(chosen);
+    };
     window_->Command(120);
     QTRY_VERIFY(HasMessage(QStringLiteral("Failure to open comport")));
     QCOMPARE(prompts_->messages.back().icon, QMessageBox::Critical);
     QCOMPARE(window_->settings().comPort, 7);
     QVERIFY(std::find(ptt_.log.begin(), ptt_.log.end(), "open 7") != ptt_.log.end());
+    // "none" in the picker is port 0, tried and reported as a failure (at start-up port 0
+    // only gets the notice to set one up).
+    prompts_->messages.clear();
+    port = 0;
+    window_->Command(120);
+    QTRY_VERIFY(HasMessage(QStringLiteral("Failure to open comport")));
+    QCOMPARE(prompts_->messages.back().icon, QMessageBox::Critical);
+    QCOMPARE(ptt_.log.back(), std::string("RTS off"));
+    QVERIFY(std::find(ptt_.log.begin(), ptt_.log.end(), "open 0") != ptt_.log.end());
+  }
+
+  // PTT through a real rigctld (Hamlib's dummy rig) shared the way a logger would share it:
+  // keyed exactly around SEND, tune and CWID as rigctl sees it from outside; the dial set
+  // on the rig shows as frequencies on air in the status bar and the waterfall read-out,
+  // with and without a converter; rigctld killed while receiving and while on air is told
+  // once, with nothing hung and PTT left down.
+  void rigctldPttAndDialInTheWindow() {
+    vela::test::Rigctld rigctld;
+    QVERIFY(rigctld.running());
+    rig_.method = vela::PttMethod::Rigctld;
+    rig_.host = "127.0.0.1";
+    rig_.port = rigctld.port();
+    realPtt_ = std::make_unique<vela::app::StationPtt>();
+    rigctld.Rigctl("F 136000 M USB 2400");
+    OpenScripted();
+    const auto keyed = [&] { return rigctld.Rigctl("t") == "1"; };
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("137000Hz"), 10000);
+    window_->WaterfallHover(128);  // 750 Hz of audio
+    QVERIFY2(window_->statusPart(2).startsWith(QStringLiteral("136750.0Hz, ")),
+             qPrintable(window_->statusPart(2)));
+    // Lower sideband: the tone is below the dial.
+    rigctld.Rigctl("M LSB 2400");
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("135000Hz"), 10000);
+
+    // SEND, tune and CWID each key the rig for their transmission and release it after.
+    for (int command : {110, 3912, 699}) {
+      window_->Command(command);
+      scripted_->Pump();
+      QVERIFY2(keyed(), qPrintable(QString::number(command)));
+      if (command == 699) {
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
+        QVERIFY(PlayUntil([&] { return !station_->transmitter().state().onAir(); }));
+      } else {
+        scripted_->Play(20);
+        window_->Command(command);
+      }
+      scripted_->Pump();
+      QVERIFY2(!keyed(), qPrintable(QString::number(command)));
+    }
+
+    // A converter in front of the receiver: 136 kHz on a dial showing 10.136 MHz.
+    vela::RigSettings converted = rig_;
+    converted.converterOffsetHz = -10000000;
+    prompts_->ptt = [&](const vela::RigSettings&) { return std::optional(converted); };
+    window_->Command(120);
+    rigctld.Rigctl("F 10136000 M USB 2400");
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("137000Hz"), 10000);
+
+    // rigctld goes away while receiving: told once, the frequencies are audio again.
+    prompts_->messages.clear();
+    rigctld.Signal(SIGKILL);
+    QTRY_VERIFY_WITH_TIMEOUT(HasMessage(QStringLiteral("rigctld")), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("1000Hz"), 10000);
+    // SEND with the rig gone keys nothing and sends nothing, and says why.
+    const size_t writes = scripted_->writes.size();
+    prompts_->messages.clear();
+    window_->Command(110);
+    scripted_->Pump();
+    QTRY_VERIFY_WITH_TIMEOUT(HasMessage(QStringLiteral("could not be keyed")), 10000);
+    QCOMPARE(scripted_->writes.size(), writes);
+    QVERIFY(!window_->txActive());
+  }
+
+  // A rigctld killed while the rig is keyed: the over ends, the operator is told the rig
+  // may still be keyed, and the terminal goes on receiving.
+  void rigctldKilledOnAirEndsTheOverAndSaysSo() {
+    vela::test::Rigctld rigctld;
+    QVERIFY(rigctld.running());
+    rig_.method = vela::PttMethod::Rigctld;
+    rig_.host = "127.0.0.1";
+    rig_.port = rigctld.port();
+    realPtt_ = std::make_unique<vela::app::StationPtt>();
+    OpenScripted();
+    window_->Command(110);
+    scripted_->Pump();
+    QCOMPARE(rigctld.Rigctl("t"), std::string("1"));
+    rigctld.Signal(SIGKILL);
+    prompts_->messages.clear();
+    QElapsedTimer clock;
+    clock.start();
+    window_->Command(110);            // the operator ends the over
+    QVERIFY(clock.elapsed() < 5000);  // bounded waits, never a hang
+    scripted_->Pump();
+    QTRY_VERIFY_WITH_TIMEOUT(HasMessage(QStringLiteral("may still be keyed")), 10000);
+    QVERIFY(!window_->outputDeviceOpen());
+    QCOMPARE(station_->capture().state(), vela::CaptureCycle::State::Running);
   }
 
   // ---- Recordings from the File menu ----

@@ -22,7 +22,7 @@ class ScriptedPrompts : public app::OperatorPrompts {
   std::function<std::optional<QString>(const QString& title, const QString& prompt,
                                        const QString& initial)>
       text;
-  std::function<QString(int currentPort)> pttPort;
+  std::function<std::optional<RigSettings>(const RigSettings& current)> ptt;
   std::function<int(const QStringList& devices)> captureDevice;
   std::function<QString()> recording;
 
@@ -33,8 +33,8 @@ class ScriptedPrompts : public app::OperatorPrompts {
                                  const QString& initial) override {
     return text ? text(title, prompt, initial) : std::nullopt;
   }
-  QString AskPttPort(int currentPort) override {
-    return pttPort ? pttPort(currentPort) : QString();
+  std::optional<RigSettings> AskPtt(const RigSettings& current) override {
+    return ptt ? ptt(current) : std::nullopt;
   }
   int AskCaptureDevice(const QStringList& devices) override {
     return captureDevice ? captureDevice(devices) : -1;
