@@ -240,6 +240,16 @@ class StationTest : public QObject {
     OpenOnRecording(Path("quiet.wav"));
   }
 
+  // A scripted terminal whose PTT is the real one, keyed through `rigctld`.
+  void OpenKeyedBy(const vela::test::Rigctld& rigctld) {
+    QVERIFY(rigctld.running());
+    rig_.method = vela::PttMethod::Rigctld;
+    rig_.host = "127.0.0.1";
+    rig_.port = rigctld.port();
+    realPtt_ = std::make_unique<vela::app::StationPtt>();
+    OpenScripted();
+  }
+
   // Plays the scripted output until `done` holds, a buffer at a time, letting the window's
   // events run in between.
   bool PlayUntil(const std::function<bool()>& done, int maxBuffers = 20000) {
@@ -869,13 +879,8 @@ class StationTest : public QObject {
   // once, with nothing hung and PTT left down.
   void rigctldPttAndDialInTheWindow() {
     vela::test::Rigctld rigctld;
-    QVERIFY(rigctld.running());
-    rig_.method = vela::PttMethod::Rigctld;
-    rig_.host = "127.0.0.1";
-    rig_.port = rigctld.port();
-    realPtt_ = std::make_unique<vela::app::StationPtt>();
     rigctld.Rigctl("F 136000 M USB 2400");
-    OpenScripted();
+    OpenKeyedBy(rigctld);
     const auto keyed = [&] { return rigctld.Rigctl("t") == "1"; };
     QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("137000Hz"), 10000);
     window_->WaterfallHover(128);  // 750 Hz of audio
@@ -928,12 +933,7 @@ class StationTest : public QObject {
   // may still be keyed, and the terminal goes on receiving.
   void rigctldKilledOnAirEndsTheOverAndSaysSo() {
     vela::test::Rigctld rigctld;
-    QVERIFY(rigctld.running());
-    rig_.method = vela::PttMethod::Rigctld;
-    rig_.host = "127.0.0.1";
-    rig_.port = rigctld.port();
-    realPtt_ = std::make_unique<vela::app::StationPtt>();
-    OpenScripted();
+    OpenKeyedBy(rigctld);
     window_->Command(110);
     scripted_->Pump();
     QCOMPARE(rigctld.Rigctl("t"), std::string("1"));
