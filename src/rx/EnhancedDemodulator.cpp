@@ -369,6 +369,7 @@ void EnhancedDemodulator::EmitSymbol(int64_t e, DemodulatorOutput& out) {
   const double start = static_cast<double>(s - 1) * sps_ + tau_;
   QuarterSymbol(start + 6.0 / 16.0 * sps_, 0, out);
   QuarterSymbol(start + 10.0 / 16.0 * sps_, 4, out);
+  out.RailAfter(lambda);
   out.Decision(static_cast<long double>(value));
   QuarterSymbol(start + 14.0 / 16.0 * sps_, 8, out);
   QuarterSymbol(start + 18.0 / 16.0 * sps_, 12, out);

@@ -48,6 +48,7 @@ void FrameReceiver<Demod, Rule>::Reset() {
   demod_.SetCentreFrequency(config_.centreFrequency);
   for (FrameSync<Rule>& sync : syncs_) sync.Reset();
   decoder_->Reset();
+  railAfter_ = 0.0f;
 }
 
 template <>
@@ -68,7 +69,7 @@ FrameSync<Rule>& FrameReceiver<Demod, Rule>::ActiveSync() {
 template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::Decision(long double value) {
   FrameSync<Rule>& sync = ActiveSync();
-  if (!sync.Add(value)) return;
+  if (!sync.Add(value, railAfter_)) return;
   const FrameResult frame = sync.result();
   out_->Frame(frame);
   DecodeFrame(frame.coded, *decoder_, [this](int bit) { out_->DecodedBit(bit); });
