@@ -99,6 +99,7 @@ double EnhancedDemodulator::frequencyOffsetHz() const {
 void EnhancedDemodulator::Restart() {
   const double rs = ModeTable(mode_).symbolRate;
   const double fs = static_cast<double>(sampleRate_);
+  blanker_.SetSampleRate(fs);
   decimation_ = std::max(1, static_cast<int>(std::lround(fs / (16.0 * rs))));
   sps_ = fs / (decimation_ * rs);
   decimTaps_.assign(static_cast<size_t>(2 * decimation_), 0.0);
@@ -142,7 +143,8 @@ void EnhancedDemodulator::Restart() {
 }
 
 void EnhancedDemodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
-  const Complex z = static_cast<double>(x) * rotor_;
+  const double v = blanking_ ? blanker_.Process(x) : static_cast<double>(x);
+  const Complex z = v * rotor_;
   rotor_ = Mul(rotor_, rotorStep_);
   if (++rotorCount_ == kRotorResync) {
     // Back onto the exact mixer phase so rounding in the rotor never builds up.

@@ -16,6 +16,7 @@
 #include "coding/Modes.h"
 #include "rx/Demodulator.h"
 #include "rx/LevelMeter.h"
+#include "rx/NoiseBlanker.h"
 
 namespace vela {
 
@@ -31,6 +32,8 @@ class EnhancedDemodulator {
   void SetMode(Mode mode);
   void SetSampleRate(long double fs);
   void SetCentreFrequency(long double fc);
+  // The noise blanker for static crashes (on unless switched off, to measure its gain).
+  void SetNoiseBlanker(bool on) { blanking_ = on; }
   int signalLevel() const { return level_.level(); }
 
   // Decision() gets the soft value of each symbol, EyeStep() four phase steps per symbol
@@ -126,6 +129,8 @@ class EnhancedDemodulator {
   bool haveLastLambda_ = false;
 
   LevelMeter level_;  // the S/N bar
+  NoiseBlanker blanker_;
+  bool blanking_ = true;
 };
 
 }  // namespace vela

@@ -26,6 +26,9 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
     config_.centreFrequency = config.centreFrequency;
     demod_.SetCentreFrequency(config.centreFrequency);
   }
+  config_.noiseBlanker = config.noiseBlanker;
+  if constexpr (requires { demod_.SetNoiseBlanker(true); })
+    demod_.SetNoiseBlanker(config.noiseBlanker);
 }
 
 template <class Demod, class Rule>
@@ -46,6 +49,8 @@ void FrameReceiver<Demod, Rule>::Reset() {
   demod_.SetMode(config_.mode);
   demod_.SetSampleRate(config_.sampleRate);
   demod_.SetCentreFrequency(config_.centreFrequency);
+  if constexpr (requires { demod_.SetNoiseBlanker(true); })
+    demod_.SetNoiseBlanker(config_.noiseBlanker);
   for (FrameSync<Rule>& sync : syncs_) sync.Reset();
   decoder_->Reset();
   railAfter_ = 0.0f;
