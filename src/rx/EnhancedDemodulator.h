@@ -53,6 +53,8 @@ class EnhancedDemodulator {
   void BasebandSample(Complex z, DemodulatorOutput& out);
   // Matched-filter output and baseband at a fractional sample position (0 outside).
   Complex MatchedAt(double pos) const;
+  // The same with the pulse corrected for a carrier offset of `freq` cycles per symbol.
+  Complex CorrectedAt(double pos, double freq) const;
   Complex BasebandAt(double pos) const;
   void AddSquaredRails(int64_t symbol);
   // The strongest line of the squared rails' spectra: timing phase, bin and power.
@@ -60,11 +62,15 @@ class EnhancedDemodulator {
     int phase = 0;
     int bin = 0;
     double power = -1.0;
+    bool tracked = false;  // the line near the last estimate
   };
   void TransformPhase(int p, int64_t first);
   SpectralLine FindLine(int64_t first);
   void EstimateBlock();
-  double CarrierPhase(int64_t centre, double tau, double fSquared, int64_t move) const;
+  // The carrier phase at the block centre for an offset `freq` (cycles per symbol).
+  double CarrierPhase(int64_t centre, double tau, double freq, int64_t move) const;
+  // Energy of the baseband at `freq` (cycles per symbol) over the window, symbol by symbol.
+  double ToneEnergy(int64_t centre, double tau, double freq) const;
   void EstimateRailStatistics(int64_t centre);
   void EmitBlock(DemodulatorOutput& out);
   void EmitSymbol(int64_t symbol, DemodulatorOutput& out);
