@@ -17,20 +17,7 @@ step=${VELA_STEP:-0.5}
 declare -A standard=([vela8]="-21.5:-17:$step" [vela31]="-15.5:-11:$step" [vela63]="-12.5:-8.5:$step" [vela125]="-9.5:-5.5:$step")
 declare -A enhanced=([vela8]="-25.5:-21:$step" [vela31]="-19.5:-15:$step" [vela63]="-16.5:-12.5:$step" [vela125]="-13.5:-9.5:$step")
 declare -A genie=([vela8]="-26:-21.5:$step" [vela31]="-20:-15.5:$step" [vela63]="-17:-13:$step" [vela125]="-14:-10:$step")
-threshold() {
-  python3 - "$1" <<'PY'
-import csv, math, sys
-pts = [(float(r["snr_db"]), float(r["cer"])) for r in csv.DictReader(open(sys.argv[1]))]
-def cross(target):
-    # The highest SNR at which the CER is still at or above target, interpolated upwards.
-    for (s1, c1), (s2, c2) in reversed(list(zip(pts, pts[1:]))):
-        if c1 >= target > c2:
-            l1, l2 = math.log(max(c1, 1e-6)), math.log(max(c2, 1e-6))
-            return s1 + (math.log(target) - l1) / (l2 - l1) * (s2 - s1)
-    return float("nan")
-print(f"{cross(0.10):.1f} {cross(0.01):.1f}")
-PY
-}
+threshold() { python3 bench/threshold.py "$1"; }
 echo "| mode | standard CER 10% | enhanced CER 10% | genie CER 10% | standard CER 1% | enhanced CER 1% | genie CER 1% | enhanced - genie at 1% |"
 echo "|---|---|---|---|---|---|---|---|"
 for mode in $modes; do

@@ -32,7 +32,8 @@ double NoiseBlanker::Process(double x) {
   sum_ += x * x - oldest * oldest;
   ring_[static_cast<size_t>(pos_)] = x;
   pos_ = (pos_ + 1) % kSpan;
-  const double centre = ring_[static_cast<size_t>((pos_ + kHalf) % kSpan)];
+  // The sample kHalf before the newest, in the middle of the window.
+  const double centre = ring_[static_cast<size_t>((pos_ + kSpan - 1 - kHalf) % kSpan)];
   const double power = std::max(0.0, sum_) / kSpan;
   if (++count_ <= kSpan) {
     floor_ = power;  // the first window is the first floor
