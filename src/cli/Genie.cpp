@@ -254,8 +254,8 @@ std::string GenieReceiver::Decode(std::span<const int16_t> noisy, double signalS
   };
   if (estimate_ == GenieEstimate::Frames) {
     SoftFrameHandler sync(interleave);
-    for (float v : symbols) {
-      if (!sync.Add(v)) continue;
+    for (size_t k = 0; k < symbols.size(); ++k) {
+      if (!sync.Add(symbols[k], static_cast<float>(llr[k + 1]))) continue;
       const FrameResult frame = sync.result();
       coded.assign(frame.coded.begin(), frame.coded.end());
       decode(SquelchOpen(SyncConfidence(frame.syncPeak), 5));

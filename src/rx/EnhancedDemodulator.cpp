@@ -254,11 +254,13 @@ std::complex<double> EnhancedDemodulator::BasebandAt(double pos) const {
 }
 
 void EnhancedDemodulator::AddSquaredRails(int64_t s) {
+  // Through the filter corrected for the last offset estimate: far off the centre the plain
+  // one smears the rails and pulls the timing off.
   std::array<Complex, kPhases> v;
   const Complex turn = RailTurn(s);
   for (int p = 0; p < kPhases; ++p) {
-    const Complex r =
-        Mul(MatchedAt((static_cast<double>(s) + static_cast<double>(p) / kPhases) * sps_), turn);
+    const double pos = (static_cast<double>(s) + static_cast<double>(p) / kPhases) * sps_;
+    const Complex r = Mul(CorrectedAt(pos, freq_), turn);
     v[static_cast<size_t>(p)] = Mul(r, r);
   }
   squared_.push_back(v);
@@ -385,7 +387,10 @@ double EnhancedDemodulator::CarrierPhase(int64_t centre, double tau, double freq
   const double theta = std::arg(sum) / 2.0;
   if (!haveEstimate_) return theta;
   // The square leaves half a turn open: take the branch that continues the last block.
-  const double predicted = phase_ + kTwoPi * freq_ * (centre - blockCentre_) - move * kPi / 2.0;
+  // The carrier turns with time: a timing moved across a symbol edge renumbers the
+  // boundaries but has not moved them.
+  const double elapsed = static_cast<double>(centre) - blockCentre_ + (tau - tau_) / sps_;
+  const double predicted = phase_ + kTwoPi * freq_ * elapsed - move * kPi / 2.0;
   return predicted + std::remainder(theta - predicted, kPi);
 }
 
