@@ -335,11 +335,10 @@ void EnhancedDemodulator::EstimateBlock() {
   shift_ += move;
   const int64_t newCentre = nextBlock_ + kBlock / 2 + shift_;
   // Squared rails taken once a symbol cannot tell an offset f from f -/+ half the symbol
-  // rate, and near a quarter of it either may be the signal: keep the one that continues
-  // the last block unless the other's tone says otherwise.
+  // rate, and near a quarter of it either may be the signal. The one the last block took
+  // stays unless the other's tone is clearly the stronger.
   if (std::abs(freq) > kAliasFrom) {
     double alias = freq > 0 ? freq - 0.5 : freq + 0.5;
-    // The one the last block took stays unless the other's tone is clearly the stronger.
     if (haveEstimate_ && line.tracked && std::abs(alias - freq_) < std::abs(freq - freq_))
       std::swap(freq, alias);
     // The two share one tone; each has another, a symbol rate apart.
