@@ -9,7 +9,7 @@
 namespace vela::cli {
 
 int RunChannel(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {"snr", "offset", "ppm", "seed"}, {});
+  const Options opt(argc, argv, 2, {"snr", "offset", "ppm", "seed", "impulses", "fading"}, {});
   if (opt.positional().size() != 2) throw UsageError("channel needs IN.wav and OUT.wav");
   ChannelSettings settings;
   settings.snrDb = opt.Number("snr", 100.0, -60.0, 200.0);
@@ -17,6 +17,7 @@ int RunChannel(int argc, char** argv) {
   settings.ppm = opt.Number("ppm", 0.0, -10000.0, 10000.0);
   settings.seed =
       static_cast<uint64_t>(opt.Integer("seed", 1, 0, std::numeric_limits<long>::max()));
+  ChannelNoiseOptions(opt, settings);
 
   std::vector<int16_t> input;
   std::string error;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/ChannelSim.h"
 #include "coding/Charset.h"
 
 namespace vela::cli {
@@ -111,6 +112,15 @@ TransmitSettings TransmitOptions(const Options& opt, const std::string& command)
       ToAirBytes(opt.Has("text") ? *opt.Get("text") : ReadFileBytes(*opt.Get("text-file")));
   if (settings.text.empty()) throw UsageError(command + ": the text is empty");
   return settings;
+}
+
+void ChannelNoiseOptions(const Options& opt, ChannelSettings& settings) {
+  if (const auto impulses = opt.Get("impulses")) {
+    const auto parsed = ParseImpulses(*impulses);
+    if (!parsed) throw UsageError("--impulses takes RATE[:DB], bursts a second and dB, e.g. 10:20");
+    settings.impulses = *parsed;
+  }
+  settings.fadingHz = opt.Number("fading", 0.0, 0.0, 100.0);
 }
 
 std::string ReadFileBytes(const std::string& path) {

@@ -47,6 +47,10 @@ class Options {
 // --secondary, and --text or --text-file); `command` names the command in reasons.
 TransmitSettings TransmitOptions(const Options& opt, const std::string& command);
 
+struct ChannelSettings;
+// The band-noise options channel and sweep share: --impulses RATE[:DB] and --fading HZ.
+void ChannelNoiseOptions(const Options& opt, ChannelSettings& settings);
+
 // Reads a whole file's bytes; IoError with the reason when it cannot.
 std::string ReadFileBytes(const std::string& path);
 // Writes a file (to a temporary name first); IoError when it cannot.

@@ -22,6 +22,7 @@ Receiver::Receiver(const ReceiverSettings& settings) : settings_(settings), mode
   modem_.SetRxCentreFrequency(settings.freq);
   modem_.SetSquelch(settings.squelch);
   modem_.SetReceiver(settings.receiver);
+  modem_.SetNoiseBlanker(settings.noiseBlanker);
 }
 
 void Receiver::Finish() {

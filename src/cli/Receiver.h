@@ -23,6 +23,7 @@ struct ReceiverSettings {
   int squelch = 5;
   bool printFrames = false;  // one line per frame on stderr
   ReceiverKind receiver = ReceiverKind::Standard;
+  bool noiseBlanker = true;  // the enhanced receiver's; off only to measure what it gains
 };
 
 class Receiver : public ModemEvents {

@@ -43,7 +43,7 @@ std::string SweepText(int chars) {
 
 SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
                         const std::vector<int>& cleanLocations, double snrDb, int seeds,
-                        ReceiverKind kind, const ChannelSettings& impairments) {
+                        const SweepReceiver& sweepReceiver, const ChannelSettings& impairments) {
   std::vector<int64_t> distance(static_cast<size_t>(seeds)), frames(distance.size()),
       open(distance.size());
   std::atomic<int> next{0};
@@ -52,19 +52,32 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
       ChannelSettings channel = impairments;
       channel.snrDb = snrDb;
       channel.seed = static_cast<uint64_t>(s + 1);
-      const ChannelResult noisy = ApplyChannel(clean8k, channel);
-      ReceiverSettings settings;
-      settings.mode = mode;
-      settings.receiver = kind;
-      Receiver receiver(settings);
-      receiver.Process(noisy.samples);
-      receiver.Finish();
-      distance[static_cast<size_t>(s)] = AlignedEditDistance(text, receiver.pane());
-      const auto& found = receiver.locations();
-      const size_t n = std::min(found.size(), cleanLocations.size());
-      int64_t synced = 0;
-      for (size_t k = 0; k < n; ++k) synced += found[k] == cleanLocations[k] ? 1 : 0;
-      frames[static_cast<size_t>(s)] = static_cast<int64_t>(n);
+      std::vector<double> signal;
+      const ChannelResult noisy =
+          ApplyChannel(clean8k, channel, sweepReceiver.genie ? &signal : nullptr);
+      std::string pane;
+      int64_t found = 0, synced = 0;
+      if (sweepReceiver.genie) {
+        const GenieReceiver genie(mode, signal, channel.offsetHz, channel.ppm,
+                                  sweepReceiver.estimate);
+        pane = genie.Decode(noisy.samples, noisy.signalScale, noisy.noiseSigma);
+        found = synced = static_cast<int64_t>(cleanLocations.size());
+      } else {
+        ReceiverSettings settings;
+        settings.mode = mode;
+        settings.receiver = sweepReceiver.kind;
+        settings.noiseBlanker = sweepReceiver.noiseBlanker;
+        Receiver receiver(settings);
+        receiver.Process(noisy.samples);
+        receiver.Finish();
+        pane = receiver.pane();
+        const auto& locations = receiver.locations();
+        found = static_cast<int64_t>(std::min(locations.size(), cleanLocations.size()));
+        for (size_t k = 0; k < static_cast<size_t>(found); ++k)
+          synced += locations[k] == cleanLocations[k] ? 1 : 0;
+      }
+      distance[static_cast<size_t>(s)] = AlignedEditDistance(text, pane);
+      frames[static_cast<size_t>(s)] = found;
       open[static_cast<size_t>(s)] = synced;
     }
   };
@@ -89,13 +102,46 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
   return point;
 }
 
+namespace {
+
+// --receiver standard|enhanced|genie, --no-blanker (enhanced) and --genie-estimate (genie).
+SweepReceiver SweepReceiverOptions(const Options& opt) {
+  SweepReceiver r;
+  const auto receiver = opt.Get("receiver");
+  r.genie = receiver && *receiver == "genie";
+  r.kind = r.genie ? ReceiverKind::Enhanced : ReceiverOption(opt);
+  r.noiseBlanker = !opt.Has("no-blanker");
+  if (!r.noiseBlanker && (r.genie || r.kind != ReceiverKind::Enhanced))
+    throw UsageError("--no-blanker is for --receiver enhanced");
+  if (const auto estimate = opt.Get("genie-estimate")) {
+    if (!r.genie) throw UsageError("--genie-estimate is for --receiver genie");
+    if (*estimate == "plain") {
+      r.estimate = GenieEstimate::Plain;
+    } else if (*estimate == "phase") {
+      r.estimate = GenieEstimate::Phase;
+    } else if (*estimate == "scale") {
+      r.estimate = GenieEstimate::Scale;
+    } else if (*estimate == "frames") {
+      r.estimate = GenieEstimate::Frames;
+    } else {
+      throw UsageError("--genie-estimate takes phase, scale or frames, not \"" + *estimate + "\"");
+    }
+  }
+  return r;
+}
+
+}  // namespace
+
 int RunSweep(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {"mode", "snr", "chars", "seeds", "receiver", "offset", "ppm"},
-                    {});
+  const Options opt(argc, argv, 2,
+                    {"mode", "snr", "chars", "seeds", "receiver", "offset", "ppm", "impulses",
+                     "fading", "genie-estimate"},
+                    {"no-blanker"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const Mode mode = opt.ModeOption();
-  const ReceiverKind kind = ReceiverOption(opt);
+  const SweepReceiver sweepReceiver = SweepReceiverOptions(opt);
+  const ReceiverKind kind = sweepReceiver.kind;
   const auto range = opt.Get("snr");
   if (!range) throw UsageError("sweep needs --snr FROM:TO:STEP");
   double from, to, step;
@@ -110,6 +156,7 @@ int RunSweep(int argc, char** argv) {
   ChannelSettings impairments;
   impairments.offsetHz = opt.Number("offset", 0.0, -1000.0, 1000.0);
   impairments.ppm = opt.Number("ppm", 0.0, -10000.0, 10000.0);
+  ChannelNoiseOptions(opt, impairments);
 
   const std::string text = SweepText(chars);
   TransmitSettings tx;
@@ -134,8 +181,8 @@ int RunSweep(int argc, char** argv) {
   Progress progress("sweep");
   for (int i = 0; i < points; ++i) {
     const double snr = from + step * i;
-    const SweepPoint p =
-        MeasurePoint(mode, text, clean, cleanReceiver.locations(), snr, seeds, kind, impairments);
+    const SweepPoint p = MeasurePoint(mode, text, clean, cleanReceiver.locations(), snr, seeds,
+                                      sweepReceiver, impairments);
     std::printf("%s,%.2f,%.5f,%.1f\n", std::string(ModeTable(mode).name).c_str(), p.snrDb, p.cer,
                 p.framesSyncedPct);
     std::fflush(stdout);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/ChannelSim.h"
+#include "cli/Genie.h"
 #include "coding/Modes.h"
 #include "modem/Modem.h"
 
@@ -27,13 +28,22 @@ struct SweepPoint {
   double framesSyncedPct;
 };
 
+// Which receiver a sweep measures: one of the real ones (the enhanced one with or without
+// its noise blanker), or the genie.
+struct SweepReceiver {
+  ReceiverKind kind = ReceiverKind::Standard;
+  bool noiseBlanker = true;
+  bool genie = false;
+  GenieEstimate estimate = GenieEstimate::None;
+};
+
 // For `seeds` channel seeds adds noise at `snrDb` to the clean transmission of `text` and
-// decodes it. `impairments` adds its frequency offset and clock error (its SNR and seed are
-// the point's). A frame counts as synced when the receiver found it where it finds it in the
-// clean signal (`cleanLocations`).
+// decodes it. `impairments` adds its frequency offset, clock error, bursts and fading (its
+// SNR and seed are the point's). A frame counts as synced when the receiver found it where
+// it finds it in the clean signal (`cleanLocations`); the genie is always synced.
 SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_t> clean8k,
                         const std::vector<int>& cleanLocations, double snrDb, int seeds,
-                        ReceiverKind kind = ReceiverKind::Standard,
+                        const SweepReceiver& receiver = {},
                         const ChannelSettings& impairments = {});
 
 }  // namespace vela::cli

@@ -119,6 +119,9 @@ void Modem::SetReceiver(ReceiverKind kind) {
   impl_->syncPeak = 0.0;
   impl_->syncLocation = 0;
 }
+void Modem::SetNoiseBlanker(bool on) {
+  impl_->Reconfigure(&ReceiverConfig::noiseBlanker, on);
+}
 ReceiverKind Modem::receiver() const {
   return impl_->receiverKind;
 }

@@ -42,6 +42,8 @@ class Modem {
   // Switching starts the receive side afresh, as in a new modem with that receiver: the
   // receiver and the decoder shared with the transmit echo. The text decoder runs on.
   void SetReceiver(ReceiverKind kind);
+  // The enhanced receiver's noise blanker (on by default); off only to measure its gain.
+  void SetNoiseBlanker(bool on);
   ReceiverKind receiver() const;
 
   void DemodSample(int16_t x);

@@ -20,6 +20,9 @@ class DemodulatorOutput {
   virtual ~DemodulatorOutput() = default;
   // Once per symbol, at the decision instant (k = 8): the phase step, sign is the bit.
   virtual void Decision(long double phaseStep) = 0;
+  // Coherent demodulators, just before each Decision(): the log-likelihood ratio of the
+  // rail value at the end of that symbol (the one the next symbol starts from).
+  virtual void RailAfter(double /*llr*/) {}
   // Every quarter symbol (k = 0, 4, 8, 12), after the decision if any.
   virtual void EyeStep(int subSymbol, long double phaseStep) = 0;
   // Every tenth quarter symbol: time to redraw the S/N and confidence bars.

@@ -25,6 +25,11 @@ constexpr int kRotorResync = 1024;
 constexpr int kTrackBins = 4;
 constexpr double kReacquire = 4.0;
 constexpr double kMaxLlr = 40.0;
+// Carrier offsets (cycles per symbol) from which the matched filter is corrected for the
+// offset, and from which the half-symbol-rate alias of the estimate is considered.
+constexpr double kCorrectFrom = 0.01;
+constexpr double kAliasFrom = 0.15;
+constexpr double kAliasMargin = 1.2;
 
 // Complex product without the library's infinity and NaN recovery, which costs a call per
 // product; every value here is finite.
@@ -99,6 +104,7 @@ double EnhancedDemodulator::frequencyOffsetHz() const {
 void EnhancedDemodulator::Restart() {
   const double rs = ModeTable(mode_).symbolRate;
   const double fs = static_cast<double>(sampleRate_);
+  blanker_.SetSampleRate(fs);
   decimation_ = std::max(1, static_cast<int>(std::lround(fs / (16.0 * rs))));
   sps_ = fs / (decimation_ * rs);
   decimTaps_.assign(static_cast<size_t>(2 * decimation_), 0.0);
@@ -142,7 +148,8 @@ void EnhancedDemodulator::Restart() {
 }
 
 void EnhancedDemodulator::DemodSample(int16_t x, DemodulatorOutput& out) {
-  const Complex z = static_cast<double>(x) * rotor_;
+  const double v = blanking_ ? blanker_.Process(x) : static_cast<double>(x);
+  const Complex z = v * rotor_;
   rotor_ = Mul(rotor_, rotorStep_);
   if (++rotorCount_ == kRotorResync) {
     // Back onto the exact mixer phase so rounding in the rotor never builds up.
@@ -221,16 +228,39 @@ std::complex<double> EnhancedDemodulator::MatchedAt(double pos) const {
   return Interpolate(matched_, matchedBase_, pos);
 }
 
+std::complex<double> EnhancedDemodulator::CorrectedAt(double pos, double freq) const {
+  // Close to the centre the plain matched filter loses nothing worth the extra work.
+  if (std::abs(freq) < kCorrectFrom) return MatchedAt(pos);
+  const double fl = std::floor(pos);
+  const int64_t i = static_cast<int64_t>(fl) - basebandBase_;
+  const int half = static_cast<int>(mfTaps_.size() / 2);
+  if (i - half < 0 || i + 1 + half >= static_cast<int64_t>(baseband_.size())) return {};
+  // The pulse's own turn at the offset taken out about its centre.
+  const Complex step = std::polar(1.0, -kTwoPi * freq / sps_);
+  Complex turn = std::polar(1.0, kTwoPi * freq * half / sps_);
+  Complex now{}, next{};
+  for (int k = -half; k <= half; ++k) {
+    const Complex h = mfTaps_[static_cast<size_t>(k + half)] * turn;
+    now += Mul(h, baseband_[static_cast<size_t>(i + k)]);
+    next += Mul(h, baseband_[static_cast<size_t>(i + 1 + k)]);
+    turn = Mul(turn, step);
+  }
+  const double f = pos - fl;
+  return (1.0 - f) * now + f * next;
+}
+
 std::complex<double> EnhancedDemodulator::BasebandAt(double pos) const {
   return Interpolate(baseband_, basebandBase_, pos);
 }
 
 void EnhancedDemodulator::AddSquaredRails(int64_t s) {
+  // Through the filter corrected for the last offset estimate: far off the centre the plain
+  // one smears the rails and pulls the timing off.
   std::array<Complex, kPhases> v;
   const Complex turn = RailTurn(s);
   for (int p = 0; p < kPhases; ++p) {
-    const Complex r =
-        Mul(MatchedAt((static_cast<double>(s) + static_cast<double>(p) / kPhases) * sps_), turn);
+    const double pos = (static_cast<double>(s) + static_cast<double>(p) / kPhases) * sps_;
+    const Complex r = Mul(CorrectedAt(pos, freq_), turn);
     v[static_cast<size_t>(p)] = Mul(r, r);
   }
   squared_.push_back(v);
@@ -264,6 +294,7 @@ EnhancedDemodulator::SpectralLine EnhancedDemodulator::FindLine(int64_t first) {
     }
   }
   if (!haveEstimate_) return best;
+  best.tracked = false;
   // Tracking: stay with the line near the last frequency unless another is far stronger
   // (a new signal), so a weak stretch or the end of a signal cannot pull the estimate away.
   const int lastBin = static_cast<int>(std::lround(2.0 * freq_ * kFftSize));
@@ -272,7 +303,7 @@ EnhancedDemodulator::SpectralLine EnhancedDemodulator::FindLine(int64_t first) {
     for (int d = -kTrackBins; d <= kTrackBins; ++d) {
       const int b = ((lastBin + d) % kFftSize + kFftSize) % kFftSize;
       const double m = spectra_[static_cast<size_t>(p)].Norm(b);
-      if (m > near.power) near = {p, b, m};
+      if (m > near.power) near = {p, b, m, true};
     }
   }
   return best.power < kReacquire * near.power ? near : best;
@@ -290,6 +321,7 @@ void EnhancedDemodulator::EstimateBlock() {
       ParabolaPeak(mag(bestP, bestBin - 1), mag(bestP, bestBin), mag(bestP, bestBin + 1));
   double fSquared = (bestBin + df) / kFftSize;
   if (fSquared >= 0.5) fSquared -= 1.0;
+  double freq = fSquared / 2.0;
   const double dp =
       ParabolaPeak(mag(bestP - 1, bestBin), mag(bestP, bestBin), mag(bestP + 1, bestBin));
   double tau = (bestP + dp) / kPhases * sps_;
@@ -302,28 +334,62 @@ void EnhancedDemodulator::EstimateBlock() {
   if (haveEstimate_) move = std::llround((tau_ - tau) / sps_);
   shift_ += move;
   const int64_t newCentre = nextBlock_ + kBlock / 2 + shift_;
-  const double theta = CarrierPhase(newCentre, tau, fSquared, move);
+  // Squared rails taken once a symbol cannot tell an offset f from f -/+ half the symbol
+  // rate, and near a quarter of it either may be the signal. The one the last block took
+  // stays unless the other's tone is clearly the stronger.
+  if (std::abs(freq) > kAliasFrom) {
+    double alias = freq > 0 ? freq - 0.5 : freq + 0.5;
+    if (haveEstimate_ && line.tracked && std::abs(alias - freq_) < std::abs(freq - freq_))
+      std::swap(freq, alias);
+    // The two share one tone; each has another, a symbol rate apart.
+    const double outer = freq + (freq > alias ? 0.25 : -0.25);
+    const double aliasOuter = alias + (alias > freq ? 0.25 : -0.25);
+    const double margin = haveEstimate_ && line.tracked ? kAliasMargin : 1.0;
+    if (ToneEnergy(newCentre, tau, aliasOuter) > margin * ToneEnergy(newCentre, tau, outer))
+      freq = alias;
+  }
+  const double theta = CarrierPhase(newCentre, tau, freq, move);
   tau_ = tau;
-  freq_ = fSquared / 2.0;
+  freq_ = freq;
   phase_ = WrapAngle(theta);
   blockCentre_ = static_cast<double>(newCentre);
   haveEstimate_ = true;
   EstimateRailStatistics(newCentre);
 }
 
-double EnhancedDemodulator::CarrierPhase(int64_t centre, double tau, double fSquared,
+double EnhancedDemodulator::ToneEnergy(int64_t centre, double tau, double freq) const {
+  // Symbol by symbol: a tone a whole symbol rate away leaks nothing into this one.
+  const int length = static_cast<int>(std::lround(sps_));
+  const Complex step = std::polar(1.0, -kTwoPi * freq / sps_);
+  double energy = 0.0;
+  for (int k = 0; k < kWindow; ++k) {
+    const double start = static_cast<double>(centre - kWindow / 2 + k) * sps_ + tau;
+    Complex turn{1.0, 0.0}, sum{};
+    for (int n = 0; n < length; ++n) {
+      sum += Mul(BasebandAt(start + n), turn);
+      turn = Mul(turn, step);
+    }
+    energy += std::norm(sum);
+  }
+  return energy;
+}
+
+double EnhancedDemodulator::CarrierPhase(int64_t centre, double tau, double freq,
                                          int64_t move) const {
   // Carrier phase at the block centre from the squared rails at this timing.
   Complex sum{};
   for (int k = 0; k < kWindow; ++k) {
     const int64_t s = centre - kWindow / 2 + k;
-    const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau) * RailTurn(s);
-    sum += r * r * std::polar(1.0, -kTwoPi * fSquared * static_cast<double>(s - centre));
+    const Complex r = CorrectedAt(static_cast<double>(s) * sps_ + tau, freq) * RailTurn(s);
+    sum += r * r * std::polar(1.0, -kTwoPi * 2.0 * freq * static_cast<double>(s - centre));
   }
   const double theta = std::arg(sum) / 2.0;
   if (!haveEstimate_) return theta;
   // The square leaves half a turn open: take the branch that continues the last block.
-  const double predicted = phase_ + kTwoPi * freq_ * (centre - blockCentre_) - move * kPi / 2.0;
+  // The carrier turns with time: a timing moved across a symbol edge renumbers the
+  // boundaries but has not moved them.
+  const double elapsed = static_cast<double>(centre) - blockCentre_ + (tau - tau_) / sps_;
+  const double predicted = phase_ + kTwoPi * freq_ * elapsed - move * kPi / 2.0;
   return predicted + std::remainder(theta - predicted, kPi);
 }
 
@@ -345,7 +411,7 @@ void EnhancedDemodulator::EstimateRailStatistics(int64_t centre) {
 
 double EnhancedDemodulator::Rail(int64_t s) const {
   const double theta = phase_ + kTwoPi * freq_ * (static_cast<double>(s) - blockCentre_);
-  const Complex r = MatchedAt(static_cast<double>(s) * sps_ + tau_) * RailTurn(s);
+  const Complex r = CorrectedAt(static_cast<double>(s) * sps_ + tau_, freq_) * RailTurn(s);
   return (r * std::polar(1.0, -theta)).real();
 }
 
@@ -369,6 +435,7 @@ void EnhancedDemodulator::EmitSymbol(int64_t e, DemodulatorOutput& out) {
   const double start = static_cast<double>(s - 1) * sps_ + tau_;
   QuarterSymbol(start + 6.0 / 16.0 * sps_, 0, out);
   QuarterSymbol(start + 10.0 / 16.0 * sps_, 4, out);
+  out.RailAfter(lambda);
   out.Decision(static_cast<long double>(value));
   QuarterSymbol(start + 14.0 / 16.0 * sps_, 8, out);
   QuarterSymbol(start + 18.0 / 16.0 * sps_, 12, out);

@@ -16,6 +16,7 @@
 #include "coding/Modes.h"
 #include "rx/Demodulator.h"
 #include "rx/LevelMeter.h"
+#include "rx/NoiseBlanker.h"
 
 namespace vela {
 
@@ -31,6 +32,8 @@ class EnhancedDemodulator {
   void SetMode(Mode mode);
   void SetSampleRate(long double fs);
   void SetCentreFrequency(long double fc);
+  // The noise blanker for static crashes (on unless switched off, to measure its gain).
+  void SetNoiseBlanker(bool on) { blanking_ = on; }
   int signalLevel() const { return level_.level(); }
 
   // Decision() gets the soft value of each symbol, EyeStep() four phase steps per symbol
@@ -50,6 +53,8 @@ class EnhancedDemodulator {
   void BasebandSample(Complex z, DemodulatorOutput& out);
   // Matched-filter output and baseband at a fractional sample position (0 outside).
   Complex MatchedAt(double pos) const;
+  // The same with the pulse corrected for a carrier offset of `freq` cycles per symbol.
+  Complex CorrectedAt(double pos, double freq) const;
   Complex BasebandAt(double pos) const;
   void AddSquaredRails(int64_t symbol);
   // The strongest line of the squared rails' spectra: timing phase, bin and power.
@@ -57,11 +62,15 @@ class EnhancedDemodulator {
     int phase = 0;
     int bin = 0;
     double power = -1.0;
+    bool tracked = false;  // the line near the last estimate
   };
   void TransformPhase(int p, int64_t first);
   SpectralLine FindLine(int64_t first);
   void EstimateBlock();
-  double CarrierPhase(int64_t centre, double tau, double fSquared, int64_t move) const;
+  // The carrier phase at the block centre for an offset `freq` (cycles per symbol).
+  double CarrierPhase(int64_t centre, double tau, double freq, int64_t move) const;
+  // Energy of the baseband at `freq` (cycles per symbol) over the window, symbol by symbol.
+  double ToneEnergy(int64_t centre, double tau, double freq) const;
   void EstimateRailStatistics(int64_t centre);
   void EmitBlock(DemodulatorOutput& out);
   void EmitSymbol(int64_t symbol, DemodulatorOutput& out);
@@ -126,6 +135,8 @@ class EnhancedDemodulator {
   bool haveLastLambda_ = false;
 
   LevelMeter level_;  // the S/N bar
+  NoiseBlanker blanker_;
+  bool blanking_ = true;
 };
 
 }  // namespace vela

@@ -41,6 +41,7 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
 
  private:
   void Decision(long double value) override;
+  void RailAfter(double llr) override { railAfter_ = static_cast<float>(llr); }
   void EyeStep(int subSymbol, long double phaseStep) override {
     out_->EyeStep(subSymbol, phaseStep);
   }
@@ -55,6 +56,7 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   ViterbiDecoder ownDecoder_;
   ViterbiDecoder* decoder_;
   ReceiverEvents* out_ = nullptr;
+  float railAfter_ = 0.0f;
 };
 
 using StandardReceiver = FrameReceiver<Demodulator, HardSync>;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "coding/Interleave.h"
+#include "rx/EnhancedDemodulator.h"
 
 namespace vela {
 
@@ -38,6 +39,55 @@ void DeinterleaveFrame(InterleaveLength length, std::span<const float> window, i
           pos < window.size() ? window[pos] : 0.0f;
     }
   }
+}
+
+namespace {
+
+// Fresh-start test: the data's mean certainty of +1 against their mean certainty at all.
+constexpr double kNeverBuilt = 0.6;
+// How sure the idle stream read in place of a frame without text is.
+constexpr float kIdleLlr = 10.0f;
+
+bool NeverBuiltFrame(std::span<const float> coded) {
+  double sum = 0.0, sure = 0.0;
+  for (float v : coded) {
+    const double t = std::tanh(0.5 * v);
+    sum += t;
+    sure += std::abs(t);
+  }
+  return sure > 0.0 && sum > kNeverBuilt * sure;
+}
+
+}  // namespace
+
+void ReadSoftFrame(InterleaveLength length, std::span<const float> window,
+                   std::span<const float> railsAfter, int loc, std::vector<float>& scratch,
+                   std::vector<float>& coded) {
+  const FrameGeometry& geo = Geometry(length);
+  scratch.assign(window.begin(), window.end());
+  const auto last = static_cast<int>(window.size()) - 1;
+  auto rail = [&](int k) {
+    return k >= 0 && k <= last ? railsAfter[static_cast<size_t>(k)] : 0.0f;
+  };
+  for (int i = 0; i <= kSyncGroups; ++i) {
+    // Slot 31 holds 0, sent as +1; the next frame starts with PN value 0.
+    const int p =
+        loc + geo.groupSize * (i % kSyncGroups) + (i == kSyncGroups ? geo.frameLength : 0);
+    const int known = i < kSyncGroups - 1 || i == kSyncGroups
+                          ? SyncPattern()[static_cast<size_t>(i % kSyncGroups)]
+                          : 1;
+    // Symbol value v = -r0 r1: a known +1 makes the rail after it minus the one before.
+    if (i < kSyncGroups && p + 1 <= last && p >= 1)
+      scratch[static_cast<size_t>(p + 1)] = -BoxPlus(rail(p) - known * rail(p - 1), rail(p + 1));
+    if (i > 0 && p - 1 >= 1 && p <= last)
+      scratch[static_cast<size_t>(p - 1)] = -BoxPlus(rail(p - 2), rail(p - 1) - known * rail(p));
+  }
+  DeinterleaveFrame(length, scratch, loc, UnsentSymbol::Neutral, coded);
+  if (NeverBuiltFrame(coded)) ReadAsIdle(coded);
+}
+
+void ReadAsIdle(std::vector<float>& coded) {
+  std::fill(coded.begin(), coded.end(), -kIdleLlr);
 }
 
 double HardSync::Correlate(std::span<const float> window, const FrameGeometry& geometry, int loc) {
@@ -122,6 +172,7 @@ template <class Rule>
 void FrameSync<Rule>::Reset() {
   const auto frameLength = static_cast<size_t>(geometry_->frameLength);
   window_.assign(2 * frameLength, 0.0f);
+  rails_.assign(Rule::kSoftFrame ? 2 * frameLength : 0, 0.0f);
   correlations_.assign(frameLength + 1, 0.0f);
   coded_.clear();
   rule_.Reset(correlations_.size());
@@ -132,15 +183,27 @@ void FrameSync<Rule>::Reset() {
 }
 
 template <class Rule>
-bool FrameSync<Rule>::Add(long double value) {
+bool FrameSync<Rule>::Add(long double value, float railAfter) {
   const int frameLength = geometry_->frameLength;
   n_ = (n_ + 1) % frameLength;
-  window_[static_cast<size_t>(n_)] = window_[static_cast<size_t>(frameLength + n_)];
-  window_[static_cast<size_t>(frameLength + n_)] = Rule::Value(value);
+  const auto older = static_cast<size_t>(n_), newer = static_cast<size_t>(frameLength + n_);
+  window_[older] = window_[newer];
+  window_[newer] = Rule::Value(value);
+  if constexpr (Rule::kSoftFrame) {
+    rails_[older] = rails_[newer];
+    rails_[newer] = railAfter;
+  }
   if (n_ != frameLength - 1) return false;
   ++searches_;
   rule_.Search(window_, *geometry_, correlations_, syncPeak_, syncLocation_);
-  DeinterleaveFrame(length_, window_, syncLocation_, Rule::kUnsent, coded_);
+  if constexpr (Rule::kSoftFrame) {
+    ReadSoftFrame(length_, window_, rails_, syncLocation_, scratch_, coded_);
+    // Nothing heard: its decoded bits come out in the next frame's time, maybe with the
+    // squelch open, so they had better be the idle stream's nothing than noise's junk.
+    if (syncPeak_ == 0.0) ReadAsIdle(coded_);
+  } else {
+    DeinterleaveFrame(length_, window_, syncLocation_, Rule::kUnsent, coded_);
+  }
   return true;
 }
 

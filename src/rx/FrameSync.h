@@ -50,6 +50,7 @@ void DecodeFrame(std::span<const float> coded, ViterbiDecoder& viterbi, Sink&& s
 class HardSync {
  public:
   static constexpr UnsentSymbol kUnsent = UnsentSymbol::Read;
+  static constexpr bool kSoftFrame = false;
   static float Value(long double decision) { return decision > 0 ? 1.0f : -1.0f; }
   // Squared PN correlation of the window at offset `loc`.
   static double Correlate(std::span<const float> window, const FrameGeometry& geometry, int loc);
@@ -73,6 +74,9 @@ double SoftSyncPeak(double sum, double energy, double full);
 class SoftSync {
  public:
   static constexpr UnsentSymbol kUnsent = UnsentSymbol::Neutral;
+  // The frame read with the known symbols' help, and a fresh transmitter's never-built
+  // first frame kept quiet (see ReadSoftFrame).
+  static constexpr bool kSoftFrame = true;
   static float Value(long double value) { return static_cast<float>(value); }
   // Soft PN correlation of the window at offset `loc`, and the squared values it covered.
   static double Sum(std::span<const float> window, const FrameGeometry& geometry, int loc,
@@ -87,6 +91,19 @@ class SoftSync {
   std::vector<double> energies_;  // the squared values under those sums, likewise
 };
 
+// The enhanced receiver's reading of the frame at `loc`. Each symbol's soft value comes
+// from the rail values either side of it; a known symbol (a PN value, or slot 31's +1) ties
+// its two rails together, so the rail next to it also hears the one beyond, and the data
+// symbol there is read with that help (`railsAfter[k]`: the rail LLR at the end of symbol
+// k). And a frame whose data all read +1 is the never-built first frame of a transmitter
+// just started, which carries no text: it is read as the idle stream (all code bits 0)
+// that encodes to nothing, so its Viterbi output shows no burst of junk.
+void ReadSoftFrame(InterleaveLength length, std::span<const float> window,
+                   std::span<const float> railsAfter, int loc, std::vector<float>& scratch,
+                   std::vector<float>& coded);
+// A frame's code symbols as the idle stream: every code bit a sure 0.
+void ReadAsIdle(std::vector<float>& coded);
+
 template <class Rule>
 class FrameSync {
  public:
@@ -94,7 +111,7 @@ class FrameSync {
 
   // One demodulated value; true when it completed a frame period and the search has run
   // (result() is then fresh).
-  bool Add(long double value);
+  bool Add(long double value, float railAfter = 0.0f);
   // Back to the state of a new one.
   void Reset();
 
@@ -113,6 +130,8 @@ class FrameSync {
   const FrameGeometry* geometry_;
   Rule rule_;
   std::vector<float> window_;  // 2L values
+  std::vector<float> rails_;   // the rail LLR after each of them (soft frames only)
+  std::vector<float> scratch_;
   int n_ = 0;
   int64_t searches_ = 0;
   double syncPeak_ = 0.0;

@@ -26,6 +26,9 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
     config_.centreFrequency = config.centreFrequency;
     demod_.SetCentreFrequency(config.centreFrequency);
   }
+  config_.noiseBlanker = config.noiseBlanker;
+  if constexpr (requires { demod_.SetNoiseBlanker(true); })
+    demod_.SetNoiseBlanker(config.noiseBlanker);
 }
 
 template <class Demod, class Rule>
@@ -46,8 +49,11 @@ void FrameReceiver<Demod, Rule>::Reset() {
   demod_.SetMode(config_.mode);
   demod_.SetSampleRate(config_.sampleRate);
   demod_.SetCentreFrequency(config_.centreFrequency);
+  if constexpr (requires { demod_.SetNoiseBlanker(true); })
+    demod_.SetNoiseBlanker(config_.noiseBlanker);
   for (FrameSync<Rule>& sync : syncs_) sync.Reset();
   decoder_->Reset();
+  railAfter_ = 0.0f;
 }
 
 template <>
@@ -68,7 +74,7 @@ FrameSync<Rule>& FrameReceiver<Demod, Rule>::ActiveSync() {
 template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::Decision(long double value) {
   FrameSync<Rule>& sync = ActiveSync();
-  if (!sync.Add(value)) return;
+  if (!sync.Add(value, railAfter_)) return;
   const FrameResult frame = sync.result();
   out_->Frame(frame);
   DecodeFrame(frame.coded, *decoder_, [this](int bit) { out_->DecodedBit(bit); });

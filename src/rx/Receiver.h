@@ -24,6 +24,8 @@ struct ReceiverConfig {
   Mode mode = kDefaultMode;
   long double sampleRate = 8000.0L;
   long double centreFrequency = 1000.0L;
+  // The enhanced receiver's blanker for static crashes; off only to measure its gain.
+  bool noiseBlanker = true;
 };
 
 class ReceiverEvents {

@@ -14,6 +14,7 @@
 #include "rx/Demodulator.h"
 #include "rx/EnhancedDemodulator.h"
 #include "rx/FrameSync.h"
+#include "rx/NoiseBlanker.h"
 #include "rx/Viterbi.h"
 #include "support/Signals.h"
 
@@ -174,6 +175,121 @@ TEST(SoftFrameHandler, DeinterleavesLikeTheHardReaderButNeverReadsTheUnsentSymbo
   }
 }
 
+// Rails of random frames in noise, as the coherent demodulator hands them on: each symbol
+// read from its own two rails, or with the known symbols' help. The help must cut the
+// errors in the data next to every PN value, and leave a clean frame exactly as it was.
+TEST(SoftFrameHandler, KnownSymbolsTieTheirRailsAndHelpTheDataBesideThem) {
+  std::mt19937 rng(31);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  for (InterleaveLength length : {InterleaveLength::Short, InterleaveLength::Long}) {
+    const FrameGeometry& geo = Geometry(length);
+    const int frameLength = geo.frameLength;
+    int plainErrors = 0, tiedErrors = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+      // One symbol heard before the frame, so that its first rail is there.
+      auto symbols = FrameStream(length, 2, static_cast<uint32_t>(trial));
+      symbols.insert(symbols.begin(), 1.0f);
+      for (double sigma : {0.0, 1.0}) {
+        // Rail k lies at the end of symbol k; symbol +1 makes the rails either side differ.
+        std::vector<float> rails(symbols.size()), plain(symbols.size());
+        double rail = 1.0;
+        for (size_t k = 0; k < symbols.size(); ++k) {
+          rail *= -symbols[k];
+          rails[k] =
+              static_cast<float>(2.0 * (rail + sigma * gauss(rng)) / std::max(sigma * sigma, 0.25));
+        }
+        for (size_t k = 1; k < symbols.size(); ++k)
+          plain[k] = static_cast<float>(-BoxPlus(rails[k - 1], rails[k]));
+        std::vector<float> scratch, tied, untied, truth;
+        ReadSoftFrame(length, plain, rails, 1, scratch, tied);
+        DeinterleaveFrame(length, plain, 1, UnsentSymbol::Neutral, untied);
+        DeinterleaveFrame(length, symbols, 1, UnsentSymbol::Neutral, truth);
+        for (size_t i = 0; i < truth.size(); ++i) {
+          if (truth[i] == 0) continue;  // the unsent symbol
+          if (sigma == 0.0) {
+            ASSERT_EQ(tied[i] > 0, truth[i] > 0) << i;
+            continue;
+          }
+          plainErrors += (untied[i] > 0) != (truth[i] > 0);
+          tiedErrors += (tied[i] > 0) != (truth[i] > 0);
+        }
+      }
+    }
+    // Two of every three data symbols (short) or of every six (long) sit beside a PN value.
+    EXPECT_LT(tiedErrors, plainErrors * (length == InterleaveLength::Short ? 0.92 : 0.97))
+        << frameLength << ": " << tiedErrors << " against " << plainErrors;
+  }
+}
+
+// A fresh transmitter's never-built first frame (every data symbol +1) reads as the idle
+// stream, however weak; frames of real data are read as they are.
+TEST(SoftFrameHandler, ReadsTheNeverBuiltFirstFrameAsIdle) {
+  std::mt19937 rng(5);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  for (InterleaveLength length : {InterleaveLength::Short, InterleaveLength::Long}) {
+    const FrameGeometry& geo = Geometry(length);
+    for (double strength : {0.8, 3.0, 20.0}) {
+      for (bool fresh : {true, false}) {
+        auto symbols = FrameStream(length, 2, 77);
+        if (fresh) {
+          for (int i = 0; i < geo.frameLength; ++i)
+            if (i % geo.groupSize != 0) symbols[static_cast<size_t>(i)] = 1.0f;
+        }
+        std::vector<float> window(symbols.size()), rails(symbols.size(), 0.0f), scratch, coded;
+        for (size_t k = 0; k < symbols.size(); ++k)
+          window[k] = static_cast<float>(strength * (symbols[k] + 0.5 * gauss(rng)));
+        ReadSoftFrame(length, window, rails, 0, scratch, coded);
+        int idle = 0;
+        for (float v : coded) idle += v < -5.0f;
+        if (fresh)
+          EXPECT_EQ(idle, geo.codedSymbols) << strength;
+        else
+          EXPECT_LT(idle, geo.codedSymbols / 2) << strength;
+      }
+    }
+  }
+}
+
+// Static crashes through the blanker: a burst far above the floor comes out no stronger
+// than the floor; white noise and a lasting rise in level pass (almost) as they are.
+TEST(NoiseBlanker, WeightsCrashesDownToTheFloorAndLetsTheBandThrough) {
+  std::mt19937 rng(3);
+  std::normal_distribution<double> gauss(0.0, 1000.0);
+  NoiseBlanker blanker(8000.0);
+  std::vector<double> in, out;
+  auto run = [&](int samples, double gain) {
+    for (int i = 0; i < samples; ++i) {
+      in.push_back(gain * gauss(rng));
+      out.push_back(blanker.Process(in.back()));
+    }
+  };
+  auto power = [](const std::vector<double>& v, size_t from, size_t to) {
+    double p = 0.0;
+    for (size_t i = from; i < to; ++i) p += v[i] * v[i];
+    return p / static_cast<double>(to - from);
+  };
+  const size_t d = NoiseBlanker::Latency();
+  run(8000, 1.0);
+  for (int crash = 0; crash < 5; ++crash) {
+    run(80, 10.0);  // 10 ms at 20 dB above the floor
+    run(1600, 1.0);
+  }
+  const size_t quiet = in.size();
+  run(1600, 3.0);  // the band rises 10 dB and stays
+  run(8000, 3.0);
+  // Noise alone: nearly every sample untouched, only delayed, and the power kept.
+  int touched = 0;
+  for (size_t i = 0; i + d < 8000; ++i) touched += out[i + d] != in[i];
+  EXPECT_LT(touched, 80);
+  EXPECT_NEAR(power(out, d, 8000), power(in, 0, 8000 - d), 0.01 * power(in, 0, 8000));
+  for (int crash = 0; crash < 5; ++crash) {
+    const size_t start = 8000 + static_cast<size_t>(crash) * 1680 + d;
+    EXPECT_LT(power(out, start, start + 80), 2.0 * power(in, 0, 8000)) << crash;
+  }
+  EXPECT_NEAR(power(out, quiet + 1600 + d, in.size()), power(in, quiet + 1600, in.size() - d),
+              0.01 * power(in, quiet + 1600, in.size()));
+}
+
 struct Capture : DemodulatorOutput {
   std::vector<double> decisions;
   std::vector<double> eyeAtDecision;
@@ -228,7 +344,10 @@ TEST_P(EnhancedDemod, RecoversEverySymbolOffCentreAndOffRate) {
   Capture out;
   for (int16_t x : audio) demod.DemodSample(x, out);
   ASSERT_GT(out.decisions.size(), symbols.size() - 5);
-  EXPECT_EQ(AlignedErrors(symbols, out.decisions, 100), 0);
+  // A quarter of the baud off, the first window may take the alias half a baud away: the
+  // next windows, hearing more data, correct it (one symbol lost at the switch).
+  const bool quarter = std::abs(c.centre - 1000.0) > baud / 5;
+  EXPECT_EQ(AlignedErrors(symbols, out.decisions, quarter ? 160 : 100), 0);
   // The displays read the signal the way the standard demodulator's do.
   const double tone = (c.centre - 1000.0) * 24.0 / ModeTable(c.mode).modeRate;
   int agreeing = 0;
@@ -239,14 +358,21 @@ TEST_P(EnhancedDemod, RecoversEverySymbolOffCentreAndOffRate) {
               0.05 * baud / 62.5 + 0.01);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, EnhancedDemod,
-                         testing::Values(DemodCase{Mode::Vela8, 1000.5, 8000.0},
-                                         DemodCase{Mode::Vela31, 998.0, 8001.6},
-                                         DemodCase{Mode::Vela63, 1002.0, 7998.4},
-                                         DemodCase{Mode::Vela125, 1000.0, 8000.0}),
-                         [](const auto& info) {
-                           return std::string(ModeTable(info.param.mode).name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EnhancedDemod,
+    testing::Values(DemodCase{Mode::Vela8, 1000.5, 8000.0}, DemodCase{Mode::Vela31, 998.0, 8001.6},
+                    DemodCase{Mode::Vela63, 1002.0, 7998.4},
+                    DemodCase{Mode::Vela125, 1000.0, 8000.0},
+                    // Pulled in from a quarter of the baud off.
+                    DemodCase{Mode::Vela8, 1002.0, 8000.0}, DemodCase{Mode::Vela31, 992.0, 8000.8},
+                    DemodCase{Mode::Vela63, 1016.0, 8000.0},
+                    DemodCase{Mode::Vela125, 969.0, 7999.2}),
+    [](const auto& info) {
+      return std::string(ModeTable(info.param.mode).name) +
+             (std::abs(info.param.centre - 1000.0) > ModeTable(info.param.mode).symbolRate / 5
+                  ? "QuarterBaudOff"
+                  : "");
+    });
 
 TEST(EnhancedDemod, SignalLevelMatchesTheStandardDemodulator) {
   const std::vector<int> symbols(3000, 1);
