@@ -8,5 +8,6 @@ int RunEncode(int argc, char** argv);
 int RunDecode(int argc, char** argv);
 int RunChannel(int argc, char** argv);
 int RunSweep(int argc, char** argv);
+int RunScan(int argc, char** argv);
 
 }  // namespace vela::cli

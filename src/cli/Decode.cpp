@@ -5,8 +5,8 @@
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "cli/Receiver.h"
+#include "cli/Recording.h"
 #include "coding/Charset.h"
-#include "platform/WavFile.h"
 
 namespace vela::cli {
 
@@ -25,21 +25,9 @@ int RunDecode(int argc, char** argv) {
 
   // The receiver runs at the rate a sound card would be opened at (the fractional part of
   // --rate corrects the clock inside the demodulator only).
-  WavReader reader;
-  if (!reader.Open(path, static_cast<int>(std::nearbyint(static_cast<double>(settings.rate))))) {
-    throw IoError(reader.error());
-  }
   Receiver receiver(settings);
-  Progress progress("decode");
-  const double total = std::max(
-      1.0, static_cast<double>(reader.fileFrames()) * reader.outputRate() / reader.fileRate());
-  double done = 0;
-  for (auto block = reader.Read(); !block.empty(); block = reader.Read()) {
-    receiver.Process(block);
-    done += static_cast<double>(block.size());
-    progress.Update(done / total);
-  }
-  if (!reader.error().empty()) throw IoError(path + ": " + reader.error());
+  ReadRecording(path, static_cast<int>(std::nearbyint(static_cast<double>(settings.rate))),
+                "decode", [&](std::span<const int16_t> block) { receiver.Process(block); });
   receiver.Finish();
 
   if (const auto out = opt.Get("secondary-out")) {

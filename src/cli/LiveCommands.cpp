@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/ListenScan.h"
 #include "cli/Options.h"
 #include "cli/PttOption.h"
 #include "cli/Receiver.h"
@@ -176,11 +177,14 @@ int RunDevices(int argc, char** argv) {
 }
 
 int RunListen(int argc, char** argv) {
-  const Options opt(
-      argc, argv, 2,
-      {"device", "mode", "freq", "rate", "squelch", "secondary-out", "receiver", "log"}, {});
+  const Options opt(argc, argv, 2,
+                    {"device", "mode", "freq", "rate", "squelch", "secondary-out", "receiver",
+                     "log", "from", "to"},
+                    {"scan"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
+  if (opt.Has("scan")) return ListenScan(opt, argv);
+  if (opt.Has("from") || opt.Has("to")) throw UsageError("--from and --to go with --scan");
   const int device = DeviceOption(opt);
   const Mode mode = opt.ModeOption();
   const double freq = opt.Number("freq", 1000.0, 1.0, 15000.0);

@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "  channel [--snr DB] [--offset HZ] [--ppm PPM] [--seed N] IN.wav OUT.wav\n"
     "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K] [--receiver R]\n"
     "          [--offset HZ] [--ppm PPM]\n"
+    "  scan    [--mode M|all] [--from HZ] [--to HZ] IN.wav\n"
     "  devices [--rigs]\n"
     "  listen  [--device N] [--mode M] [--freq HZ] [--rate HZ] [--squelch N] [--receiver R]\n"
     "          [--secondary-out FILE]\n"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     if (command == "decode") return RunDecode(argc, argv);
     if (command == "channel") return RunChannel(argc, argv);
     if (command == "sweep") return RunSweep(argc, argv);
+    if (command == "scan") return RunScan(argc, argv);
     if (command == "devices") return RunDevices(argc, argv);
     if (command == "listen") return RunListen(argc, argv);
     if (command == "send") return RunSend(argc, argv);

@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "support/ModemCli.h"
 #include "support/Vectors.h"
 
 namespace vela {
@@ -18,26 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliResult Modem(const std::string& args, const std::string& dir) {
-  const std::string errFile = dir + "/stderr.txt";
-  const std::string cmd = std::string(VELA_MODEM_BIN) + " " + args + " 2>" + errFile;
-  CliResult r{};
-  FILE* p = popen(cmd.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int raw = pclose(p);
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream e(errFile);
-  std::getline(e, r.err, '\0');
-  return r;
-}
+using test::CliResult;
+using test::Modem;
 
 int Lines(const std::string& s) {
   return static_cast<int>(std::count(s.begin(), s.end(), '\n'));

@@ -272,8 +272,8 @@ TEST_F(LiveCliRig, RigPrintsTheDialOrNamesWhatFailed) {
   EXPECT_GT(std::count(models.begin(), models.end(), '\n'), 100);
 }
 
-// Two processes in real time through a PulseAudio server of the test's own, whose null sink's
-// monitor is the default capture source: what one vela-modem plays, the other hears.
+// Processes in real time through a PulseAudio server of the test's own, whose null sink's
+// monitor is the default capture source: what one vela-modem plays, the others hear.
 TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
 #ifdef VELA_SANITIZED_BUILD
   // Real time is the point here, and the sanitizers slow both processes several-fold on a
@@ -306,17 +306,30 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
   // three tries. The listener gets 4 s to open the server's source before the transmitter
   // starts, and the words checked come after a lead-in, as an operator's would; the
   // listener runs 22 s, the transmission about 10.
-  std::string heard;
-  for (int attempt = 0; attempt < 3 && heard.find("pulse copy de G3XYZ") == std::string::npos;
-       ++attempt) {
-    heard = Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN +
-                  " listen --mode 125 --device 0 2>/dev/null) & sleep 4; " + modem +
-                  " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' >/dev/null "
-                  "2>&1; wait");
+  // A scanning listener runs beside the tuned one: it prints the signal as it is listed and
+  // sums up at the end, with the text.
+  std::string heard, scanned;
+  const auto copied = [&] {
+    return heard.find("pulse copy de G3XYZ") != std::string::npos &&
+           scanned.find("freq 1000.00 mode VELA125 snr") == 0 &&
+           scanned.find("call G3XYZ\n") != std::string::npos &&
+           scanned.find("pulse copy de G3XYZ", scanned.find("\n\nfreq 1000.00 mode VELA125")) !=
+               std::string::npos;
+  };
+  for (int attempt = 0; attempt < 3 && !copied(); ++attempt) {
+    heard =
+        Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --scan --device 0 >" +
+              dir + "/scan.txt 2>/dev/null) & (" + env + "timeout -s INT 22 " + VELA_MODEM_BIN +
+              " listen --mode 125 --device 0 2>/dev/null) & sleep 4; " + modem +
+              " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' "
+              "--secondary 'G3XYZ ' --tail-frames 6 >/dev/null 2>&1; wait");
+    std::ifstream in(dir + "/scan.txt");
+    scanned.assign(std::istreambuf_iterator<char>(in), {});
   }
   Shell(env + "pulseaudio --kill 2>/dev/null");
   std::filesystem::remove_all(dir);
   EXPECT_NE(heard.find("pulse copy de G3XYZ"), std::string::npos) << heard;
+  EXPECT_TRUE(copied()) << scanned;
 }
 
 }  // namespace

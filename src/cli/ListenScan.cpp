@@ -1,0 +1,147 @@
+#include "cli/ListenScan.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "cli/Scan.h"
+#include "coding/Charset.h"
+#include "platform/PortAudioInput.h"
+#include "platform/PortAudioSystem.h"
+#include "rx/CaptureCycle.h"
+#include "scan/BandScanner.h"
+
+namespace vela::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+void OnSignal(int) {
+  interrupted = 1;
+}
+
+// Text lines longer than this are shown in pieces as they fill.
+constexpr size_t kLineWidth = 64;
+// Scanner time per 100 ms tick: half the tick, so the capture is always served first.
+constexpr std::chrono::microseconds kScanBudget{50000};
+
+void Print(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fflush(stdout);
+}
+
+class ScanPrinter : public ScanEvents {
+ public:
+  void SignalListed(const ScanSignal& s) override { Print(ScanHeadline(s) + "\n"); }
+  void SignalChanged(const ScanSignal& s) override { Show(s, false); }
+  void SignalDropped(const ScanSignal& s) override {
+    Show(s, true);
+    char line[96];
+    std::snprintf(line, sizeof line, "lost freq %.2f mode %s call ", s.centreHz,
+                  std::string(ModeTable(s.mode).name).c_str());
+    Print(line + (s.call.empty() ? std::string("-") : Windows1252ToUtf8(s.call)) + "\n");
+  }
+
+ private:
+  // New whole lines of the signal's text (or full-width pieces, or with `all` the rest),
+  // tagged with its centre.
+  void Show(const ScanSignal& s, bool all) {
+    size_t& shown = shown_[s.id];
+    while (true) {
+      const std::string_view rest = std::string_view(s.text).substr(shown);
+      const size_t newline = rest.find('\n');
+      size_t take = 0;
+      if (newline != std::string_view::npos) {
+        take = newline + 1;
+      } else if (rest.size() >= kLineWidth) {
+        take = kLineWidth;
+      } else if (all) {
+        take = rest.size();
+      }
+      if (take == 0) break;
+      std::string line(rest.substr(0, take));
+      if (line.back() == '\n') line.pop_back();
+      char tag[32];
+      std::snprintf(tag, sizeof tag, "  %.2f | ", s.centreHz);
+      Print(tag + Windows1252ToUtf8(line) + "\n");
+      shown += take;
+    }
+  }
+  std::map<int, size_t> shown_;
+};
+
+class ScanSink : public CaptureSink {
+ public:
+  explicit ScanSink(BandScanner& scanner) : scanner_(scanner) {}
+  void DemodSample(int16_t sample) override { pending_.push_back(sample); }
+  void SpectrumStep(std::span<const int16_t>) override {
+    scanner_.Push(pending_);
+    pending_.clear();
+  }
+  void CaptureError(const std::string& text) override { error = text; }
+  std::string error;
+
+ private:
+  BandScanner& scanner_;
+  std::vector<int16_t> pending_;
+};
+
+}  // namespace
+
+int ListenScan(const Options& opt, char** argv) {
+  ScanConfig config = ScanOptions(opt);
+  const int device = static_cast<int>(opt.Integer("device", 0, 0, 999));
+  const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  if (CaptureCycle::CaptureRate(rate) != kScanSampleRate)
+    throw UsageError("listen --scan takes audio at 8000 samples per second (--rate near 8000)");
+  config.sampleRate = rate;
+  config.squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
+
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  PortAudioSystem system;
+  if (!system.ok()) throw IoError("sound system: " + system.error());
+  ScanPrinter printer;
+  BandScanner scanner(config, &printer);
+  PortAudioInput input(system);
+  ScanSink sink(scanner);
+  CaptureCycle capture(input, sink);
+  if (!capture.StartCapture(device, rate)) {
+    throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
+  }
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  QTimer tick;
+  bool wasScanning = true;
+  tick.callOnTimeout([&] {
+    if (interrupted || !capture.running()) QCoreApplication::quit();
+    scanner.Run(kScanBudget);
+    if (wasScanning && !scanner.scanning()) {
+      std::fprintf(stderr, "vela-modem: scan %.1f s behind: search paused, copying goes on\n",
+                   scanner.lagSeconds());
+    }
+    wasScanning = scanner.scanning();
+  });
+  tick.start(100);
+  app.exec();
+  capture.StopCapture();
+  scanner.Run(std::chrono::seconds(10));
+  scanner.Flush();
+  Print("\n");
+  for (const ScanSignal& s : scanner.Heard()) Print(ScanHeadline(s) + "\n" + IndentedText(s.text));
+  if (!sink.error.empty()) throw IoError("capture stopped: " + sink.error);
+  if (input.overruns() > 0) {
+    std::fprintf(stderr, "vela-modem: %lld capture overruns (audio lost)\n",
+                 static_cast<long long>(input.overruns()));
+  }
+  return 0;
+}
+
+}  // namespace vela::cli
