@@ -20,8 +20,10 @@ constexpr size_t kCallSpan = 128;  // secondary characters the callsign is read 
 // A frame counts as heard when its sync confidence is above the squelch and its code
 // symbols' soft values average at least this much (a log-likelihood ratio: the symbols are
 // mostly sure). Once a transmission has ended, the sync search's carried-over correlation
-// holds the confidence up for a few frames while the soft values collapse to guesswork.
-constexpr double kHeardSoftValue = 1.5;
+// holds the confidence up for a few frames while the soft values collapse to guesswork:
+// on noise they average up to about 1.5 (the known symbols' tied rails lift them), on a
+// signal 3 dB over the 1% threshold 8 and more.
+constexpr double kHeardSoftValue = 3.0;
 
 }  // namespace
 
