@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "app/CorrelationWindow.h"
 #include "app/GraphicControls.h"
 #include "modem/Modem.h"
@@ -26,15 +27,10 @@ namespace {
 
 using namespace vela;
 using namespace vela::app;
+using vela::bench::ThreadSeconds;
 
 constexpr double kCaptureRate = 8000.0;
 constexpr double kSecondsToRun = 3600.0;
-
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
 
 // About a minute of VELA125 traffic at 1000 Hz, as a capture buffer would hold it: the
 // left channel taken from 32000 down to 8000 samples a second.
