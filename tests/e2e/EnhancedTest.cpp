@@ -15,6 +15,7 @@
 #include "cli/Receiver.h"
 #include "cli/Sweep.h"
 #include "modem/TextTransmission.h"
+#include "support/Band.h"
 #include "tx/BitSource.h"
 
 namespace vela {
@@ -136,16 +137,16 @@ TEST(EnhancedReceiver, SlowestModeToleratesHalfAHertz) {
 
 // A fresh transmitter after a while of band noise: the enhanced receiver shows the text and
 // nothing before it (not the never-built first frame's junk, nor the noise frames' bits
-// the decoder still holds when the squelch opens). And a quarter of the baud off, 4 dB
+// the decoder still holds when the squelch opens). And a quarter of the baud off, 3 dB
 // above its 1% threshold, it still pulls the signal in and copies it.
 TEST(EnhancedReceiver, FreshStartShowsNoJunkAndPullsInAQuarterBaudOff) {
   struct Case {
     Mode mode;
-    double snrDb, quarterHz;
+    double quarterHz;
   };
   const std::string text = cli::SweepText(80);
-  for (const Case c : {Case{Mode::Vela8, -19.5, 2.0}, Case{Mode::Vela31, -14.0, 8.0},
-                       Case{Mode::Vela63, -11.0, 16.0}, Case{Mode::Vela125, -8.0, 31.0}}) {
+  for (const Case c : {Case{Mode::Vela8, 2.0}, Case{Mode::Vela31, 8.0}, Case{Mode::Vela63, 16.0},
+                       Case{Mode::Vela125, 31.0}}) {
     const std::string name(ModeTable(c.mode).name);
     auto clean = Transmit(c.mode, text);
     const auto frame =
@@ -157,7 +158,7 @@ TEST(EnhancedReceiver, FreshStartShowsNoJunkAndPullsInAQuarterBaudOff) {
       EXPECT_TRUE(pane.starts_with(text)) << name << ": " << pane;
     }
     for (double offset : {-c.quarterHz, c.quarterHz}) {
-      const auto noisy = Channel(clean, c.snrDb, 5, offset);
+      const auto noisy = Channel(clean, test::EnhancedThreshold(c.mode) + 3.0, 5, offset);
       EXPECT_LE(Cer(text, Receive(c.mode, ReceiverKind::Enhanced, noisy).pane), 0.01)
           << name << " " << offset << " Hz";
     }

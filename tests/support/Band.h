@@ -29,13 +29,13 @@ struct BandTransmission {
 inline double EnhancedThreshold(Mode mode) {
   switch (mode) {
     case Mode::Vela8:
-      return -23.2;
+      return -23.8;
     case Mode::Vela31:
-      return -17.3;
+      return -17.8;
     case Mode::Vela63:
-      return -14.2;
+      return -14.4;
     case Mode::Vela125:
-      return -11.3;
+      return -11.5;
   }
   return 0.0;
 }
