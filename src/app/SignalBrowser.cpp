@@ -53,6 +53,14 @@ SignalBrowser::SignalBrowser(MainWindow& window, long double sampleRate)
   list_->setUniformRowHeights(true);
   list_->setAllColumnsShowFocus(true);
   list_->header()->setStretchLastSection(true);
+  // Room for the figures; the rest goes to the text.
+  for (const auto& [column, width] : {std::pair{kAudioColumn, 70},
+                                      {kRfColumn, 80},
+                                      {kModeColumn, 70},
+                                      {kSnrColumn, 50},
+                                      {kCallColumn, 80}}) {
+    list_->setColumnWidth(column, width);
+  }
   list_->setToolTip(QStringLiteral("Double-click a signal to tune the receiver to it"));
   connect(list_, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem* item) { Tune(item); });

@@ -40,6 +40,7 @@ using vela::app::Station;
 namespace {
 
 constexpr int kSignalBrowser = 6668;
+constexpr int kTune = 3912;
 constexpr double kBandSeconds = 45.0;
 
 const std::string kText = vela::cli::SweepText(200);
@@ -175,6 +176,17 @@ class SignalBrowserTest : public QObject {
         PlayUntil([&] { return !Column(RowOf(kBand[1]), SignalBrowser::kRfColumn).isEmpty(); }));
     QCOMPARE(Column(RowOf(kBand[1]), SignalBrowser::kRfColumn).toDouble(),
              135700.0 + Column(RowOf(kBand[1]), SignalBrowser::kAudioColumn).toDouble());
+
+    // While our own signal goes out the list rests and cannot tune.
+    window_->Command(kTune);
+    QTRY_VERIFY(station_->transmitter().state().onAir());
+    QCOMPARE(browser->note()->text(), QStringLiteral("Paused while transmitting"));
+    DoubleClick(browser->list()->viewport(),
+                browser->list()->visualItemRect(RowOf(kBand[0])).center());
+    QCOMPARE(static_cast<double>(station_->modem().rxCentreFrequency()), 1000.0);
+    window_->Command(kTune);
+    QTRY_VERIFY(!station_->transmitter().state().outputOpen());
+    QVERIFY(browser->note()->text().startsWith(QStringLiteral("Scanning")));
 
     // Choosing the item again brings the one window back, however it was put away.
     browser->hide();
