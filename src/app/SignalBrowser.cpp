@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -103,28 +104,30 @@ void SignalBrowser::RunScanner() {
   ShowNote();
 }
 
-// Rows follow the scanner's order, lowest first; a row stays (and stays selected) while its
-// signal is listed.
+// Rows follow the scanner's order, lowest first; a row stays in place (and selected) while
+// its signal is listed, and only its figures change.
 void SignalBrowser::Refresh() {
   const std::vector<ScanSignal>& listed = scanner_.listed();
-  std::vector<QTreeWidgetItem*> rows(listed.size(), nullptr);
-  while (list_->topLevelItemCount() > 0) {
-    QTreeWidgetItem* item = list_->topLevelItem(0);
-    const int id = item->data(kAudioColumn, kIdRole).toInt();
-    size_t at = 0;
-    while (at < listed.size() && listed[at].id != id) ++at;
-    list_->takeTopLevelItem(0);
-    if (at < listed.size()) {
-      rows[at] = item;
-    } else {
-      delete item;
+  const auto rowOf = [this](int id) {
+    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+      if (list_->topLevelItem(row)->data(kAudioColumn, kIdRole).toInt() == id) return row;
     }
+    return -1;
+  };
+  for (int row = list_->topLevelItemCount() - 1; row >= 0; --row) {
+    const int id = list_->topLevelItem(row)->data(kAudioColumn, kIdRole).toInt();
+    if (std::none_of(listed.begin(), listed.end(),
+                     [id](const ScanSignal& s) { return s.id == id; }))
+      delete list_->takeTopLevelItem(row);
   }
   std::vector<double> marks;
   for (size_t i = 0; i < listed.size(); ++i) {
-    QTreeWidgetItem* item = rows[i] != nullptr ? rows[i] : new QTreeWidgetItem;
-    ShowRow(*item, listed[i]);
-    list_->addTopLevelItem(item);
+    const int row = static_cast<int>(i);
+    const int at = rowOf(listed[i].id);
+    if (at != row) {
+      list_->insertTopLevelItem(row, at < 0 ? new QTreeWidgetItem : list_->takeTopLevelItem(at));
+    }
+    ShowRow(*list_->topLevelItem(row), listed[i]);
     marks.push_back(listed[i].centreHz);
   }
   if (scale_) scale_->SetSignalMarks(std::move(marks));

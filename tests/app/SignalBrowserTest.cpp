@@ -170,10 +170,17 @@ class SignalBrowserTest : public QObject {
     }
     QVERIFY(browser->note()->text().contains(QStringLiteral("3 signals")));
 
-    // With the rig's dial known (USB), the frequency on air beside the audio one.
+    // With the rig's dial known (USB), the frequency on air beside the audio one; the row the
+    // operator picked stays picked as the figures change.
+    browser->list()->setCurrentItem(RowOf(kBand[2]));
     window_->ShowDial(MainWindow::Dial{135700.0, "USB"});
-    QVERIFY(
-        PlayUntil([&] { return !Column(RowOf(kBand[1]), SignalBrowser::kRfColumn).isEmpty(); }));
+    const double dialAt = input_->seconds();
+    QVERIFY(PlayUntil([&] {
+      return !Column(RowOf(kBand[1]), SignalBrowser::kRfColumn).isEmpty() &&
+             input_->seconds() > dialAt + 2.0;
+    }));
+    QCOMPARE(browser->list()->currentItem(), RowOf(kBand[2]));
+    QVERIFY(browser->list()->currentItem()->isSelected());
     QCOMPARE(Column(RowOf(kBand[1]), SignalBrowser::kRfColumn).toDouble(),
              135700.0 + Column(RowOf(kBand[1]), SignalBrowser::kAudioColumn).toDouble());
 
