@@ -26,6 +26,7 @@ constexpr CommandEntry kCommands[] = {
     {CorrelationDisplay, DisplayMenu, "Correlation display"},
     {WaterfallPalette, DisplayMenu, "Toggle waterfall palette"},
     {EnhancedReceiver, DisplayMenu, "Enhanced receiver", true},
+    {SignalBrowser, DisplayMenu, "Signal browser"},
     {ClearRx, TextMenu, "Clear RX"},
     {ClearTx, TextMenu, "Clear TX"},
     {SecondaryText, TextMenu, "Secondary text"},

@@ -60,6 +60,7 @@ enum class CommandId : int {
   CorrelationDisplay = 6666,
   WaterfallPalette = 2020,
   EnhancedReceiver = 6667,
+  SignalBrowser = 6668,
   ClearRx = 3250,
   ClearTx = 3251,
   SecondaryText = 3252,

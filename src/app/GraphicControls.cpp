@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
+#include <utility>
 
 namespace vela::app {
 
@@ -124,9 +125,15 @@ FrequencyScaleView::FrequencyScaleView(QWidget* parent)
 void FrequencyScaleView::SetFrequencies(double receiveHz, double transmitHz) {
   receiveHz_ = receiveHz;
   transmitHz_ = transmitHz;
-  LayOutFrequencyScale(receiveHz, transmitHz, layout_, image_.width(), image_.height());
+  LayOutFrequencyScale(receiveHz, transmitHz, layout_, image_.width(), image_.height(), signalHz_);
   PaintFrequencyScale(layout_, image_);
   update();
+}
+
+void FrequencyScaleView::SetSignalMarks(std::vector<double> centresHz) {
+  if (centresHz == signalHz_) return;
+  signalHz_ = std::move(centresHz);
+  SetFrequencies(receiveHz_, transmitHz_);
 }
 
 void FrequencyScaleView::PaintContents(QPainter& painter) {

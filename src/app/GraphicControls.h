@@ -18,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "display/EyeDiagram.h"
 #include "display/FrequencyScale.h"
@@ -131,6 +132,9 @@ class FrequencyScaleView : public GraphicControl {
 
   // Receive marker (red V) and transmit marker (blue bar), in Hz.
   void SetFrequencies(double receiveHz, double transmitHz);
+  // Where the band scanner hears signals (centres in Hz); none once it stops.
+  void SetSignalMarks(std::vector<double> centresHz);
+  const std::vector<double>& signalMarks() const { return signalHz_; }
 
   double receiveHz() const { return receiveHz_; }
   double transmitHz() const { return transmitHz_; }
@@ -147,6 +151,7 @@ class FrequencyScaleView : public GraphicControl {
   std::array<QString, FrequencyScaleLayout::kMaxLabels> labelText_;
   double receiveHz_ = 0.0;
   double transmitHz_ = 0.0;
+  std::vector<double> signalHz_;
 };
 
 class WaterfallView : public GraphicControl {

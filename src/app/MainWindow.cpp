@@ -273,6 +273,9 @@ void MainWindow::RunCommand(CommandId id) {
     case CommandId::CorrelationDisplay:
       emit correlationDisplayRequested();
       break;
+    case CommandId::SignalBrowser:
+      emit signalBrowserRequested();
+      break;
     case CommandId::ReceiveLog:
       settings_.receiveLog = menuCommand(CommandNumber(id))->isChecked();
       emit settingsChanged(settings_);
@@ -424,7 +427,11 @@ void MainWindow::WaterfallHover(int x) {
 }
 
 void MainWindow::WaterfallClicked(int x) {
-  const long double f = WaterfallFrequency(x);
+  TuneTo(WaterfallFrequency(x), settings_.mode);
+}
+
+void MainWindow::TuneTo(long double f, Mode mode) {
+  if (mode != settings_.mode) SelectMode(mode);
   rxClickFrequency_ = f;
   ui_.fineTune->setValue(FineTunePositionAfterClick(f));
   settings_.rxCentreFrequency = f;

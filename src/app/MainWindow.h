@@ -104,6 +104,9 @@ class MainWindow : public QMainWindow {
   void Command(int id);
   void SelectMode(Mode mode);
   void WaterfallClicked(int x);
+  // Tunes the receiver to a signal found on the band, as a click on its trace and its mode
+  // button would.
+  void TuneTo(long double centreHz, Mode mode);
   void WaterfallRightClicked(int x);
   void WaterfallHover(int x);
   void FineTune(int position);
@@ -127,6 +130,7 @@ class MainWindow : public QMainWindow {
   void captureDeviceChosen(int index);
   void soundcardSelectionStarting();
   void correlationDisplayRequested();
+  void signalBrowserRequested();
   // The operator chose a recording to play into the receiver.
   void recordingChosen(const QString& path);
 

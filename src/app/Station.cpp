@@ -95,6 +95,7 @@ void Station::ConnectWindow() {
   connect(w, &MainWindow::captureDeviceChosen, this,
           [this](int index) { ChooseCaptureDevice(index); });
   connect(w, &MainWindow::correlationDisplayRequested, this, [this] { OpenCorrelationWindow(); });
+  connect(w, &MainWindow::signalBrowserRequested, this, [this] { OpenSignalBrowser(); });
   connect(w, &MainWindow::recordingChosen, this,
           [this](const QString& path) { DecodeRecording(path, recordingPacing_); });
   // The transmitter reads the pane afresh for every bit: keep its copy current.
@@ -231,6 +232,16 @@ void Station::OpenCorrelationWindow() {
   correlation_ = correlation;
 }
 
+void Station::OpenSignalBrowser() {
+  if (!browser_) {
+    browser_ = new SignalBrowser(window_, modem_.rxSampleRate());
+    browser_->SetTransmitting(transmit_.state().onAir());
+  }
+  browser_->show();
+  browser_->raise();
+  browser_->activateWindow();
+}
+
 void Station::RedrawSquelchBar() {
   window_.squelchBar()->SetConfidence(lastConfidence_, modem_.syncPeak(),
                                       window_.settings().squelchLevel);
@@ -336,6 +347,7 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
   // Capture rests while our own audio goes out, and listens again as soon as a stop is
   // under way.
   if (now.onAir() != before.onAir()) {
+    if (browser_) browser_->SetTransmitting(now.onAir());
     if (now.onAir()) {
       capture_->PauseCapture();
     } else {
@@ -399,6 +411,8 @@ void Station::ReadyToExit() {
 void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
   WaterfallView* waterfall = window_.waterfall();
   waterfall->AddCaptureBuffer(sampleArray.first(kCaptureBufferSamples));
+  // The main receiver has had this buffer: the scanner only queues it for later.
+  if (browser_) browser_->Push(sampleArray.first(kCaptureBufferSamples));
   const auto magnitudes = waterfall->spectrum().magnitudes();
   window_.SetSpectrum(std::vector<float>(magnitudes.begin(), magnitudes.end()));
 }

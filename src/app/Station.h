@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/CorrelationWindow.h"
+#include "app/SignalBrowser.h"
 #include "app/StationPtt.h"
 #include "modem/Modem.h"
 #include "modem/ModemEvents.h"
@@ -127,6 +128,8 @@ class Station : public QObject,
   void EndRecording(bool reachedEnd = false);
   void RefreshCaptureDevices();
   void OpenCorrelationWindow();
+  // One browser at most: choosing it again brings it to the front.
+  void OpenSignalBrowser();
   void RedrawSquelchBar();
   // Messages come up once the current device event has finished, so a modal box never
   // runs the event loop inside one of the cycles.
@@ -150,6 +153,7 @@ class Station : public QObject,
   int captureDevice_ = 0;
   int lastConfidence_ = 1;
   QPointer<CorrelationWindow> correlation_;
+  QPointer<SignalBrowser> browser_;
   void LogChar(ReceiveLog::Kind kind, uint8_t c);
   void FlushLog(bool all);
   std::optional<ReceiveLog> log_;

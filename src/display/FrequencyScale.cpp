@@ -1,5 +1,6 @@
 #include "display/FrequencyScale.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "display/Waterfall.h"
@@ -16,7 +17,7 @@ void AddMarkerBox(FrequencyScaleLayout& layout, PixelRect rect, Rgb colour, int 
 }  // namespace
 
 void LayOutFrequencyScale(double receiveHz, double transmitHz, FrequencyScaleLayout& layout,
-                          int width, int height) {
+                          int width, int height, std::span<const double> signalHz) {
   layout.tickCount = 0;
   layout.labelCount = 0;
   layout.markerCount = 0;
@@ -35,6 +36,15 @@ void LayOutFrequencyScale(double receiveHz, double transmitHz, FrequencyScaleLay
       layout.labels[static_cast<size_t>(layout.labelCount++)] = {x - kScaleLabelLeftPx,
                                                                  kScaleLabelTopPx, hz};
     }
+  }
+
+  const size_t marks =
+      std::min(signalHz.size(), static_cast<size_t>(FrequencyScaleLayout::kMaxSignalMarks));
+  for (const double hz : signalHz.first(marks)) {
+    AddMarkerBox(layout,
+                 {FrequencyScreenColumn(hz) - 1, height - kSignalMarkHeightPx, kSignalMarkWidthPx,
+                  kSignalMarkHeightPx},
+                 kSignalMarkColour, width, height);
   }
 
   const int tx = FrequencyScreenColumn(transmitHz);

@@ -9,12 +9,15 @@
 // - the transmit marker is a blue bar 2 px wide over columns c and c + 1, the full height;
 // - the receive marker is a red V, each arm 2 px wide, from columns c - 5 / c + 5 at the
 //   top row to the bar's two columns c, c + 1 at the bottom row, drawn over the transmit
-//   marker.
+//   marker;
+// - each signal the band scanner lists is a green block 4 px wide and 3 px high on the
+//   bottom rows, over columns c - 1 .. c + 2 of its centre, under the other two markers.
 // For a frequency on a bin, c is even and the pair c, c + 1 is exactly the bin's column pair
 // in the stretched waterfall. Ticks are 1 px wide. Everything is clipped to the control.
 #pragma once
 
 #include <array>
+#include <span>
 
 #include "display/Pixels.h"
 
@@ -32,6 +35,9 @@ inline constexpr int kScaleShortTickPx = 4;
 inline constexpr int kScaleLabelLeftPx = 7;  // label's left edge, this far left of its tick
 inline constexpr int kScaleLabelTopPx = 7;
 inline constexpr int kReceiveMarkerSpreadPx = 5;  // each arm's offset at the top row
+inline constexpr Rgb kSignalMarkColour{0, 160, 0};
+inline constexpr int kSignalMarkWidthPx = 4;
+inline constexpr int kSignalMarkHeightPx = 3;
 
 struct ScaleLabel {
   int x = 0;  // left edge of the text
@@ -49,21 +55,26 @@ struct ScaleBox {
 struct FrequencyScaleLayout {
   static constexpr int kMaxTicks = 128;
   static constexpr int kMaxLabels = 16;
-  static constexpr int kMaxMarkerBoxes = 1 + 2 * 64;  // controls up to 64 px high
+  static constexpr int kMaxSignalMarks = 32;
+  // Signal marks, the transmit bar, the receive V on controls up to 64 px high.
+  static constexpr int kMaxMarkerBoxes = kMaxSignalMarks + 1 + 2 * 64;
 
   std::array<ScaleBox, kMaxTicks> ticks{};
   int tickCount = 0;
   std::array<ScaleLabel, kMaxLabels> labels{};
   int labelCount = 0;
-  // The transmit bar first, then the receive V row by row (left arm, right arm).
+  // The signal marks first, then the transmit bar, then the receive V row by row (left
+  // arm, right arm).
   std::array<ScaleBox, kMaxMarkerBoxes> markers{};
   int markerCount = 0;
 };
 
-// Lays out the scale for the given receive and transmit frequencies on a control of
-// width x height pixels.
+// Lays out the scale for the given receive and transmit frequencies, and the centres of
+// the signals found on the band (the first kMaxSignalMarks), on a control of width x height
+// pixels.
 void LayOutFrequencyScale(double receiveHz, double transmitHz, FrequencyScaleLayout& layout,
-                          int width = kScaleWidth, int height = kScaleHeight);
+                          int width = kScaleWidth, int height = kScaleHeight,
+                          std::span<const double> signalHz = {});
 
 // Paints the layout's boxes (not the labels, which need a font) over the background.
 void PaintFrequencyScale(const FrequencyScaleLayout& layout, PixelImage& image);

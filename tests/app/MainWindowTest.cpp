@@ -281,9 +281,7 @@ class MainWindowTest : public QObject {
   void menusCarryTheirCommands() {
     const std::vector<std::pair<QString, std::vector<std::pair<QString, int>>>> menus = {
         {"File",
-         {{"Save screen to file now", 1601},
-          {"Decode recording...", 1602},
-          {"Receive log", 1603}}},
+         {{"Save screen to file now", 1601}, {"Decode recording...", 1602}, {"Receive log", 1603}}},
         {"TX options",
          {{"PTT", 120},
           {"CAT", 121},
@@ -298,7 +296,8 @@ class MainWindowTest : public QObject {
         {"Display",
          {{"Correlation display", 6666},
           {"Toggle waterfall palette", 2020},
-          {"Enhanced receiver", 6667}}},
+          {"Enhanced receiver", 6667},
+          {"Signal browser", 6668}}},
         {"Text options",
          {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
         {"Help", {{"Help", 1700}, {"About", 1701}}},

@@ -144,5 +144,39 @@ TEST(FrequencyScale, MarkersOffTheScaleAreClippedAway) {
   EXPECT_EQ(ColumnsOf(image, 14, kReceiveMarkerColour), (std::vector<int>{461, 462}));
 }
 
+// The band scanner's signals: a small block on the bottom rows under each centre, beneath the
+// receive and transmit markers, clipped at the edges, and no more than the layout holds.
+TEST(FrequencyScale, SignalMarksSitUnderTheirCentresBeneathTheOtherMarkers) {
+  std::vector<double> centres = {1000.0, 1403.71, 250.0, 2050.0, 1.0e300};
+  for (int i = 0; i < 40; ++i) centres.push_back(300.0 + 40.0 * i);  // far more than fit
+  FrequencyScaleLayout layout;
+  LayOutFrequencyScale(1000.0, 1403.71, layout, kScaleWidth, kScaleHeight, centres);
+  PixelImage image(kScaleWidth, kScaleHeight);
+  PaintFrequencyScale(layout, image);
+  const int bottom = kScaleHeight - 1;
+  const int top = kScaleHeight - kSignalMarkHeightPx;
+  struct Case {
+    double hz;
+    std::vector<int> green;  // columns in the mark's colour on the bottom row
+  };
+  const int c = FrequencyScreenColumn(1403.71);
+  for (const Case& k : std::vector<Case>{
+           {1000.0, {191, 194}},       // the receive V's point covers the middle two
+           {1403.71, {c - 1, c + 2}},  // the transmit bar, the full height, likewise
+           {250.0, {0, 1, 2}},         // clipped at the left edge
+           {2050.0, {460, 461, 462, 463}},
+           {300.0 + 40.0 * 27, {}},  // the 33rd mark on: not drawn
+       }) {
+    SCOPED_TRACE(k.hz);
+    const int x = FrequencyScreenColumn(k.hz);
+    std::vector<int> green;
+    for (int col = x - 2; col <= x + 3; ++col) {
+      if (image.Pixel(col, bottom) == kSignalMarkColour) green.push_back(col);
+      EXPECT_NE(image.Pixel(col, top - 1), kSignalMarkColour) << col;  // 3 rows high
+    }
+    EXPECT_EQ(green, k.green);
+  }
+}
+
 }  // namespace
 }  // namespace vela
