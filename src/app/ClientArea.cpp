@@ -110,6 +110,8 @@ void ClientArea::BuildPanes() {
   Place(controls_.secondaryPane, 1004, {1, 241, 720, 20});
   controls_.transmitPane = MakeTransmitPane(this);
   Place(controls_.transmitPane, 1001, {3, 264, 720, 57});
+  PassTypingOn(*controls_.receivePane, *controls_.transmitPane);
+  PassTypingOn(*controls_.secondaryPane, *controls_.transmitPane);
 }
 
 void ClientArea::BuildTuning() {

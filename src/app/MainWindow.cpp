@@ -319,6 +319,11 @@ void MainWindow::RunPaneCommand(CommandId id) {
   auto* rich = qobject_cast<QTextEdit*>(focus);
   auto* plain = qobject_cast<QPlainTextEdit*>(focus);
   if (!rich && !plain) rich = ui_.receivePane;
+  // What is pasted is to be sent: the read-only panes hand it to the transmit pane.
+  if (id == CommandId::Paste && rich && rich->isReadOnly()) {
+    rich = nullptr;
+    plain = ui_.transmitPane;
+  }
   switch (id) {
     case CommandId::Copy:
       rich ? rich->copy() : plain->copy();
