@@ -217,11 +217,20 @@ void Station::EndRecording(bool reachedEnd) {
   });
   const QString path = recordingPath_;
   recordingPath_.clear();
-  if (soundWasListening_) StartSoundCapture(captureDevice_);
+  quietCardProblem_.clear();
+  if (soundWasListening_) {
+    quietCardStart_ = reachedEnd;
+    StartSoundCapture(captureDevice_);
+    quietCardStart_ = false;
+  }
   soundWasListening_ = false;
   if (!reachedEnd) return;
-  window_.statusBarWidget()->ShowNote(
-      QStringLiteral("End of recording ") + QFileInfo(path).fileName(), 5000);
+  QString note = QStringLiteral("End of recording ") + QFileInfo(path).fileName();
+  if (!quietCardProblem_.isEmpty()) {
+    note += QStringLiteral("; ") + quietCardProblem_ +
+            QStringLiteral(": no receive audio. Soundcard > SelectSoundcard tries a card again");
+  }
+  window_.statusBarWidget()->ShowNote(note, quietCardProblem_.isEmpty() ? 5000 : 20000);
   emit recordingFinished(path);
 }
 
@@ -237,10 +246,24 @@ void Station::RedrawSquelchBar() {
 }
 
 void Station::Tell(int icon, const QString& title, const QString& text) {
-  QPointer<MainWindow> window(&window_);
-  QTimer::singleShot(0, this, [window, icon, title, text] {
-    if (window) window->ShowMessage(static_cast<QMessageBox::Icon>(icon), title, text);
-  });
+  notices_.push_back({icon, title, text});
+  if (notices_.size() == 1) QTimer::singleShot(0, this, [this] { ShowNotices(); });
+}
+
+void Station::ShowNotices() {
+  const std::vector<Notice> notices = std::exchange(notices_, {});
+  if (notices.empty()) return;
+  int icon = notices.front().icon;
+  QString title = notices.front().title;
+  QStringList texts;
+  for (const Notice& n : notices) {
+    // The gravest of them sets the icon; differing captions give way to the window's.
+    icon = std::max(icon, n.icon);
+    if (n.title != title) title = window_.windowTitle();
+    texts << n.text;
+  }
+  window_.ShowMessage(static_cast<QMessageBox::Icon>(icon), title,
+                      texts.join(QStringLiteral("\n\n")));
 }
 
 // ---- What the modem reports ----
@@ -405,6 +428,10 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
 
 void Station::CaptureError(const std::string& text) {
   QString message = QString::fromStdString(text);
+  if (quietCardStart_) {
+    quietCardProblem_ = message;
+    return;
+  }
   if (capture_ != &soundCapture_) {
     const std::string reason = recording_ ? recording_->error() : std::string();
     message = QStringLiteral("Cannot play the recording %1: %2")

@@ -77,6 +77,11 @@ class Station : public QObject,
   // Writes every line held: at the end of the program.
   void FlushReceiveLog();
 
+  // A message for the operator, shown once the current device event has finished, so a
+  // modal box never runs the event loop inside one of the cycles. Messages told in one go
+  // (start-up's settings, PTT and sound card, say) come up together in one box.
+  void Tell(int icon, const QString& title, const QString& text);
+
  signals:
   // A played recording has reached its end and the receiver is back on the sound card.
   void recordingFinished(const QString& path);
@@ -128,9 +133,7 @@ class Station : public QObject,
   void RefreshCaptureDevices();
   void OpenCorrelationWindow();
   void RedrawSquelchBar();
-  // Messages come up once the current device event has finished, so a modal box never
-  // runs the event loop inside one of the cycles.
-  void Tell(int icon, const QString& title, const QString& text);
+  void ShowNotices();
 
   MainWindow& window_;
   StationDevices devices_;
@@ -150,6 +153,16 @@ class Station : public QObject,
   int captureDevice_ = 0;
   int lastConfidence_ = 1;
   QPointer<CorrelationWindow> correlation_;
+  struct Notice {
+    int icon;
+    QString title;
+    QString text;
+  };
+  std::vector<Notice> notices_;
+  // Set while the sound card is tried again after a recording has played to its end: a
+  // card missing then is expected, and goes to the status bar rather than a box.
+  bool quietCardStart_ = false;
+  QString quietCardProblem_;
   void LogChar(ReceiveLog::Kind kind, uint8_t c);
   void FlushLog(bool all);
   std::optional<ReceiveLog> log_;

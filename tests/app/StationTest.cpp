@@ -786,6 +786,17 @@ class StationTest : public QObject {
   void noCaptureDeviceLeavesAWorkingTerminal() {
     OpenOnRecording(Path("absent.wav"));
     QTRY_VERIFY(HasMessage(QStringLiteral("No suitable device found")));
+    // No card and no PTT port: one box tells both, each with what to do about it.
+    QTest::qWait(20);
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    const QString told = prompts_->messages[0].text;
+    QVERIFY2(told.startsWith(QStringLiteral(
+                 "Default comport set to 0\nGo to PTT to set up a valid comport\n\n")),
+             qPrintable(told));
+    QVERIFY(told.contains(QStringLiteral("\n\nNo suitable device found\n")));
+    QVERIFY(told.contains(QStringLiteral("Soundcard > SelectSoundcard")));
+    QCOMPARE(prompts_->messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(prompts_->messages[0].title, window_->windowTitle());
     QVERIFY(!station_->capture().running());
     QVERIFY(window_->isVisible());
     // Sending still works without receive.
@@ -983,8 +994,9 @@ class StationTest : public QObject {
     QTRY_VERIFY(station_->capture().running());
   }
 
-  // Started on a recording without a sound card: the recording decodes first, and only
-  // when it has ended is the operator told the card is missing.
+  // Started on a recording without a sound card: the recording decodes first, and when it
+  // has ended the status bar (not a box in the middle of a session) says the card is
+  // missing.
   void startOnARecordingThenTheMissingCard() {
     Open(std::make_unique<WavFileInput>(Path("absent.wav").toStdString(), Pacing::RealTime), {},
          QStringLiteral(VELA_SAMPLE_RECORDING));
@@ -994,7 +1006,12 @@ class StationTest : public QObject {
     QVERIFY(!HasMessage(QStringLiteral("No suitable device found")));
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
     QVERIFY(TextIn(window_->receivePane(), kGreen).contains(QStringLiteral("73 de G4ABC")));
-    QTRY_VERIFY(HasMessage(QStringLiteral("No suitable device found")));
+    const QString note = window_->statusBarWidget()->note();
+    QVERIFY2(note.startsWith(QStringLiteral("End of recording vela-sample.wav; No suitable "
+                                            "device found")),
+             qPrintable(note));
+    QTest::qWait(50);
+    QVERIFY(!HasMessage(QStringLiteral("No suitable device found")));
     QVERIFY(!station_->decodingRecording());
     QVERIFY(!station_->capture().running());
     QVERIFY(window_->isVisible());
