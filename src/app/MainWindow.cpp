@@ -24,6 +24,7 @@
 #include "app/Dialogs.h"
 #include "app/FileDrops.h"
 #include "app/GraphicControls.h"
+#include "app/HelpWindow.h"
 #include "app/Panes.h"
 #include "app/SettingPrompts.h"
 #include "app/StatusBar.h"
@@ -580,9 +581,7 @@ void MainWindow::StartMixer(bool devicesPage) {
 }
 
 void MainWindow::OpenHelp() {
-  if (OpenHelpPage()) return;
-  ui_.statusBar->ShowNote(QStringLiteral("Help page velahelp.htm not found beside the program"),
-                          8000);
+  HelpWindow::ShowFor(this);
 }
 
 void MainWindow::ShowAbout() {

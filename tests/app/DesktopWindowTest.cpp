@@ -9,8 +9,10 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTextEdit>
 
+#include "app/HelpWindow.h"
 #include "app/MainWindow.h"
 #include "support/ScriptedPrompts.h"
 
@@ -65,6 +67,27 @@ class DesktopWindowTest : public QObject {
       QCOMPARE(pane->toPlainText(), heard);
       QCOMPARE(tx->toPlainText(), QStringLiteral("yy y de G4ABC"));
     }
+  }
+
+  // Help works with no browser: the guide opens in the terminal's own window (the copy
+  // built in, as nothing is installed here), once however often it is asked for.
+  void helpOpensTheGuideInItsOwnWindow() {
+    QCOMPARE(vela::app::HelpPagePath(), QStringLiteral(":/vela-terminal/velahelp.htm"));
+    window_->Command(1700);
+    auto* help = window_->findChild<vela::app::HelpWindow*>();
+    QVERIFY(help);
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    QCOMPARE(help->windowTitle(), QStringLiteral("VELA Terminal - operating guide"));
+    const QString guide = help->browser()->toPlainText();
+    // Every menu item is told of, by its caption.
+    for (QAction* item : window_->menuBar()->findChildren<QAction*>()) {
+      if (item->menu() || item->isSeparator() || item->text().isEmpty()) continue;
+      QString caption = item->text();
+      caption.remove(u'&');
+      QVERIFY2(guide.contains(caption), qPrintable(caption));
+    }
+    window_->Command(1700);
+    QCOMPARE(window_->findChildren<vela::app::HelpWindow*>().size(), 1);
   }
 };
 
