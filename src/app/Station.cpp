@@ -235,9 +235,11 @@ void Station::EndRecording(bool reachedEnd) {
 }
 
 void Station::OpenCorrelationWindow() {
-  auto* correlation = new CorrelationWindow(&window_);
-  correlation->show();
-  correlation_ = correlation;
+  // One window, drawn into for as long as it is open; asked for again, it comes forward.
+  if (!correlation_) correlation_ = new CorrelationWindow(&window_);
+  correlation_->show();
+  correlation_->raise();
+  correlation_->activateWindow();
 }
 
 void Station::RedrawSquelchBar() {

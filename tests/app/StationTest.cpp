@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CorrelationWindow.h"
 #include "app/MainWindow.h"
 #include "app/Station.h"
 #include "app/StatusBar.h"
@@ -779,6 +781,28 @@ class StationTest : public QObject {
     window_->Command(3251);
     QCOMPARE(modem.bitSource().paneText(), std::string());
     QVERIFY(!window_->clearTxRequest());
+  }
+
+  // The Correlation window is one window: asked for again it comes forward, and it is the
+  // one the sync search goes on drawing into.
+  void correlationDisplayIsOneWindowThatKeepsUpdating() {
+    OpenOnRecording(QStringLiteral(VELA_SAMPLE_RECORDING));
+    window_->Command(6666);
+    auto* first = window_->findChild<vela::app::CorrelationWindow*>();
+    QVERIFY(first);
+    QVERIFY(QTest::qWaitForWindowExposed(first));
+    window_->Command(6666);
+    QCOMPARE(window_->findChildren<vela::app::CorrelationWindow*>().size(), 1);
+    QVERIFY(first->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(recordingInput()->finished(), 30000);
+    QTRY_VERIFY(
+        first->figures()->text().startsWith(QStringLiteral("Correlator sync confidence = ")));
+    QVERIFY(first->windowTitle().startsWith(QStringLiteral("Correlator sync confidence = ")));
+    // Closed, it is made afresh the next time.
+    first->close();
+    QTRY_VERIFY(window_->findChildren<vela::app::CorrelationWindow*>().isEmpty());
+    window_->Command(6666);
+    QCOMPARE(window_->findChildren<vela::app::CorrelationWindow*>().size(), 1);
   }
 
   // ---- Device trouble ----
