@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QTextEdit>
 
+#include "app/CaptionFit.h"
 #include "app/Commands.h"
 #include "app/Dialogs.h"
 #include "app/GraphicControls.h"
@@ -62,10 +63,17 @@ void ClientArea::Place(QWidget* widget, int id, QRect design, bool followsOffset
   placements_.push_back({widget, design, followsOffset});
 }
 
+void ClientArea::AddLabel(const QString& text, int id, QRect design) {
+  auto* label = new QLabel(text, this);
+  Place(label, id, design);
+  FitLabel(*label, text);
+}
+
 QPushButton* ClientArea::AddCommandButton(CommandId command, const QString& caption, QRect design) {
   const int id = CommandNumber(command);
-  auto* button = new QPushButton(caption, this);
+  auto* button = new QPushButton(this);
   Place(button, id, design);
+  SetFittedCaption(*button, caption);
   // Buttons do not take the focus from the transmit pane when clicked.
   button->setFocusPolicy(Qt::TabFocus);
   connect(button, &QPushButton::clicked, this, [this, id] { emit commandClicked(id); });
@@ -79,10 +87,10 @@ void ClientArea::BuildDisplays() {
   c.eye->setToolTip(QStringLiteral("Eye diagram"));
   c.levelBar = new LevelBarView(this);
   Place(c.levelBar, 3910, {702, 350, 20, 100});
-  Place(new QLabel(QStringLiteral("S/N"), this), 9320, {702, 452, 20, 14});
+  AddLabel(QStringLiteral("S/N"), 9320, {702, 452, 20, 14});
   c.squelchBar = new SquelchBarView(this);
   Place(c.squelchBar, 2001, {676, 350, 20, 100});
-  Place(new QLabel(QStringLiteral("SQL"), this), 9321, {675, 452, 20, 14});
+  AddLabel(QStringLiteral("SQL"), 9321, {675, 452, 20, 14});
   c.scale = new FrequencyScaleView(this);
   c.scale->setFont(SmallFont(6));
   Place(c.scale, 330, {0, 350, 465, 15});
@@ -94,8 +102,9 @@ void ClientArea::BuildModeButtons() {
   controls_.modeGroup = new QButtonGroup(this);
   for (int i = 0; i < 4; ++i) {
     const CommandId id = ModeCommand(static_cast<Mode>(i));
-    auto* button = new QRadioButton(Caption(id), this);
+    auto* button = new QRadioButton(this);
     Place(button, CommandNumber(id), {607, 350 + 15 * i, 65, 15});
+    SetFittedCaption(*button, Caption(id));
     controls_.modeGroup->addButton(button, CommandNumber(id));
     controls_.modeButtons[i] = button;
   }
@@ -123,7 +132,7 @@ void ClientArea::BuildTuning() {
   c.fineTune->setTracking(true);
   c.fineTune->setToolTip(QStringLiteral("Fine tune"));
   Place(c.fineTune, 1500, {468, 420, 127, 27});
-  Place(new QLabel(QStringLiteral("Fine tune"), this), 9322, {510, 452, 60, 14});
+  AddLabel(QStringLiteral("Fine tune"), 9322, {510, 452, 60, 14});
 
   c.sampleRate = new QLabel(this);
   c.sampleRate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -135,14 +144,15 @@ void ClientArea::BuildTuning() {
   c.sampleRateTrim->setToolTip(QStringLiteral("Adjust sanple rate"));
   Place(c.sampleRateTrim, 3101, {620, 420, 20, 30});
   c.sampleRateTrim->raise();
-  Place(new QLabel(QStringLiteral("Sample Rate"), this), 9323, {606, 452, 62, 14});
+  AddLabel(QStringLiteral("Sample Rate"), 9323, {606, 452, 62, 14});
 }
 
 void ClientArea::BuildTransmitButtons(
     const std::array<MacroEntry, Preferences::kMacroCount>& macros) {
   WindowControls& c = controls_;
   for (int i = 0; i < 8; ++i) {
-    c.macroButtons[i] = AddCommandButton(MacroCommand(i), macros[i].label, {62 * i, 322, 62, 25});
+    c.macroButtons[i] =
+        AddCommandButton(MacroCommand(i), MacroCaption(i, macros[i].label), {62 * i, 322, 62, 25});
     c.macroButtons[i]->setToolTip(QStringLiteral("Right mouse click to personalise"));
   }
   c.sendButton = AddCommandButton(CommandId::Send, Caption(CommandId::Send), {511, 322, 67, 25});
@@ -190,6 +200,7 @@ void ClientArea::Relayout(int clientHeight) {
       if (p.widget == controls_.sampleRateTrim) r.moveLeft(kTrimLaidOutX);
     }
     p.widget->setGeometry(r);
+    if (auto* button = qobject_cast<QAbstractButton*>(p.widget)) FitCaption(*button);
   }
   if (controls_.statusBar) {
     const int h = controls_.statusBar->sizeHint().height();

@@ -87,6 +87,7 @@ class ClientArea : public QWidget {
   void BuildTransmitButtons(const std::array<MacroEntry, Preferences::kMacroCount>& macros);
   void ConnectContextHelp();
   QPushButton* AddCommandButton(CommandId command, const QString& caption, QRect design);
+  void AddLabel(const QString& text, int id, QRect design);
   void Place(QWidget* widget, int id, QRect design, bool followsOffset = true);
   void Relayout(int clientHeight);
 

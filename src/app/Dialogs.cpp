@@ -24,6 +24,9 @@ int DluY(int units) {
   return units * 13 / 8;
 }
 
+// The narrowest dialog whose title survives a title bar's icon and three buttons.
+constexpr int kTitledWidth = 200;
+
 }  // namespace
 
 QFont DialogFont() {
@@ -40,7 +43,8 @@ OutputModeDialog::OutputModeDialog(int mode, QWidget* parent)
   setWindowTitle(QStringLiteral("Output"));
   setFont(DialogFont());
   setWindowFlag(Qt::WindowStaysOnTopHint);
-  setFixedSize(std::max(DluX(60), 120), DluY(60) + 30);
+  // Wide enough that a title bar with its buttons still shows the title, not "...".
+  setFixedSize(std::max(DluX(60), kTitledWidth), DluY(60) + 30);
   auto* mono = new QRadioButton(QStringLiteral("Mono"), this);
   auto* iq = new QRadioButton(QStringLiteral("I and Q"), this);
   mono->setObjectName(QStringLiteral("c9991"));

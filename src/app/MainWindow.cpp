@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app/CaptionFit.h"
 #include "app/CommandMenus.h"
 #include "app/DesktopActions.h"
 #include "app/DialogPrompts.h"
@@ -382,8 +383,8 @@ const TransmitState& MainWindow::transmitState() const {
 
 void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState& before) {
   if (now.sending() != before.sending()) {
-    ui_.sendButton->setText(now.sending() ? QStringLiteral("F9 Receive")
-                                          : QStringLiteral("F9 Send"));
+    SetFittedCaption(*ui_.sendButton,
+                     now.sending() ? QStringLiteral("F9 Receive") : QStringLiteral("F9 Send"));
   }
   if (now.identifying() != before.identifying()) {
     SetStatusPart(3, now.identifying() ? QStringLiteral("CWID ON") : QStringLiteral("CWID OFF"));
@@ -502,10 +503,13 @@ void MainWindow::ChangeEndMarker() {
 
 void MainWindow::DefineMacro(int index) {
   const std::optional<MacroEntry> macro = MacroDialog::Ask(index, settings_.macros[index], this);
-  if (!macro) return;
-  settings_.macros[index] = *macro;
+  if (macro) ApplyMacro(index, *macro);
+}
+
+void MainWindow::ApplyMacro(int index, const MacroEntry& macro) {
+  settings_.macros[index] = macro;
   emit settingsChanged(settings_);
-  ui_.macroButtons[index]->setText(macro->label);
+  SetFittedCaption(*ui_.macroButtons[index], MacroCaption(index, macro.label));
 }
 
 void MainWindow::PickPttPort() {

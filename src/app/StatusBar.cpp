@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "app/CaptionFit.h"
+
 namespace vela::app {
 
 StatusBar::StatusBar(QWidget* parent)
@@ -47,6 +49,11 @@ void StatusBar::resizeEvent(QResizeEvent* event) {
     parts_[i]->setGeometry(x, 2, w, h);
     x += w;
   }
+  // The widest each part will show, so a long month or mode line is never cut off.
+  static const std::array<const char*, 5> kWidest = {"4000.0Hz, -100.0dB", "Tune signal OFF",
+                                                     "Beacon mode OFF", "125 baud; Long interleave",
+                                                     "30 September 2026 - 23:59:59 local time"};
+  for (int i = 1; i < 6; ++i) FitLabel(*parts_[i], QString::fromLatin1(kWidest[i - 1]));
   note_->setGeometry(kPartWidths[0], 2, std::max(0, width() - kPartWidths[0]), h);
   QFrame::resizeEvent(event);
 }

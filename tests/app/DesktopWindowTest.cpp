@@ -4,21 +4,91 @@
 // dialogs' details.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextEdit>
 
+#include "app/Dialogs.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
+#include "app/StatusBar.h"
 #include "support/ScriptedPrompts.h"
 
 using vela::app::MainWindow;
+using Misfits = QStringList;
 using vela::app::Preferences;
 using vela::test::ScriptedPrompts;
+
+namespace {
+
+// The room a control leaves its text, as the style draws it.
+QRect TextRoom(QWidget* w) {
+  QStyle* style = w->style();
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+    QStyleOptionButton option;
+    option.initFrom(b);
+    option.text = b->text();
+    if (qobject_cast<QRadioButton*>(w))
+      return style->subElementRect(QStyle::SE_RadioButtonContents, &option, w);
+    if (qobject_cast<QCheckBox*>(w))
+      return style->subElementRect(QStyle::SE_CheckBoxContents, &option, w);
+    return style->subElementRect(QStyle::SE_PushButtonContents, &option, w);
+  }
+  auto* l = qobject_cast<QLabel*>(w);
+  QRect room = l->contentsRect().adjusted(l->margin(), l->margin(), -l->margin(), -l->margin());
+  int indent = l->indent();
+  if (indent < 0 && l->frameWidth() > 0) indent = l->fontMetrics().horizontalAdvance(u'x') / 2;
+  if (indent > 0)
+    room.adjust(l->alignment() & Qt::AlignRight ? 0 : indent, 0,
+                l->alignment() & Qt::AlignLeft ? 0 : -indent, 0);
+  return room;
+}
+
+// Every text of `root`'s visible buttons and labels that does not fit where it is drawn,
+// in the font it is drawn in; and a window title its frame would cut short.
+Misfits CaptionsThatDoNotFit(QWidget* root) {
+  Misfits misfits;
+  QList<QWidget*> widgets = root->findChildren<QWidget*>();
+  for (QWidget* w : widgets) {
+    if (!w->isVisibleTo(root)) continue;
+    QString text;
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+    if (auto* l = qobject_cast<QLabel*>(w); l && !l->wordWrap()) text = l->text();
+    text.remove(u'&');
+    if (text.isEmpty()) continue;
+    const QFontMetrics metrics(w->font());
+    const QRect room = TextRoom(w);
+    const QStringList lines = text.split(u'\n');
+    int widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+    const int tall = metrics.height() + (lines.size() - 1) * metrics.lineSpacing();
+    if (widest > room.width() || tall > room.height() + 1) {
+      misfits << QStringLiteral("%1 \"%2\": %3x%4 in %5x%6")
+                     .arg(w->objectName(), text)
+                     .arg(widest)
+                     .arg(tall)
+                     .arg(room.width())
+                     .arg(room.height());
+    }
+  }
+  // A title bar keeps room for its icon and three buttons beside the title.
+  const int titleRoom = root->width() - 3 * 32 - 24;
+  const QFontMetrics titleMetrics(QApplication::font("QMdiSubWindowTitleBar"));
+  if (root->isWindow() && titleMetrics.horizontalAdvance(root->windowTitle()) > titleRoom) {
+    misfits << QStringLiteral("title \"%1\" in %2").arg(root->windowTitle()).arg(titleRoom);
+  }
+  return misfits;
+}
+
+}  // namespace
 
 class DesktopWindowTest : public QObject {
   Q_OBJECT
@@ -88,6 +158,35 @@ class DesktopWindowTest : public QObject {
     }
     window_->Command(1700);
     QCOMPARE(window_->findChildren<vela::app::HelpWindow*>().size(), 1);
+  }
+
+  // Every caption of the window and its dialogs, at the default size and in the fonts this
+  // computer has: a renamed macro keeps its F-key and its whole label, and the clock fits.
+  void everyCaptionFits() {
+    window_->statusBarWidget()->part(6)->setText(
+        QStringLiteral("30 September 2026 - 23:59:59 local time"));
+    vela::app::MacroEntry station{QStringLiteral("Station details"), QStringLiteral("QTH")};
+    window_->ApplyMacro(2, station);
+    QCOMPARE(window_->control(9312)->property("caption").toString(),
+             QStringLiteral("F3 Station details"));
+    QCOMPARE(qobject_cast<QAbstractButton*>(window_->control(9312))->text().simplified(),
+             QStringLiteral("F3 Station details"));
+    Misfits misfits = CaptionsThatDoNotFit(window_.get());
+    // SEND's other caption too.
+    qobject_cast<QAbstractButton*>(window_->control(110))->setText(QStringLiteral("F9 Receive"));
+    misfits << CaptionsThatDoNotFit(window_->clientArea());
+    vela::app::OutputModeDialog output(0, window_.get());
+    vela::app::SoundcardDialog soundcard({QStringLiteral("HDA Intel PCH: ALC3246 Analog (hw:0,0)")},
+                                         0, window_.get());
+    vela::app::MacroDialog macro(2, station, window_.get());
+    vela::app::AboutDialog about(window_.get());
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&output, &soundcard, &macro, &about}) {
+      dialog->show();
+      QVERIFY(QTest::qWaitForWindowExposed(dialog));
+      misfits << CaptionsThatDoNotFit(dialog);
+      dialog->hide();
+    }
+    QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QStringLiteral("\n"))));
   }
 };
 

@@ -73,14 +73,14 @@ const Expected kControls[] = {
     {3100, "QLabel", " 8000", 624, 420, 60, 27},
     {3101, "vela::app::UpDownControl", "", 610, 420, 20, 30},
     {9323, "QLabel", "Sample Rate", 606, 452, 62, 14},
-    {9310, "QPushButton", "CQ", 0, 322, 62, 25},
+    {9310, "QPushButton", "F1 CQ", 0, 322, 62, 25},
     {9311, "QPushButton", "F2", 62, 322, 62, 25},
     {9312, "QPushButton", "F3", 124, 322, 62, 25},
     {9313, "QPushButton", "F4", 186, 322, 62, 25},
     {9314, "QPushButton", "F5", 248, 322, 62, 25},
     {9315, "QPushButton", "F6", 310, 322, 62, 25},
     {9316, "QPushButton", "F7", 372, 322, 62, 25},
-    {9317, "QPushButton", "BTU", 434, 322, 62, 25},
+    {9317, "QPushButton", "F8 BTU", 434, 322, 62, 25},
     {110, "QPushButton", "F9 Send", 511, 322, 67, 25},
     {9319, "QPushButton", "F10 Rx", 588, 322, 67, 25},
 };
@@ -623,10 +623,11 @@ class MainWindowTest : public QObject {
          QStringLiteral("OK"));
     QApplication::sendEvent(f3, &event);
     QCOMPARE(caption, QStringLiteral("Define macro button 3 (F3)"));
-    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("Ant"));
+    // The button keeps its key in front of the new label.
+    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("F3 Ant"));
     fill(QStringLiteral("Lost"), QStringLiteral("lost"), QStringLiteral("CANCEL"));
     QApplication::sendEvent(f3, &event);
-    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("Ant"));
+    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("F3 Ant"));
     const Preferences p = window_->CurrentPreferences();
     QCOMPARE(p.macros[2].label, QStringLiteral("Ant"));
     QCOMPARE(p.macros[2].text, QStringLiteral("Antenna is a 30 m\ninverted L"));
