@@ -7,10 +7,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace vela::app {
 
@@ -28,6 +31,21 @@ int DluY(int units) {
 constexpr int kTitledWidth = 200;
 
 }  // namespace
+
+QIcon ProgramIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(QColor(0, 0, 96));
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(0, 255, 255), 2));
+  QPainterPath wave;
+  wave.moveTo(2, 16);
+  for (int x = 2; x <= 30; ++x) wave.lineTo(x, 16 - 9 * std::sin((x - 2) * 0.45));
+  painter.drawPath(wave);
+  painter.setPen(QColor(255, 255, 0));
+  painter.drawLine(2, 28, 30, 28);
+  return QIcon(pixmap);
+}
 
 QFont DialogFont() {
   QFont font;

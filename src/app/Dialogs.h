@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -23,6 +24,8 @@ namespace vela::app {
 // The classic 11-pixel dialog font the window's control sizes were chosen for, with the
 // nearest sans-serif this computer has.
 QFont DialogFont();
+// The program's icon, drawn: a sine wave over a baseline, for the window and its dialogs.
+QIcon ProgramIcon();
 
 class OutputModeDialog : public QDialog {
   Q_OBJECT

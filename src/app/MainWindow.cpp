@@ -8,8 +8,6 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,14 +18,11 @@
 
 #include "app/CaptionFit.h"
 #include "app/CommandMenus.h"
-#include "app/DesktopActions.h"
 #include "app/DialogPrompts.h"
 #include "app/Dialogs.h"
 #include "app/FileDrops.h"
 #include "app/GraphicControls.h"
-#include "app/HelpWindow.h"
 #include "app/Panes.h"
-#include "app/SettingPrompts.h"
 #include "app/StatusBar.h"
 #include "app/TextCodec.h"
 #include "app/UpDownControl.h"
@@ -45,21 +40,6 @@ QString FromStd(const std::string& text) {
 
 QString FromLatin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QIcon ProgramIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(QColor(0, 0, 96));
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(QColor(0, 255, 255), 2));
-  QPainterPath wave;
-  wave.moveTo(2, 16);
-  for (int x = 2; x <= 30; ++x) wave.lineTo(x, 16 - 9 * std::sin((x - 2) * 0.45));
-  painter.drawPath(wave);
-  painter.setPen(QColor(255, 255, 0));
-  painter.drawLine(2, 28, 30, 28);
-  return QIcon(pixmap);
 }
 
 }  // namespace
@@ -466,132 +446,6 @@ void MainWindow::StepSampleRate(int delta) {
   settings_.rxSampleRate = vela::app::StepSampleRate(settings_.rxSampleRate, delta);
   emit settingsChanged(settings_);
   ui_.sampleRate->setText(FromStd(FormatSampleRate(settings_.rxSampleRate)));
-}
-
-// ---- Questions to the operator ----
-
-void MainWindow::ChangeTransmitFrequency() {
-  const std::optional<long double> hz =
-      AskTransmitFrequency(*prompts_, settings_.txCentreFrequency);
-  if (!hz) return;
-  settings_.txCentreFrequency = *hz;
-  emit settingsChanged(settings_);
-  RedrawScale();
-}
-
-void MainWindow::ChangeCallsign() {
-  if (const std::optional<QString> call = AskCallsign(*prompts_, settings_.callsign)) {
-    settings_.SetCallsign(*call);
-    emit settingsChanged(settings_);
-  }
-  RebuildCwIdPattern();
-}
-
-void MainWindow::ChangeSecondaryText() {
-  if (const std::optional<QString> text = AskSecondaryText(*prompts_, settings_.secondaryText)) {
-    settings_.SetSecondaryText(*text);
-    emit settingsChanged(settings_);
-  }
-}
-
-void MainWindow::ChangeEndMarker() {
-  if (const std::optional<QString> marker = AskEndMarker(*prompts_, settings_.endMarker())) {
-    settings_.SetEndMarker(*marker);
-    emit settingsChanged(settings_);
-  }
-}
-
-void MainWindow::DefineMacro(int index) {
-  const std::optional<MacroEntry> macro = MacroDialog::Ask(index, settings_.macros[index], this);
-  if (macro) ApplyMacro(index, *macro);
-}
-
-void MainWindow::ApplyMacro(int index, const MacroEntry& macro) {
-  settings_.macros[index] = macro;
-  emit settingsChanged(settings_);
-  SetFittedCaption(*ui_.macroButtons[index], MacroCaption(index, macro.label));
-}
-
-void MainWindow::PickPttPort() {
-  QAction* ptt = menuCommand(CommandNumber(CommandId::PttPort));
-  ptt->setEnabled(false);
-  ui_.sendButton->setEnabled(false);
-  RigSettings current = settings_.rig;
-  current.comPort = settings_.comPort;
-  const std::optional<RigSettings> chosen = prompts_->AskPtt(current);
-  ptt->setEnabled(true);
-  ui_.sendButton->setEnabled(true);
-  if (!chosen) return;
-  settings_.rig = *chosen;
-  settings_.comPort = chosen->comPort;
-  emit settingsChanged(settings_);
-  // Opened again even when unchanged: that is how the operator has a rig reconnected.
-  emit pttChosen();
-}
-
-void MainWindow::OpenOutputModeDialog() {
-  OutputModeDialog dialog(settings_.outputMode, this);
-  connect(&dialog, &OutputModeDialog::modeChosen, this, [this](int mode) {
-    settings_.outputMode = mode;
-    emit settingsChanged(settings_);
-  });
-  dialog.exec();
-}
-
-void MainWindow::SelectSoundcard() {
-  // Not while anything is, or is about to go, on the air: the output follows the card.
-  const TransmitState& tx = transmitState();
-  if (tx.request != TransmitRequest::None || tx.outputOpen()) return;
-  emit soundcardSelectionStarting();
-  const int chosen = prompts_->AskCaptureDevice(captureDevices_);
-  if (chosen >= 0) emit captureDeviceChosen(chosen);
-}
-
-void MainWindow::ChooseRecording() {
-  const QString path = prompts_->AskRecording();
-  if (!path.isEmpty()) emit recordingChosen(path);
-}
-
-// ---- Files and other programs ----
-
-QString MainWindow::SaveScreen() {
-  const DesktopResult saved =
-      SaveScreenFile(ui_.receivePane->toPlainText(), QDateTime::currentDateTime());
-  if (!saved.ok()) {
-    ShowMessage(QMessageBox::Warning, QStringLiteral("Save screen"), saved.problem);
-    return {};
-  }
-  ui_.statusBar->ShowNote(QStringLiteral("Receive pane saved to ") + saved.value, 5000);
-  return saved.value;
-}
-
-bool MainWindow::AppendFileToTransmitPane(const QString& path) {
-  const DesktopResult read = ReadDroppedFile(path);
-  if (!read.ok()) {
-    ShowMessage(QMessageBox::Warning, QStringLiteral("Dropped file"), read.problem);
-    return false;
-  }
-  QTextCursor cursor = ui_.transmitPane->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(read.value);
-  ui_.transmitPane->setTextCursor(cursor);
-  return true;
-}
-
-void MainWindow::StartMixer(bool devicesPage) {
-  if (LaunchMixer(devicesPage)) return;
-  ui_.statusBar->ShowNote(
-      QStringLiteral("No mixer found: install pavucontrol, or alsamixer and a terminal"), 8000);
-}
-
-void MainWindow::OpenHelp() {
-  HelpWindow::ShowFor(this);
-}
-
-void MainWindow::ShowAbout() {
-  AboutDialog about(this);
-  about.setWindowIcon(windowIcon());
-  about.exec();
 }
 
 // ---- Drops and closing ----
