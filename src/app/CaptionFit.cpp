@@ -81,6 +81,8 @@ QString MacroCaption(int index, const QString& label) {
 
 void SetFittedCaption(QAbstractButton& button, const QString& caption) {
   button.setProperty(kCaptionProperty, caption);
+  // A screen reader reads the caption whole, however it is broken on the button.
+  button.setAccessibleName(caption);
   FitCaption(button);
 }
 

@@ -17,7 +17,8 @@ inline constexpr int kSmallestCaptionPx = 7;
 // a label that already starts with the key is shown as it is.
 QString MacroCaption(int index, const QString& label);
 
-// Shows `caption` on `button`, fitted; the button keeps it to fit again when resized.
+// Shows `caption` on `button`, fitted, and names the button by it for screen readers; the
+// button keeps it to fit again when resized.
 void SetFittedCaption(QAbstractButton& button, const QString& caption);
 // Fits the button's kept caption again (its size has changed).
 void FitCaption(QAbstractButton& button);

@@ -76,6 +76,9 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   RefreshStatus();
   ClockTick();
   RedrawScale();
+  // The design's client area is the smallest that shows every control whole; a larger
+  // window gives the panes and the waterfall the room.
+  client_->setMinimumSize(ClientArea::kDesignWidth, kDesignClientHeight);
   resize(727, 512);
 }
 

@@ -121,7 +121,9 @@ QPlainTextEdit* MakeTransmitPane(QWidget* parent) {
   auto* pane = new QPlainTextEdit(parent);
   pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   SetBase(pane, QColor(255, 255, 224), Qt::black);
-  pane->setFont(Monospace(6));
+  // The receive pane's size: a 6-point face is a few pixels tall on a desktop screen, too
+  // small to check a callsign before it goes out.
+  pane->setFont(Monospace(11));
   return pane;
 }
 

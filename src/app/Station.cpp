@@ -40,6 +40,16 @@ Station::Station(MainWindow& window, StationDevices devices)
   transmit_.SetPtt(devices_.ptt);
   connect(&morseClock_, &QTimer::timeout, this, [this] { transmit_.MorseTick(); });
   connect(&logClock_, &QTimer::timeout, this, [this] { FlushLog(false); });
+  audioWatch_.setSingleShot(true);
+  audioWatch_.setInterval(kNoAudioMs);
+  connect(&audioWatch_, &QTimer::timeout, this, [this] {
+    // Capture rests while we transmit: that is not a silent card.
+    if (transmit_.state().onAir()) {
+      audioWatch_.start();
+      return;
+    }
+    ShowNoAudio(true);
+  });
   window_.AttachTransmitter(&transmit_);
   ConnectWindow();
 }
@@ -59,6 +69,7 @@ void Station::Start(const QString& recording, Pacing pacing) {
   RedrawSquelchBar();
   RefreshCaptureDevices();
   captureDevice_ = 0;
+  audioWatch_.start();
   if (recording.isEmpty()) {
     StartSoundCapture(0);
   } else {
@@ -421,7 +432,14 @@ void Station::ReadyToExit() {
 
 // ---- The receiver's side ----
 
+void Station::ShowNoAudio(bool none) {
+  window_.waterfall()->SetNoAudio(none);
+  window_.eyeDiagram()->SetNoAudio(none);
+}
+
 void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
+  ShowNoAudio(false);
+  audioWatch_.start();
   WaterfallView* waterfall = window_.waterfall();
   waterfall->AddCaptureBuffer(sampleArray.first(kCaptureBufferSamples));
   const auto magnitudes = waterfall->spectrum().magnitudes();
@@ -429,6 +447,7 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
 }
 
 void Station::CaptureError(const std::string& text) {
+  ShowNoAudio(true);
   QString message = QString::fromStdString(text);
   if (quietCardStart_) {
     quietCardProblem_ = message;

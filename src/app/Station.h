@@ -42,6 +42,8 @@ class Station : public QObject,
   Q_OBJECT
  public:
   static constexpr int kReselectDelayMs = 500;
+  // Input silent this long (and not because we are transmitting): the displays say so.
+  static constexpr int kNoAudioMs = 2000;
 
   Station(MainWindow& window, StationDevices devices);
   ~Station() override;
@@ -134,6 +136,7 @@ class Station : public QObject,
   void OpenCorrelationWindow();
   void RedrawSquelchBar();
   void ShowNotices();
+  void ShowNoAudio(bool none);
 
   MainWindow& window_;
   StationDevices devices_;
@@ -168,6 +171,7 @@ class Station : public QObject,
   std::optional<ReceiveLog> log_;
   RigSettings rig_;  // what the PTT was last opened with
   QTimer logClock_;
+  QTimer audioWatch_;
 };
 
 }  // namespace vela::app

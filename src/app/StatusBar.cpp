@@ -7,14 +7,26 @@
 
 namespace vela::app {
 
+namespace {
+
+constexpr std::array<const char*, 6> kPartNames = {
+    "Receive frequency", "Cursor frequency and level", "Tune and CWID", "Beacon mode", "Mode",
+    "Date and time"};
+
+}  // namespace
+
 StatusBar::StatusBar(QWidget* parent)
     : QFrame(parent), note_(new QLabel(this)), noteTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("c9999"));
+  setAccessibleName(QStringLiteral("Status bar"));
+  setAccessibleDescription(QStringLiteral("Frequencies, transmit notes, mode and time"));
   for (int i = 0; i < 6; ++i) {
     auto* label = new QLabel(this);
     label->setObjectName(QStringLiteral("c9999p%1").arg(i + 1));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setIndent(2);
+    label->setAccessibleName(QString::fromLatin1(kPartNames[static_cast<size_t>(i)]));
+    label->setAccessibleDescription(QStringLiteral("Status bar"));
     parts_[i] = label;
   }
   note_->setObjectName(QStringLiteral("c9999note"));

@@ -15,8 +15,10 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextEdit>
+#include <cmath>
 
 #include "app/Dialogs.h"
+#include "app/GraphicControls.h"
 #include "app/HelpWindow.h"
 #include "app/MainWindow.h"
 #include "app/StatusBar.h"
@@ -86,6 +88,32 @@ Misfits CaptionsThatDoNotFit(QWidget* root) {
     misfits << QStringLiteral("title \"%1\" in %2").arg(root->windowTitle()).arg(titleRoom);
   }
   return misfits;
+}
+
+// Controls that overlap in pairs, or stick out of the client area or under the status bar.
+// The sample-rate read-out sits under its trim arrows and the squelch bar by design.
+QStringList Overlaps(MainWindow& window) {
+  QStringList found;
+  QList<QWidget*> controls;
+  for (QWidget* w : window.clientArea()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w->isVisible() && w->objectName().startsWith(u'c') && w->objectName() != "c9999") {
+      controls << w;
+    }
+  }
+  const QRect room(0, 0, window.clientArea()->width(), window.statusBarWidget()->y());
+  const QSet<QString> designed = {"c3100 c3101", "c2001 c3100"};
+  for (qsizetype i = 0; i < controls.size(); ++i) {
+    if (!room.contains(controls[i]->geometry())) found << controls[i]->objectName() + " outside";
+    for (qsizetype j = i + 1; j < controls.size(); ++j) {
+      QStringList pair{controls[i]->objectName(), controls[j]->objectName()};
+      pair.sort();
+      if (controls[i]->geometry().intersects(controls[j]->geometry()) &&
+          !designed.contains(pair.join(u' '))) {
+        found << pair.join(QStringLiteral(" over "));
+      }
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -187,6 +215,48 @@ class DesktopWindowTest : public QObject {
       dialog->hide();
     }
     QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(QStringLiteral("\n"))));
+  }
+
+  // A larger window gives the receive pane and the waterfall the room, with nothing
+  // overlapping or cut off; the stretched waterfall still tunes where it is clicked.
+  void aLargerWindowGoesToThePanesAndTheWaterfall() {
+    QWidget* client = window_->clientArea();
+    QVERIFY2(Overlaps(*window_).isEmpty(), qPrintable(Overlaps(*window_).join(u'\n')));
+    const QSize pane = window_->receivePane()->size();
+    const QSize waterfall = window_->waterfall()->size();
+    for (QSize size : {QSize(900, 600), QSize(1280, 900), QSize(1920, 1040)}) {
+      window_->resize(size);
+      QTRY_COMPARE(client->width(), size.width());
+      QVERIFY2(Overlaps(*window_).isEmpty(), qPrintable(Overlaps(*window_).join(u'\n')));
+      const Misfits misfits = CaptionsThatDoNotFit(client);
+      QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(u'\n')));
+      QVERIFY(window_->receivePane()->width() > pane.width());
+      QVERIFY(window_->receivePane()->height() > pane.height());
+      QVERIFY(window_->waterfall()->width() > waterfall.width());
+      QVERIFY(window_->waterfall()->height() > waterfall.height());
+      QCOMPARE(window_->transmitPane()->width(), window_->receivePane()->width());
+      // 1000 Hz is design column 192.
+      const double stretch = window_->waterfall()->width() / 465.0;
+      QTest::mouseClick(window_->waterfall(), Qt::LeftButton, {},
+                        QPoint(static_cast<int>(192.5 * stretch), 20));
+      QVERIFY2(
+          std::abs(static_cast<double>(window_->settings().rxCentreFrequency) - 1000.0) < 4,
+          qPrintable(QString::number(static_cast<double>(window_->settings().rxCentreFrequency))));
+    }
+  }
+
+  // The menus answer Alt and their letter, and every control has a name and a description
+  // for a screen reader.
+  void keyboardAndScreenReaders() {
+    QTest::keyClick(window_.get(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+    QCOMPARE(QApplication::activePopupWidget()->objectName(), QStringLiteral("menu File"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    for (QWidget* w : window_->clientArea()->findChildren<QWidget*>()) {
+      if (!w->isVisible() || !w->objectName().startsWith(u'c')) continue;
+      QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+      QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
+    }
   }
 };
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/CorrelationWindow.h"
+#include "app/GraphicControls.h"
 #include "app/MainWindow.h"
 #include "app/Station.h"
 #include "app/StatusBar.h"
@@ -821,6 +822,8 @@ class StationTest : public QObject {
     QVERIFY(told.contains(QStringLiteral("Soundcard > SelectSoundcard")));
     QCOMPARE(prompts_->messages[0].icon, QMessageBox::Warning);
     QCOMPARE(prompts_->messages[0].title, window_->windowTitle());
+    QVERIFY(window_->waterfall()->noAudio());
+    QVERIFY(window_->eyeDiagram()->noAudio());
     QVERIFY(!station_->capture().running());
     QVERIFY(window_->isVisible());
     // Sending still works without receive.
@@ -833,6 +836,28 @@ class StationTest : public QObject {
     window_->Command(672);
     QVERIFY(!station_->capture().running());
     QTRY_VERIFY_WITH_TIMEOUT(station_->capture().running(), 5000);
+    QTRY_VERIFY(!window_->waterfall()->noAudio());
+  }
+
+  // A card that stops delivering, with no error, leaves the displays saying so rather than
+  // showing a frozen picture as if the band were quiet.
+  void displaysSayNoAudioWhenInputStops() {
+    QVERIFY(WriteSilence(Path("short.wav"), 0.5));
+    OpenOnRecording(Path("short.wav"));
+    QTRY_VERIFY(recordingInput()->finished());
+    QTRY_VERIFY_WITH_TIMEOUT(window_->waterfall()->noAudio(), 4 * Station::kNoAudioMs + 2000);
+    QVERIFY(window_->eyeDiagram()->noAudio());
+    QVERIFY(prompts_->messages.size() <= 1);  // the PTT notice, nothing about audio
+    const QImage shown = window_->waterfall()->grab().toImage();
+    const QPoint centre = shown.rect().center();
+    int yellow = 0;
+    for (int x = centre.x() - 30; x <= centre.x() + 30; ++x) {
+      for (int y = centre.y() - 6; y <= centre.y() + 6; ++y) {
+        const QColor c = shown.pixelColor(x, y);
+        if (c.red() > 150 && c.green() > 150 && c.blue() < 80) ++yellow;
+      }
+    }
+    QVERIFY(yellow > 10);
   }
 
   void captureFailingWhileRunningKeepsPanesAndSettings() {
@@ -1036,6 +1061,7 @@ class StationTest : public QObject {
              qPrintable(note));
     QTest::qWait(50);
     QVERIFY(!HasMessage(QStringLiteral("No suitable device found")));
+    QVERIFY(window_->waterfall()->noAudio());
     QVERIFY(!station_->decodingRecording());
     QVERIFY(!station_->capture().running());
     QVERIFY(window_->isVisible());
