@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/OperatorPrompts.h"
 #include "app/Preferences.h"
 #include "app/PttDialog.h"
 
@@ -42,13 +43,24 @@ class OutputModeDialog : public QDialog {
   int mode_;
 };
 
+// Dialog units of the classic dialog font, in pixels.
+QPoint DialogUnits(int x, int y);
+
 class SoundcardDialog : public QDialog {
   Q_OBJECT
  public:
+  // Owned by no window, it opens at this place on the screen, in pixels.
+  static constexpr QPoint kPosition{100, 100};
+  static constexpr char kNoDevicesText[] = "You have no audio input devices!";
+
+  // With no devices the operator is warned once it shows, and it stays open, empty.
   SoundcardDialog(const QStringList& devices, int current, QWidget* parent = nullptr);
   // The chosen row after "Select", or -1.
   int chosen() const { return chosen_; }
   QComboBox* combo() const { return combo_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   QComboBox* combo_;
@@ -69,6 +81,17 @@ class MacroDialog : public QDialog {
  private:
   QLineEdit* label_ = nullptr;
   QPlainTextEdit* text_ = nullptr;
+};
+
+// The delayed-receive end marker or the secondary-channel text, in a box of a few lines.
+class TextBoxDialog : public QDialog {
+  Q_OBJECT
+ public:
+  TextBoxDialog(TextBox box, const QString& initial, QWidget* owner);
+  QString text() const;
+
+ private:
+  QPlainTextEdit* edit_;
 };
 
 class AboutDialog : public QDialog {

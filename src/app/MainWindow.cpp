@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -57,6 +58,7 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   ui_ = client_->controls();
   setCentralWidget(client_);
   ConnectControls();
+  client_->installEventFilter(this);
   const CommandRunner run = [this](int id) { Command(id); };
   BuildMenuBar(menuBar(), this, run);
   menuCommand(CommandNumber(CommandId::ReceiveLog))->setChecked(settings_.receiveLog);
@@ -143,6 +145,20 @@ void MainWindow::RefreshStatus() {
                        QStringLiteral("Hz, ") + FromStd(FormatOneDecimal(cursorLevel_)) +
                        QStringLiteral("dB"));
   SetStatusPart(5, FromLatin1(ModeTable(settings_.mode).statusText));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A repaint of the whole window writes status parts 1 to 5 afresh from the state; part 3
+  // then carries the tune note, so a "CWID ON" lasts until the next full repaint.
+  if (watched == client_ && event->type() == QEvent::Paint &&
+      static_cast<QPaintEvent*>(event)->region().contains(client_->rect())) {
+    RefreshStatus();
+    SetStatusPart(
+        3, tuneActive() ? QStringLiteral("Tune signal ON") : QStringLiteral("Tune signal OFF"));
+    SetStatusPart(
+        4, beaconMode() ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::RedrawScale() {
@@ -239,7 +255,8 @@ void MainWindow::RunCommand(CommandId id) {
       PickPttPort();
       break;
     case CommandId::Cat:
-      ShowMessage(QMessageBox::Warning, windowTitle(),
+      // The caption is the program's, whatever mode the window's title shows now.
+      ShowMessage(QMessageBox::Warning, QStringLiteral("VELA63 for LF/MF"),
                   QStringLiteral("CAT control not yet implemented"));
       break;
     case CommandId::TransmitFrequency:

@@ -6,8 +6,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStyle>
@@ -15,7 +18,9 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextEdit>
+#include <QTimer>
 #include <cmath>
+#include <functional>
 
 #include "app/Dialogs.h"
 #include "app/GraphicControls.h"
@@ -257,6 +262,135 @@ class DesktopWindowTest : public QObject {
       QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
       QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
     }
+  }
+
+  // The small dialogs as the operator meets them: caption, place beside the window, always
+  // on top, and their controls by id with their texts.
+  void dialogDetails() {
+    using vela::app::DialogUnits;
+    struct Row {
+      const char* what;
+      std::function<QDialog*()> make;
+      const char* title;
+      QPoint at;  // from the window's corner, or on the screen for an unowned dialog
+      bool onTop;
+      std::vector<std::pair<int, QString>> controls;  // id and text
+    };
+    QWidget* owner = window_.get();
+    const QString lines = QStringLiteral("[EOT]\nsk");
+    const std::vector<Row> rows = {
+        {"delayed receive",
+         [&] {
+           return new vela::app::TextBoxDialog(vela::app::TextBox::DelayedReceive, lines, owner);
+         },
+         "Delayed receive text",
+         DialogUnits(100, 50),
+         true,
+         {{11006, lines}, {11007, "OK"}, {11008, "CANCEL"}}},
+        {"secondary text",
+         [&] {
+           return new vela::app::TextBoxDialog(vela::app::TextBox::SecondaryText, "G4ABC IO91",
+                                               owner);
+         },
+         "Secondary channel text",
+         DialogUnits(100, 50),
+         true,
+         {{10006, "G4ABC IO91"}, {10007, "OK"}, {10008, "CANCEL"}}},
+        {"macro",
+         [&] {
+           return new vela::app::MacroDialog(0, {"CQ", "cq de g4abc"}, owner);
+         },
+         "Define macro button 1 (F1)",
+         DialogUnits(100, 100),
+         true,
+         {{10001, "Button label"},
+          {10000, "Macro text"},
+          {10002, "CQ"},
+          {10003, "cq de g4abc"},
+          {10004, "OK"},
+          {10005, "CANCEL"}}},
+        {"output",
+         [&] { return new vela::app::OutputModeDialog(1, owner); },
+         "Output",
+         DialogUnits(100, 100),
+         true,
+         {{9991, "Mono"}, {9992, "I and Q"}}},
+        {"about",
+         [&] { return new vela::app::AboutDialog(owner); },
+         "About VELA",
+         DialogUnits(100, 50),
+         false,
+         {{10001, "VELA Terminal (beta version)"}}},
+    };
+    const QPoint corner = window_->mapToGlobal(QPoint(0, 0));
+    for (const Row& row : rows) {
+      std::unique_ptr<QDialog> dialog(row.make());
+      dialog->show();
+      QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+      QCOMPARE(dialog->windowTitle(), QString::fromLatin1(row.title));
+      QCOMPARE(dialog->pos() - corner, row.at);
+      QCOMPARE(bool(dialog->windowFlags() & Qt::WindowStaysOnTopHint), row.onTop);
+      QVERIFY(!dialog->windowIcon().isNull());
+      for (const auto& [id, text] : row.controls) {
+        QWidget* c = dialog->findChild<QWidget*>(QStringLiteral("c%1").arg(id));
+        QVERIFY2(c, qPrintable(QStringLiteral("%1: no %2").arg(row.what).arg(id)));
+        QString shown;
+        if (auto* b = qobject_cast<QAbstractButton*>(c)) shown = b->text();
+        if (auto* l = qobject_cast<QLabel*>(c)) shown = l->text();
+        if (auto* e = qobject_cast<QLineEdit*>(c)) shown = e->text();
+        if (auto* e = qobject_cast<QPlainTextEdit*>(c)) shown = e->toPlainText();
+        QCOMPARE(shown, text);
+      }
+      const Misfits misfits = CaptionsThatDoNotFit(dialog.get());
+      QVERIFY2(misfits.isEmpty(), qPrintable(misfits.join(u'\n')));
+    }
+
+    // The two text boxes take several lines, Return included, and hand them back on OK.
+    vela::app::TextBoxDialog secondary(vela::app::TextBox::SecondaryText, QString(), owner);
+    secondary.show();
+    auto* box = secondary.findChild<QPlainTextEdit*>(QStringLiteral("c10006"));
+    QTest::keyClicks(box, QStringLiteral("G4ABC"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QTest::keyClicks(box, QStringLiteral("IO91"));
+    QVERIFY(secondary.isVisible());
+    secondary.findChild<QAbstractButton*>(QStringLiteral("c10007"))->click();
+    QCOMPARE(secondary.result(), int{QDialog::Accepted});
+    QCOMPARE(secondary.text(), QStringLiteral("G4ABC\nIO91"));
+
+    // The sound-card dialog opens on the screen where it is told; with no devices it warns
+    // and stays open, empty.
+    vela::app::SoundcardDialog soundcard({}, 0, nullptr);
+    QCOMPARE(vela::app::SoundcardDialog::kPosition, QPoint(100, 100));
+    QString warning;
+    QTimer::singleShot(50, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      warning = box->windowTitle() + u'|' + box->text() + u'|' + QString::number(box->icon());
+      box->accept();
+    });
+    soundcard.show();
+    QTRY_VERIFY(!warning.isEmpty());
+    QCOMPARE(
+        warning,
+        QStringLiteral("Warning|You have no audio input devices!|%1").arg(QMessageBox::Warning));
+    QVERIFY(soundcard.isVisible());
+    QCOMPARE(soundcard.combo()->count(), 0);
+    soundcard.close();
+
+    // CAT keeps the program's caption whatever the mode.
+    window_->Command(3000);
+    window_->Command(121);
+    QCOMPARE(prompts_->messages.back().title, QStringLiteral("VELA63 for LF/MF"));
+    QCOMPARE(prompts_->messages.back().icon, QMessageBox::Warning);
+    QCOMPARE(prompts_->messages.back().text, QStringLiteral("CAT control not yet implemented"));
+
+    // A whole repaint writes the tune note over a CWID note in status part 3.
+    window_->SetStatusPart(3, QStringLiteral("CWID ON"));
+    window_->SetStatusPart(4, QStringLiteral("stale"));
+    window_->clientArea()->repaint();
+    QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal OFF"));
+    QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode OFF"));
+    QCOMPARE(window_->statusPart(5), QStringLiteral("7.8 baud; Short interleave"));
   }
 };
 
