@@ -22,6 +22,7 @@
 #include <cmath>
 #include <functional>
 
+#include "app/DialogPrompts.h"
 #include "app/Dialogs.h"
 #include "app/GraphicControls.h"
 #include "app/HelpWindow.h"
@@ -357,25 +358,36 @@ class DesktopWindowTest : public QObject {
     QCOMPARE(secondary.result(), int{QDialog::Accepted});
     QCOMPARE(secondary.text(), QStringLiteral("G4ABC\nIO91"));
 
-    // The sound-card dialog opens on the screen where it is told; with no devices it warns
-    // and stays open, empty.
-    vela::app::SoundcardDialog soundcard({}, 0, nullptr);
-    QCOMPARE(vela::app::SoundcardDialog::kPosition, QPoint(100, 100));
+    // The card chooser as the program opens it: an unowned tool window at (100, 100) on the
+    // screen; with no devices it warns and stays open, empty.
     QString warning;
-    QTimer::singleShot(50, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr) return;
-      warning = box->windowTitle() + u'|' + box->text() + u'|' + QString::number(box->icon());
-      box->accept();
-    });
-    soundcard.show();
-    QTRY_VERIFY(!warning.isEmpty());
+    QPoint at;
+    bool stayedOpen = false;
+    int entries = -1;
+    int looks = 0;
+    std::function<void()> watch = [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        warning = box->windowTitle() + u'|' + box->text() + u'|' + QString::number(box->icon());
+        box->accept();
+      } else if (auto* card = qobject_cast<vela::app::SoundcardDialog*>(modal);
+                 card && (!warning.isEmpty() || ++looks > 100)) {
+        at = card->pos();
+        stayedOpen = card->isVisible() && (card->windowFlags() & Qt::Tool) == Qt::Tool;
+        entries = card->combo()->count();
+        card->reject();
+        return;
+      }
+      QTimer::singleShot(20, watch);
+    };
+    QTimer::singleShot(0, watch);
+    QCOMPARE(vela::app::DialogPrompts(window_.get()).AskCaptureDevice({}), -1);
     QCOMPARE(
         warning,
         QStringLiteral("Warning|You have no audio input devices!|%1").arg(QMessageBox::Warning));
-    QVERIFY(soundcard.isVisible());
-    QCOMPARE(soundcard.combo()->count(), 0);
-    soundcard.close();
+    QCOMPARE(at, QPoint(100, 100));
+    QVERIFY(stayedOpen);
+    QCOMPARE(entries, 0);
 
     // CAT keeps the program's caption whatever the mode.
     window_->Command(3000);
