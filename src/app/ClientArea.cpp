@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QTextEdit>
 
+#include "app/CaptionFit.h"
 #include "app/Commands.h"
 #include "app/Dialogs.h"
 #include "app/GraphicControls.h"
@@ -23,6 +24,10 @@ namespace {
 
 // Where the trim arrows sit once laid out: over the read-out's left edge.
 constexpr int kTrimLaidOutX = 610;
+// Controls from here rightwards (SEND and the displays' right-hand block) keep to the
+// window's right edge as it widens.
+constexpr int kRightBlockX = 466;
+constexpr int kMacroWidth = 62;
 
 QFont SmallFont(int points) {
   QFont font(QStringLiteral("Small Fonts"));
@@ -32,6 +37,40 @@ QFont SmallFont(int points) {
   font.setPointSize(points);
   return font;
 }
+
+// What a screen reader says of each control: its name (empty: its caption) and what it
+// does.
+struct Description {
+  int id;
+  const char* name;
+  const char* description;
+};
+
+constexpr Description kDescriptions[] = {
+    {300, "Eye diagram", "The demodulated signal, symbol by symbol: an open eye decodes well"},
+    {3910, "Signal to noise", "Bar: the received signal's strength over the noise"},
+    {9320, "", "Label of the signal-to-noise bar"},
+    {2001, "Squelch", "Bar: sync confidence, with the squelch level as a line; click to set it"},
+    {9321, "", "Label of the squelch bar"},
+    {330, "Frequency scale", "Hertz over the waterfall, with the receive and transmit marks"},
+    {5100, "Waterfall",
+     "Received spectrum; left click receives there, right click transmits there"},
+    {699, "", "Sends the callsign in Morse"},
+    {3000, "", "7.8 baud, short interleave"},
+    {3001, "", "31 baud, short interleave"},
+    {3002, "", "63 baud, long interleave"},
+    {3003, "", "125 baud, long interleave"},
+    {320, "Receive pane", "Text as received; typing here goes to the transmit pane"},
+    {1004, "Secondary channel", "The slow second channel as received, usually a callsign"},
+    {1001, "Transmit pane", "Text to send; typed during a transmission it is sent as well"},
+    {1500, "Fine tune", "Moves the receive frequency a little either side of the clicked one"},
+    {9322, "", "Label of the fine-tune slider"},
+    {3100, "Sample rate", "The receive sample rate in hertz"},
+    {3101, "Adjust sample rate", "Trims the receive sample rate by 0.1 Hz a step"},
+    {9323, "", "Label of the sample-rate read-out"},
+    {110, "", "Starts or stops sending the transmit pane"},
+    {9319, "", "Delayed receive: adds the end marker; right-click to change it"},
+};
 
 QString Caption(CommandId id) {
   return QString::fromLatin1(Entry(id).caption);
@@ -54,18 +93,46 @@ ClientArea::ClientArea(const std::array<MacroEntry, Preferences::kMacroCount>& m
   BuildTransmitButtons(macros);
   ConnectContextHelp();
   controls_.statusBar = new StatusBar(this);
+  DescribeControls();
+}
+
+void ClientArea::DescribeControls() {
+  for (const Description& d : kDescriptions) {
+    QWidget* w = control(d.id);
+    if (*d.name != 0) w->setAccessibleName(QString::fromLatin1(d.name));
+    w->setAccessibleDescription(QString::fromLatin1(d.description));
+  }
+  for (QPushButton* b : controls_.macroButtons) {
+    b->setAccessibleDescription(
+        QStringLiteral("Macro: adds its text to the transmit pane; right-click to change it"));
+  }
 }
 
 void ClientArea::Place(QWidget* widget, int id, QRect design, bool followsOffset) {
   widget->setObjectName(QStringLiteral("c%1").arg(id));
   widget->setGeometry(design);
-  placements_.push_back({widget, design, followsOffset});
+  Anchor anchor = design.x() >= kRightBlockX ? Anchor::Right : Anchor::Left;
+  if (id == kReceivePaneId || id == 1004 || id == 1001 || id == 330 || id == 5100) {
+    anchor = Anchor::Stretch;
+  }
+  if (CommandEntry const* e = FindCommand(id); e && e->site == CommandSite::MacroButton) {
+    anchor = Anchor::MacroRow;
+  }
+  placements_.push_back({widget, design, followsOffset, anchor});
+}
+
+void ClientArea::AddLabel(const QString& text, int id, QRect design) {
+  auto* label = new QLabel(text, this);
+  label->setAccessibleName(text);
+  Place(label, id, design);
+  FitLabel(*label, text);
 }
 
 QPushButton* ClientArea::AddCommandButton(CommandId command, const QString& caption, QRect design) {
   const int id = CommandNumber(command);
-  auto* button = new QPushButton(caption, this);
+  auto* button = new QPushButton(this);
   Place(button, id, design);
+  SetFittedCaption(*button, caption);
   // Buttons do not take the focus from the transmit pane when clicked.
   button->setFocusPolicy(Qt::TabFocus);
   connect(button, &QPushButton::clicked, this, [this, id] { emit commandClicked(id); });
@@ -79,10 +146,10 @@ void ClientArea::BuildDisplays() {
   c.eye->setToolTip(QStringLiteral("Eye diagram"));
   c.levelBar = new LevelBarView(this);
   Place(c.levelBar, 3910, {702, 350, 20, 100});
-  Place(new QLabel(QStringLiteral("S/N"), this), 9320, {702, 452, 20, 14});
+  AddLabel(QStringLiteral("S/N"), 9320, {702, 452, 20, 14});
   c.squelchBar = new SquelchBarView(this);
   Place(c.squelchBar, 2001, {676, 350, 20, 100});
-  Place(new QLabel(QStringLiteral("SQL"), this), 9321, {675, 452, 20, 14});
+  AddLabel(QStringLiteral("SQL"), 9321, {675, 452, 20, 14});
   c.scale = new FrequencyScaleView(this);
   c.scale->setFont(SmallFont(6));
   Place(c.scale, 330, {0, 350, 465, 15});
@@ -94,8 +161,9 @@ void ClientArea::BuildModeButtons() {
   controls_.modeGroup = new QButtonGroup(this);
   for (int i = 0; i < 4; ++i) {
     const CommandId id = ModeCommand(static_cast<Mode>(i));
-    auto* button = new QRadioButton(Caption(id), this);
+    auto* button = new QRadioButton(this);
     Place(button, CommandNumber(id), {607, 350 + 15 * i, 65, 15});
+    SetFittedCaption(*button, Caption(id));
     controls_.modeGroup->addButton(button, CommandNumber(id));
     controls_.modeButtons[i] = button;
   }
@@ -110,6 +178,8 @@ void ClientArea::BuildPanes() {
   Place(controls_.secondaryPane, 1004, {1, 241, 720, 20});
   controls_.transmitPane = MakeTransmitPane(this);
   Place(controls_.transmitPane, 1001, {3, 264, 720, 57});
+  PassTypingOn(*controls_.receivePane, *controls_.transmitPane);
+  PassTypingOn(*controls_.secondaryPane, *controls_.transmitPane);
 }
 
 void ClientArea::BuildTuning() {
@@ -121,7 +191,7 @@ void ClientArea::BuildTuning() {
   c.fineTune->setTracking(true);
   c.fineTune->setToolTip(QStringLiteral("Fine tune"));
   Place(c.fineTune, 1500, {468, 420, 127, 27});
-  Place(new QLabel(QStringLiteral("Fine tune"), this), 9322, {510, 452, 60, 14});
+  AddLabel(QStringLiteral("Fine tune"), 9322, {510, 452, 60, 14});
 
   c.sampleRate = new QLabel(this);
   c.sampleRate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -133,14 +203,15 @@ void ClientArea::BuildTuning() {
   c.sampleRateTrim->setToolTip(QStringLiteral("Adjust sanple rate"));
   Place(c.sampleRateTrim, 3101, {620, 420, 20, 30});
   c.sampleRateTrim->raise();
-  Place(new QLabel(QStringLiteral("Sample Rate"), this), 9323, {606, 452, 62, 14});
+  AddLabel(QStringLiteral("Sample Rate"), 9323, {606, 452, 62, 14});
 }
 
 void ClientArea::BuildTransmitButtons(
     const std::array<MacroEntry, Preferences::kMacroCount>& macros) {
   WindowControls& c = controls_;
   for (int i = 0; i < 8; ++i) {
-    c.macroButtons[i] = AddCommandButton(MacroCommand(i), macros[i].label, {62 * i, 322, 62, 25});
+    c.macroButtons[i] =
+        AddCommandButton(MacroCommand(i), MacroCaption(i, macros[i].label), {62 * i, 322, 62, 25});
     c.macroButtons[i]->setToolTip(QStringLiteral("Right mouse click to personalise"));
   }
   c.sendButton = AddCommandButton(CommandId::Send, Caption(CommandId::Send), {511, 322, 67, 25});
@@ -173,25 +244,56 @@ QWidget* ClientArea::control(int id) const {
 }
 
 void ClientArea::resizeEvent(QResizeEvent* event) {
-  Relayout(event->size().height());
+  Relayout(event->size());
   QWidget::resizeEvent(event);
 }
 
-void ClientArea::Relayout(int clientHeight) {
-  layoutOffset_ = LayoutOffset(clientHeight);
-  for (const Placement& p : placements_) {
-    QRect r = p.design;
-    if (p.widget == controls_.receivePane) {
-      r.setHeight(std::max(0, p.design.height() + layoutOffset_));
-    } else if (p.followsOffset) {
-      r.moveTop(p.design.y() + layoutOffset_);
-      if (p.widget == controls_.sampleRateTrim) r.moveLeft(kTrimLaidOutX);
+QRect ClientArea::LaidOut(const Placement& p, int paneGrow, int waterfallGrow,
+                          int widthGrow) const {
+  QRect r = p.design;
+  if (p.widget == controls_.receivePane) {
+    r.setHeight(std::max(0, r.height() + paneGrow));
+  } else if (p.followsOffset) {
+    r.translate(0, paneGrow);
+    if (p.widget == controls_.sampleRateTrim) r.moveLeft(kTrimLaidOutX);
+  }
+  if (p.widget == controls_.waterfall) r.setHeight(r.height() + waterfallGrow);
+  switch (p.anchor) {
+    case Anchor::Left:
+      break;
+    case Anchor::Stretch:
+      r.setWidth(r.width() + widthGrow);
+      break;
+    case Anchor::MacroRow: {
+      // The eight macro buttons share the row's extra width, so longer labels fit.
+      const int i = r.x() / kMacroWidth;
+      const int left = r.x() + i * widthGrow / 8;
+      const int right = r.x() + kMacroWidth + (i + 1) * widthGrow / 8;
+      r.setLeft(left);
+      r.setRight(right - 1);
+      break;
     }
-    p.widget->setGeometry(r);
+    case Anchor::Right:
+      r.translate(widthGrow, 0);
+      break;
+  }
+  return r;
+}
+
+void ClientArea::Relayout(QSize client) {
+  layoutOffset_ = LayoutOffset(client.height());
+  // Height beyond the design goes two thirds to the receive pane, a third to the waterfall;
+  // width beyond it to the panes, the waterfall and the macro row.
+  const int waterfallGrow = std::max(0, layoutOffset_) / 3;
+  const int paneGrow = layoutOffset_ - waterfallGrow;
+  const int widthGrow = std::max(0, client.width() - kDesignWidth);
+  for (const Placement& p : placements_) {
+    p.widget->setGeometry(LaidOut(p, paneGrow, waterfallGrow, widthGrow));
+    if (auto* button = qobject_cast<QAbstractButton*>(p.widget)) FitCaption(*button);
   }
   if (controls_.statusBar) {
     const int h = controls_.statusBar->sizeHint().height();
-    controls_.statusBar->setGeometry(0, clientHeight - h, width(), h);
+    controls_.statusBar->setGeometry(0, client.height() - h, width(), h);
   }
   update();
 }

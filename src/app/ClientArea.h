@@ -1,7 +1,9 @@
 // The main window's client area: everything under the menu bar, status bar included, as
 // the control positions count it. It builds the controls at their design places, names
-// each "c<id>", moves them as its height changes, and reports clicks on its command buttons
-// and right clicks on its context-help carriers by id; what they do is the window's concern.
+// each "c<id>" and gives each a name and description for screen readers, lays them out as
+// the window grows (the panes and the waterfall take the room), and reports clicks on its
+// command buttons and right clicks on its context-help carriers by id; what they do is the
+// window's concern.
 #pragma once
 
 #include <QRect>
@@ -56,6 +58,8 @@ class ClientArea : public QWidget {
  public:
   // The receive pane's id, which also carries its context-help menu.
   static constexpr int kReceivePaneId = 320;
+  // The client area the control positions were designed for; also its smallest size.
+  static constexpr int kDesignWidth = 727;
 
   // The macro buttons carry the labels of `macros`.
   ClientArea(const std::array<MacroEntry, Preferences::kMacroCount>& macros, QWidget* parent);
@@ -74,10 +78,14 @@ class ClientArea : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // How a control follows a wider window: it stays, it widens with it, it takes its share
+  // of the macro row, or it keeps to the right-hand edge.
+  enum class Anchor { Left, Stretch, MacroRow, Right };
   struct Placement {
     QWidget* widget;
     QRect design;
     bool followsOffset;
+    Anchor anchor;
   };
 
   void BuildDisplays();
@@ -87,8 +95,11 @@ class ClientArea : public QWidget {
   void BuildTransmitButtons(const std::array<MacroEntry, Preferences::kMacroCount>& macros);
   void ConnectContextHelp();
   QPushButton* AddCommandButton(CommandId command, const QString& caption, QRect design);
+  void AddLabel(const QString& text, int id, QRect design);
   void Place(QWidget* widget, int id, QRect design, bool followsOffset = true);
-  void Relayout(int clientHeight);
+  void Relayout(QSize client);
+  QRect LaidOut(const Placement& p, int paneGrow, int waterfallGrow, int widthGrow) const;
+  void DescribeControls();
 
   WindowControls controls_;
   std::vector<Placement> placements_;

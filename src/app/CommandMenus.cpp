@@ -20,6 +20,31 @@ QAction* AddCommandItem(QMenu* menu, const CommandEntry& entry, QObject* context
   return action;
 }
 
+namespace {
+
+// Puts '&' before a letter of each action's text no other action in `actions` has taken,
+// the start of a word first, so every menu and item can be reached with the keyboard.
+void AddMnemonics(const QList<QAction*>& actions) {
+  QString used;
+  for (QAction* action : actions) {
+    const QString text = action->text();
+    if (text.isEmpty() || text.contains(u'&')) continue;
+    qsizetype chosen = -1;
+    for (int wordStartsOnly = 1; wordStartsOnly >= 0 && chosen < 0; --wordStartsOnly) {
+      for (qsizetype i = 0; i < text.size() && chosen < 0; ++i) {
+        const bool wordStart = i == 0 || text[i - 1] == u' ';
+        const QChar c = text[i].toLower();
+        if (c.isLetter() && (wordStart || !wordStartsOnly) && !used.contains(c)) chosen = i;
+      }
+    }
+    if (chosen < 0) continue;
+    used += text[chosen].toLower();
+    action->setText(text.left(chosen) + u'&' + text.mid(chosen));
+  }
+}
+
+}  // namespace
+
 void BuildMenuBar(QMenuBar* bar, QObject* context, const CommandRunner& run) {
   std::array<QMenu*, kMenuCount> menus{};
   for (size_t m = 0; m < menus.size(); ++m) {
@@ -31,6 +56,8 @@ void BuildMenuBar(QMenuBar* bar, QObject* context, const CommandRunner& run) {
     const auto menu = static_cast<size_t>(entry.site);
     if (menu < menus.size()) AddCommandItem(menus[menu], entry, context, run);
   }
+  AddMnemonics(bar->actions());
+  for (QMenu* menu : menus) AddMnemonics(menu->actions());
 }
 
 void BuildFunctionKeys(QWidget* window, const CommandRunner& run) {
@@ -52,6 +79,7 @@ void RunPaneMenu(QWidget* parent, QPoint globalPos, bool paused, const CommandRu
     QAction* action = AddCommandItem(&menu, entry, parent, run);
     if (entry.id == CommandId::PauseScreen) action->setChecked(paused);
   }
+  AddMnemonics(menu.actions());
   menu.exec(globalPos);
 }
 

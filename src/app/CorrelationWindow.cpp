@@ -1,7 +1,10 @@
 #include "app/CorrelationWindow.h"
 
+#include <QLabel>
 #include <QPainter>
+#include <QRegularExpression>
 
+#include "app/Dialogs.h"
 #include "app/GraphicControls.h"
 #include "display/CorrelationDisplay.h"
 
@@ -29,17 +32,32 @@ void CorrelationView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 CorrelationWindow::CorrelationWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool), view_(new CorrelationView(this)) {
+    : QWidget(parent, Qt::Tool), view_(new CorrelationView(this)), figures_(new QLabel(this)) {
+  setObjectName(QStringLiteral("correlation"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Correlation"));
-  // The picture is one row taller than the window; its last row is never drawn.
-  setGeometry(100, 100, kCorrelationWidth, kCorrelationRows);
+  setFont(DialogFont());
   view_->move(0, 0);
+  view_->setAccessibleName(QStringLiteral("Correlation display"));
+  view_->setAccessibleDescription(
+      QStringLiteral("One row per frame: how strongly the sync pattern matches at each offset"));
+  // The figures go under the picture, where a window manager's short title cannot hide them.
+  // The picture is one row taller than its part of the window; its last row is never drawn.
+  const int figuresHeight = figures_->fontMetrics().height() + 6;
+  figures_->setGeometry(4, kCorrelationRows, kCorrelationWidth - 8, figuresHeight);
+  figures_->setAccessibleName(QStringLiteral("Sync confidence and location"));
+  setGeometry(100, 100, kCorrelationWidth, kCorrelationRows + figuresHeight);
+  figures_->raise();
 }
 
 void CorrelationWindow::SetSyncFigures(double syncPeak, int location) {
   const QString caption = QString::fromStdString(CorrelationCaption(syncPeak, location));
-  if (caption != windowTitle()) setWindowTitle(caption);
+  if (caption == windowTitle()) return;
+  setWindowTitle(caption);
+  // The caption's long run of spaces, shorter: the window is narrower than a title bar.
+  QString shown = caption;
+  shown.replace(QRegularExpression(QStringLiteral("% +")), QStringLiteral("%     "));
+  figures_->setText(shown);
 }
 
 }  // namespace vela::app

@@ -1,7 +1,7 @@
 // The Correlation window: a small tool window showing, one row per received frame, how
 // strongly the PN pattern correlates at every sync offset, and the last frame's sync
-// confidence and location in its caption. A steady signal draws a dark vertical line at
-// its sync location.
+// confidence and location under the picture and in its caption. A steady signal draws a dark
+// vertical line at its sync location.
 #pragma once
 
 #include <QImage>
@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 #include <vector>
+
+class QLabel;
 
 #include "display/Pixels.h"
 
@@ -33,9 +35,8 @@ class CorrelationView : public QWidget {
   std::vector<uint8_t> greys_;
 };
 
-// Modeless and independent of the main window's focus; each use of the menu entry opens a
-// new one, and the newest is drawn into. Deletes itself when closed, so keep it in a
-// QPointer.
+// Modeless and independent of the main window's focus; there is one, which the menu entry
+// brings to the front. Deletes itself when closed, so keep it in a QPointer.
 class CorrelationWindow : public QWidget {
   Q_OBJECT
  public:
@@ -44,13 +45,15 @@ class CorrelationWindow : public QWidget {
   // Display row `row` (0..59): the PN correlation (0..961) at every searched offset, as a
   // grey pixel pair each.
   void SetRow(int row, std::span<const float> correlations) { view_->SetRow(row, correlations); }
-  // The caption: the last frame's sync confidence and location.
+  // The last frame's sync confidence and location, in the window and its caption.
   void SetSyncFigures(double syncPeak, int location);
 
   CorrelationView* view() const { return view_; }
+  QLabel* figures() const { return figures_; }
 
  private:
   CorrelationView* view_;
+  QLabel* figures_;
 };
 
 }  // namespace vela::app

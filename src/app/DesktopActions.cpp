@@ -1,13 +1,10 @@
 #include "app/DesktopActions.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
-#include <QUrl>
 
 #include "app/WindowArithmetic.h"
 
@@ -29,18 +26,6 @@ DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now) {
                 .arg(QFileInfo(name).absoluteFilePath(), file.errorString())};
   }
   return {name, {}};
-}
-
-bool OpenHelpPage() {
-  const QStringList candidates = {
-      QCoreApplication::applicationDirPath() + QStringLiteral("/velahelp.htm"),
-      QStringLiteral("velahelp.htm")};
-  for (const QString& path : candidates) {
-    if (!QFileInfo::exists(path)) continue;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-    return true;
-  }
-  return false;
 }
 
 bool LaunchMixer(bool devicesPage) {

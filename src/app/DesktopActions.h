@@ -17,8 +17,6 @@ struct DesktopResult {
 // Writes `paneText` to VELAddMonthyyyyhhmmss.rtf for `now` in the current folder, lines
 // ended CR LF; the value is the file name.
 DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now);
-// velahelp.htm beside the program, or in the current folder, in the desktop's browser.
-bool OpenHelpPage();
 // The sound server's mixer, or alsamixer in a terminal; `devicesPage` opens its page of
 // cards and ports.
 bool LaunchMixer(bool devicesPage);

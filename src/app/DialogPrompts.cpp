@@ -18,6 +18,12 @@ std::optional<QString> DialogPrompts::AskText(const QString& title, const QStrin
   return vela::app::AskText(window_, title, prompt, initial);
 }
 
+std::optional<QString> DialogPrompts::AskTextBox(TextBox box, const QString& initial) {
+  TextBoxDialog dialog(box, initial, window_);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.text();
+}
+
 std::optional<RigSettings> DialogPrompts::AskPtt(const RigSettings& current) {
   const PortResolver resolver = [](int port) {
     return QString::fromStdString(vela::ComPortDevice(port));
@@ -27,6 +33,7 @@ std::optional<RigSettings> DialogPrompts::AskPtt(const RigSettings& current) {
 
 int DialogPrompts::AskCaptureDevice(const QStringList& devices) {
   SoundcardDialog dialog(devices, 0, nullptr);
+  dialog.move(SoundcardDialog::kPosition);
   dialog.exec();
   return dialog.chosen();
 }

@@ -15,6 +15,7 @@ class DialogPrompts : public OperatorPrompts {
   void Tell(QMessageBox::Icon icon, const QString& title, const QString& text) override;
   std::optional<QString> AskText(const QString& title, const QString& prompt,
                                  const QString& initial) override;
+  std::optional<QString> AskTextBox(TextBox box, const QString& initial) override;
   std::optional<RigSettings> AskPtt(const RigSettings& current) override;
   int AskCaptureDevice(const QStringList& devices) override;
   QString AskRecording() override;

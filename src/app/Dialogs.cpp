@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,10 +8,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace vela::app {
 
@@ -24,7 +30,54 @@ int DluY(int units) {
   return units * 13 / 8;
 }
 
+// Wide enough for `title` beside a title bar's icon and three buttons, so it never reads
+// "...".
+int TitledWidth(const QString& title) {
+  return QFontMetrics(QApplication::font()).horizontalAdvance(title) + 3 * 32 + 24;
+}
+
+// Opens `dialog` `dlu` dialog units from its owner's top-left corner, as a dialog of the
+// window is placed.
+void PlaceOverOwner(QDialog& dialog, QPoint dlu) {
+  const QWidget* owner = dialog.parentWidget();
+  const QPoint origin = owner ? owner->window()->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
+  dialog.move(origin + DialogUnits(dlu.x(), dlu.y()));
+}
+
+struct TextBoxLayout {
+  TextBox box;
+  int height;  // dialog units; all are 170 wide
+  int boxId;
+  int boxHeight;
+};
+
+// The boxes' ids, and sizes in dialog units: the edit box at (2, 1), 162 wide, and OK and
+// CANCEL under it.
+constexpr TextBoxLayout kTextBoxes[] = {
+    {TextBox::DelayedReceive, 65, 11006, 25},
+    {TextBox::SecondaryText, 115, 10006, 75},
+};
+
 }  // namespace
+
+QPoint DialogUnits(int x, int y) {
+  return {DluX(x), DluY(y)};
+}
+
+QIcon ProgramIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(QColor(0, 0, 96));
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(0, 255, 255), 2));
+  QPainterPath wave;
+  wave.moveTo(2, 16);
+  for (int x = 2; x <= 30; ++x) wave.lineTo(x, 16 - 9 * std::sin((x - 2) * 0.45));
+  painter.drawPath(wave);
+  painter.setPen(QColor(255, 255, 0));
+  painter.drawLine(2, 28, 30, 28);
+  return QIcon(pixmap);
+}
 
 QFont DialogFont() {
   QFont font;
@@ -40,7 +93,8 @@ OutputModeDialog::OutputModeDialog(int mode, QWidget* parent)
   setWindowTitle(QStringLiteral("Output"));
   setFont(DialogFont());
   setWindowFlag(Qt::WindowStaysOnTopHint);
-  setFixedSize(std::max(DluX(60), 120), DluY(60) + 30);
+  setFixedSize(std::max(DluX(60), TitledWidth(windowTitle())), DluY(60) + 30);
+  PlaceOverOwner(*this, {100, 100});
   auto* mono = new QRadioButton(QStringLiteral("Mono"), this);
   auto* iq = new QRadioButton(QStringLiteral("I and Q"), this);
   mono->setObjectName(QStringLiteral("c9991"));
@@ -78,18 +132,61 @@ SoundcardDialog::SoundcardDialog(const QStringList& devices, int current, QWidge
   });
 }
 
+void SoundcardDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (combo_->count() > 0) return;
+  QTimer::singleShot(0, this, [this] {
+    QMessageBox::warning(this, QStringLiteral("Warning"), QString::fromLatin1(kNoDevicesText));
+  });
+}
+
+TextBoxDialog::TextBoxDialog(TextBox box, const QString& initial, QWidget* owner)
+    : QDialog(owner), edit_(new QPlainTextEdit(initial, this)) {
+  const TextBoxLayout& layout = kTextBoxes[box == TextBox::DelayedReceive ? 0 : 1];
+  setWindowTitle(TextBoxTitle(box));
+  setWindowIcon(ProgramIcon());
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  setFont(DialogFont());
+  setFixedSize(std::max(DluX(170), TitledWidth(windowTitle())), DluY(layout.height));
+  PlaceOverOwner(*this, {100, 50});
+  edit_->setObjectName(QStringLiteral("c%1").arg(layout.boxId));
+  edit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  edit_->setGeometry(DluX(2), DluY(1), width() - 2 * DluX(2), DluY(layout.boxHeight));
+  const int buttonsY = DluY(1 + layout.boxHeight + 3);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("c%1").arg(layout.boxId + 1));
+  ok->setGeometry(DluX(2), buttonsY, DluX(40), DluY(15));
+  auto* cancel = new QPushButton(QStringLiteral("CANCEL"), this);
+  cancel->setObjectName(QStringLiteral("c%1").arg(layout.boxId + 2));
+  cancel->setGeometry(DluX(50), buttonsY, DluX(40), DluY(15));
+  // Return is a line break in the box, not OK.
+  ok->setAutoDefault(false);
+  cancel->setAutoDefault(false);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString TextBoxDialog::text() const {
+  return edit_->toPlainText();
+}
+
 MacroDialog::MacroDialog(int index, const MacroEntry& macro, QWidget* parent) : QDialog(parent) {
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setWindowTitle(QStringLiteral("Define macro button %1 (F%1)").arg(index + 1));
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(139, 197, 197));
   setPalette(palette);
+  setWindowIcon(ProgramIcon());
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Button label"), this));
+  auto* labelCaption = new QLabel(QStringLiteral("Button label"), this);
+  labelCaption->setObjectName(QStringLiteral("c10001"));
+  layout->addWidget(labelCaption);
   label_ = new QLineEdit(macro.label, this);
   label_->setObjectName(QStringLiteral("c10002"));
   layout->addWidget(label_);
-  layout->addWidget(new QLabel(QStringLiteral("Macro text"), this));
+  auto* textCaption = new QLabel(QStringLiteral("Macro text"), this);
+  textCaption->setObjectName(QStringLiteral("c10000"));
+  layout->addWidget(textCaption);
   text_ = new QPlainTextEdit(macro.text, this);
   text_->setObjectName(QStringLiteral("c10003"));
   // Room for a few lines of a typical macro; the dialog stays small beside the window.
@@ -103,7 +200,8 @@ MacroDialog::MacroDialog(int index, const MacroEntry& macro, QWidget* parent) : 
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  resize(320, sizeHint().height());
+  resize(std::max(320, TitledWidth(windowTitle())), sizeHint().height());
+  PlaceOverOwner(*this, {100, 100});
 }
 
 MacroEntry MacroDialog::macro() const {
@@ -138,8 +236,10 @@ QString AboutDialog::AboutText() {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About VELA"));
+  setWindowIcon(ProgramIcon());
   setFont(DialogFont());
   setFixedSize(DluX(270), DluY(135));
+  PlaceOverOwner(*this, {100, 50});
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(159, 220, 220));
   setPalette(palette);

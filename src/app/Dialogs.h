@@ -4,11 +4,13 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
 
+#include "app/OperatorPrompts.h"
 #include "app/Preferences.h"
 #include "app/PttDialog.h"
 
@@ -23,6 +25,8 @@ namespace vela::app {
 // The classic 11-pixel dialog font the window's control sizes were chosen for, with the
 // nearest sans-serif this computer has.
 QFont DialogFont();
+// The program's icon, drawn: a sine wave over a baseline, for the window and its dialogs.
+QIcon ProgramIcon();
 
 class OutputModeDialog : public QDialog {
   Q_OBJECT
@@ -39,13 +43,24 @@ class OutputModeDialog : public QDialog {
   int mode_;
 };
 
+// Dialog units of the classic dialog font, in pixels.
+QPoint DialogUnits(int x, int y);
+
 class SoundcardDialog : public QDialog {
   Q_OBJECT
  public:
+  // Owned by no window, it opens at this place on the screen, in pixels.
+  static constexpr QPoint kPosition{100, 100};
+  static constexpr char kNoDevicesText[] = "You have no audio input devices!";
+
+  // With no devices the operator is warned once it shows, and it stays open, empty.
   SoundcardDialog(const QStringList& devices, int current, QWidget* parent = nullptr);
   // The chosen row after "Select", or -1.
   int chosen() const { return chosen_; }
   QComboBox* combo() const { return combo_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   QComboBox* combo_;
@@ -66,6 +81,17 @@ class MacroDialog : public QDialog {
  private:
   QLineEdit* label_ = nullptr;
   QPlainTextEdit* text_ = nullptr;
+};
+
+// The delayed-receive end marker or the secondary-channel text, in a box of a few lines.
+class TextBoxDialog : public QDialog {
+  Q_OBJECT
+ public:
+  TextBoxDialog(TextBox box, const QString& initial, QWidget* owner);
+  QString text() const;
+
+ private:
+  QPlainTextEdit* edit_;
 };
 
 class AboutDialog : public QDialog {

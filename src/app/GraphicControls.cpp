@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace vela::app {
@@ -14,6 +15,15 @@ QImage WrapPixels(const PixelImage& image) {
 }
 
 namespace {
+
+// How much wider than designed the scale and the waterfall are drawn.
+double Stretch(const QWidget& w) {
+  return w.width() / static_cast<double>(kScaleWidth);
+}
+
+QPoint ToDesignColumns(const QWidget& w, QPoint pos) {
+  return {static_cast<int>(pos.x() / Stretch(w)), pos.y()};
+}
 
 Rgb ToRgb(QColor c) {
   return Rgb{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()),
@@ -36,20 +46,35 @@ void GraphicControl::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(rect(), background_);
   PaintContents(painter);
+  if (noAudio_) {
+    const QString text = QStringLiteral("No audio");
+    QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
+    box.moveCenter(rect().center());
+    painter.fillRect(box, QColor(0, 0, 0, 170));
+    painter.setPen(QColor(255, 255, 0));
+    painter.drawText(box, Qt::AlignCenter, text);
+  }
   painter.end();
   QFrame::paintEvent(event);
+}
+
+void GraphicControl::SetNoAudio(bool noAudio) {
+  if (noAudio == noAudio_) return;
+  noAudio_ = noAudio;
+  update();
 }
 
 void GraphicControl::PaintContents(QPainter& /*painter*/) {}
 
 void GraphicControl::mouseMoveEvent(QMouseEvent* event) {
-  emit mouseMovedTo(event->position().toPoint());
+  emit mouseMovedTo(PictureAt(event->position().toPoint()));
   QFrame::mouseMoveEvent(event);
 }
 
 void GraphicControl::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) emit leftClicked(event->position().toPoint());
-  if (event->button() == Qt::RightButton) emit rightClicked(event->position().toPoint());
+  const QPoint pos = PictureAt(event->position().toPoint());
+  if (event->button() == Qt::LeftButton) emit leftClicked(pos);
+  if (event->button() == Qt::RightButton) emit rightClicked(pos);
   QFrame::mousePressEvent(event);
 }
 
@@ -136,17 +161,29 @@ void FrequencyScaleView::SetSignalMarks(std::vector<double> centresHz) {
   SetFrequencies(receiveHz_, transmitHz_);
 }
 
+QPoint FrequencyScaleView::PictureAt(QPoint pos) const {
+  return ToDesignColumns(*this, pos);
+}
+
 void FrequencyScaleView::PaintContents(QPainter& painter) {
+  const double stretch = Stretch(*this);
+  painter.save();
+  painter.scale(stretch, 1.0);
   painter.drawImage(0, 0, wrapped_);
+  painter.restore();
   painter.setPen(QColor(kScaleTickColour.r, kScaleTickColour.g, kScaleTickColour.b));
   painter.setFont(font());
   for (int i = 0; i < layout_.labelCount; ++i) {
     const auto slot = static_cast<size_t>(i);
     const ScaleLabel& label = layout_.labels[slot];
-    painter.drawText(QRect(label.x, label.y, 40, height() - label.y), Qt::AlignLeft | Qt::AlignTop,
+    // The figures keep their size; only their places follow the stretched ticks.
+    const int x =
+        static_cast<int>(std::lround((label.x + kScaleLabelLeftPx) * stretch)) - kScaleLabelLeftPx;
+    painter.drawText(QRect(x, label.y, 40, height() - label.y), Qt::AlignLeft | Qt::AlignTop,
                      labelText_[slot]);
   }
   // The markers go over the labels, as over the ticks.
+  painter.scale(stretch, 1.0);
   for (int i = 0; i < layout_.markerCount; ++i) {
     const ScaleBox& box = layout_.markers[static_cast<size_t>(i)];
     painter.fillRect(box.rect.x, box.rect.y, box.rect.width, box.rect.height,
@@ -195,12 +232,17 @@ void WaterfallView::SetPaletteSwitch(int paletteSwitch) {
   paletteSwitch_ = paletteSwitch;
 }
 
+QPoint WaterfallView::PictureAt(QPoint pos) const {
+  return ToDesignColumns(*this, pos);
+}
+
 void WaterfallView::PaintContents(QPainter& painter) {
-  // Each bin two screen columns wide, nearest-neighbour: a smoothed stretch would smear a
-  // narrow signal over its neighbours.
+  // Each bin two screen columns wide (more in a wider window), nearest-neighbour: a
+  // smoothed stretch would smear a narrow signal over its neighbours.
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
   const QRect contents = contentsRect();
-  painter.drawImage(QRect(0, contents.top(), 2 * image_.width(), image_.height()), wrapped_);
+  const int shownWidth = static_cast<int>(std::lround(2 * image_.width() * Stretch(*this)));
+  painter.drawImage(QRect(0, contents.top(), shownWidth, image_.height()), wrapped_);
 }
 
 }  // namespace vela::app

@@ -7,7 +7,9 @@
 // x is widget column x, the same x the mouse signals report and the scale above (which
 // shares the waterfall's left edge) uses. The sunken frame's one-pixel line therefore
 // covers the waterfall's column 0 (half of the 250 Hz bin) and the eye's unused outer ring.
-// The waterfall's rows start inside the frame so the newest line stays in view.
+// The waterfall's rows start inside the frame so the newest line stays in view. In a
+// window wider than designed the scale and the waterfall are drawn stretched across their
+// wider controls, and the mouse is mapped back to their design columns.
 #pragma once
 
 #include <QColor>
@@ -39,6 +41,9 @@ class GraphicControl : public QFrame {
   GraphicControl(int id, QColor background, bool sunken, QWidget* parent = nullptr);
   int controlId() const { return id_; }
   QColor background() const { return background_; }
+  // No audio is coming in: the picture stays, marked so, rather than look like a quiet band.
+  void SetNoAudio(bool noAudio);
+  bool noAudio() const { return noAudio_; }
 
  signals:
   void mouseMovedTo(QPoint pos);
@@ -51,10 +56,13 @@ class GraphicControl : public QFrame {
   void mousePressEvent(QMouseEvent* event) override;
   // Draws the control's picture over its background, before the frame goes on top.
   virtual void PaintContents(QPainter& painter);
+  // The mouse position in the picture's own columns (the control may be drawn wider).
+  virtual QPoint PictureAt(QPoint pos) const { return pos; }
 
  private:
   int id_;
   QColor background_;
+  bool noAudio_ = false;
 };
 
 class EyeDiagramView : public GraphicControl {
@@ -142,6 +150,7 @@ class FrequencyScaleView : public GraphicControl {
 
  protected:
   void PaintContents(QPainter& painter) override;
+  QPoint PictureAt(QPoint pos) const override;
 
  private:
   FrequencyScaleLayout layout_;
@@ -172,6 +181,7 @@ class WaterfallView : public GraphicControl {
 
  protected:
   void PaintContents(QPainter& painter) override;
+  QPoint PictureAt(QPoint pos) const override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:

@@ -8,8 +8,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,14 +17,13 @@
 #include <QTimer>
 #include <cmath>
 
+#include "app/CaptionFit.h"
 #include "app/CommandMenus.h"
-#include "app/DesktopActions.h"
 #include "app/DialogPrompts.h"
 #include "app/Dialogs.h"
 #include "app/FileDrops.h"
 #include "app/GraphicControls.h"
 #include "app/Panes.h"
-#include "app/SettingPrompts.h"
 #include "app/StatusBar.h"
 #include "app/TextCodec.h"
 #include "app/UpDownControl.h"
@@ -45,21 +43,6 @@ QString FromLatin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QIcon ProgramIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(QColor(0, 0, 96));
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(QColor(0, 255, 255), 2));
-  QPainterPath wave;
-  wave.moveTo(2, 16);
-  for (int x = 2; x <= 30; ++x) wave.lineTo(x, 16 - 9 * std::sin((x - 2) * 0.45));
-  painter.drawPath(wave);
-  painter.setPen(QColor(255, 255, 0));
-  painter.drawLine(2, 28, 30, 28);
-  return QIcon(pixmap);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorPrompts> prompts,
@@ -75,6 +58,7 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   ui_ = client_->controls();
   setCentralWidget(client_);
   ConnectControls();
+  client_->installEventFilter(this);
   const CommandRunner run = [this](int id) { Command(id); };
   BuildMenuBar(menuBar(), this, run);
   menuCommand(CommandNumber(CommandId::ReceiveLog))->setChecked(settings_.receiveLog);
@@ -94,6 +78,9 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   RefreshStatus();
   ClockTick();
   RedrawScale();
+  // The design's client area is the smallest that shows every control whole; a larger
+  // window gives the panes and the waterfall the room.
+  client_->setMinimumSize(ClientArea::kDesignWidth, kDesignClientHeight);
   resize(727, 512);
 }
 
@@ -158,6 +145,20 @@ void MainWindow::RefreshStatus() {
                        QStringLiteral("Hz, ") + FromStd(FormatOneDecimal(cursorLevel_)) +
                        QStringLiteral("dB"));
   SetStatusPart(5, FromLatin1(ModeTable(settings_.mode).statusText));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A repaint of the whole window writes status parts 1 to 5 afresh from the state; part 3
+  // then carries the tune note, so a "CWID ON" lasts until the next full repaint.
+  if (watched == client_ && event->type() == QEvent::Paint &&
+      static_cast<QPaintEvent*>(event)->region().contains(client_->rect())) {
+    RefreshStatus();
+    SetStatusPart(
+        3, tuneActive() ? QStringLiteral("Tune signal ON") : QStringLiteral("Tune signal OFF"));
+    SetStatusPart(
+        4, beaconMode() ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::RedrawScale() {
@@ -254,7 +255,8 @@ void MainWindow::RunCommand(CommandId id) {
       PickPttPort();
       break;
     case CommandId::Cat:
-      ShowMessage(QMessageBox::Warning, windowTitle(),
+      // The caption is the program's, whatever mode the window's title shows now.
+      ShowMessage(QMessageBox::Warning, QStringLiteral("VELA63 for LF/MF"),
                   QStringLiteral("CAT control not yet implemented"));
       break;
     case CommandId::TransmitFrequency:
@@ -322,6 +324,11 @@ void MainWindow::RunPaneCommand(CommandId id) {
   auto* rich = qobject_cast<QTextEdit*>(focus);
   auto* plain = qobject_cast<QPlainTextEdit*>(focus);
   if (!rich && !plain) rich = ui_.receivePane;
+  // What is pasted is to be sent: the read-only panes hand it to the transmit pane.
+  if (id == CommandId::Paste && rich && rich->isReadOnly()) {
+    rich = nullptr;
+    plain = ui_.transmitPane;
+  }
   switch (id) {
     case CommandId::Copy:
       rich ? rich->copy() : plain->copy();
@@ -379,8 +386,8 @@ const TransmitState& MainWindow::transmitState() const {
 
 void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState& before) {
   if (now.sending() != before.sending()) {
-    ui_.sendButton->setText(now.sending() ? QStringLiteral("F9 Receive")
-                                          : QStringLiteral("F9 Send"));
+    SetFittedCaption(*ui_.sendButton,
+                     now.sending() ? QStringLiteral("F9 Receive") : QStringLiteral("F9 Send"));
   }
   if (now.identifying() != before.identifying()) {
     SetStatusPart(3, now.identifying() ? QStringLiteral("CWID ON") : QStringLiteral("CWID OFF"));
@@ -466,131 +473,6 @@ void MainWindow::StepSampleRate(int delta) {
   settings_.rxSampleRate = vela::app::StepSampleRate(settings_.rxSampleRate, delta);
   emit settingsChanged(settings_);
   ui_.sampleRate->setText(FromStd(FormatSampleRate(settings_.rxSampleRate)));
-}
-
-// ---- Questions to the operator ----
-
-void MainWindow::ChangeTransmitFrequency() {
-  const std::optional<long double> hz =
-      AskTransmitFrequency(*prompts_, settings_.txCentreFrequency);
-  if (!hz) return;
-  settings_.txCentreFrequency = *hz;
-  emit settingsChanged(settings_);
-  RedrawScale();
-}
-
-void MainWindow::ChangeCallsign() {
-  if (const std::optional<QString> call = AskCallsign(*prompts_, settings_.callsign)) {
-    settings_.SetCallsign(*call);
-    emit settingsChanged(settings_);
-  }
-  RebuildCwIdPattern();
-}
-
-void MainWindow::ChangeSecondaryText() {
-  if (const std::optional<QString> text = AskSecondaryText(*prompts_, settings_.secondaryText)) {
-    settings_.SetSecondaryText(*text);
-    emit settingsChanged(settings_);
-  }
-}
-
-void MainWindow::ChangeEndMarker() {
-  if (const std::optional<QString> marker = AskEndMarker(*prompts_, settings_.endMarker())) {
-    settings_.SetEndMarker(*marker);
-    emit settingsChanged(settings_);
-  }
-}
-
-void MainWindow::DefineMacro(int index) {
-  const std::optional<MacroEntry> macro = MacroDialog::Ask(index, settings_.macros[index], this);
-  if (!macro) return;
-  settings_.macros[index] = *macro;
-  emit settingsChanged(settings_);
-  ui_.macroButtons[index]->setText(macro->label);
-}
-
-void MainWindow::PickPttPort() {
-  QAction* ptt = menuCommand(CommandNumber(CommandId::PttPort));
-  ptt->setEnabled(false);
-  ui_.sendButton->setEnabled(false);
-  RigSettings current = settings_.rig;
-  current.comPort = settings_.comPort;
-  const std::optional<RigSettings> chosen = prompts_->AskPtt(current);
-  ptt->setEnabled(true);
-  ui_.sendButton->setEnabled(true);
-  if (!chosen) return;
-  settings_.rig = *chosen;
-  settings_.comPort = chosen->comPort;
-  emit settingsChanged(settings_);
-  // Opened again even when unchanged: that is how the operator has a rig reconnected.
-  emit pttChosen();
-}
-
-void MainWindow::OpenOutputModeDialog() {
-  OutputModeDialog dialog(settings_.outputMode, this);
-  connect(&dialog, &OutputModeDialog::modeChosen, this, [this](int mode) {
-    settings_.outputMode = mode;
-    emit settingsChanged(settings_);
-  });
-  dialog.exec();
-}
-
-void MainWindow::SelectSoundcard() {
-  // Not while anything is, or is about to go, on the air: the output follows the card.
-  const TransmitState& tx = transmitState();
-  if (tx.request != TransmitRequest::None || tx.outputOpen()) return;
-  emit soundcardSelectionStarting();
-  const int chosen = prompts_->AskCaptureDevice(captureDevices_);
-  if (chosen >= 0) emit captureDeviceChosen(chosen);
-}
-
-void MainWindow::ChooseRecording() {
-  const QString path = prompts_->AskRecording();
-  if (!path.isEmpty()) emit recordingChosen(path);
-}
-
-// ---- Files and other programs ----
-
-QString MainWindow::SaveScreen() {
-  const DesktopResult saved =
-      SaveScreenFile(ui_.receivePane->toPlainText(), QDateTime::currentDateTime());
-  if (!saved.ok()) {
-    ShowMessage(QMessageBox::Warning, QStringLiteral("Save screen"), saved.problem);
-    return {};
-  }
-  ui_.statusBar->ShowNote(QStringLiteral("Receive pane saved to ") + saved.value, 5000);
-  return saved.value;
-}
-
-bool MainWindow::AppendFileToTransmitPane(const QString& path) {
-  const DesktopResult read = ReadDroppedFile(path);
-  if (!read.ok()) {
-    ShowMessage(QMessageBox::Warning, QStringLiteral("Dropped file"), read.problem);
-    return false;
-  }
-  QTextCursor cursor = ui_.transmitPane->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(read.value);
-  ui_.transmitPane->setTextCursor(cursor);
-  return true;
-}
-
-void MainWindow::StartMixer(bool devicesPage) {
-  if (LaunchMixer(devicesPage)) return;
-  ui_.statusBar->ShowNote(
-      QStringLiteral("No mixer found: install pavucontrol, or alsamixer and a terminal"), 8000);
-}
-
-void MainWindow::OpenHelp() {
-  if (OpenHelpPage()) return;
-  ui_.statusBar->ShowNote(QStringLiteral("Help page velahelp.htm not found beside the program"),
-                          8000);
-}
-
-void MainWindow::ShowAbout() {
-  AboutDialog about(this);
-  about.setWindowIcon(windowIcon());
-  about.exec();
 }
 
 // ---- Drops and closing ----

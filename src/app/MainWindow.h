@@ -98,6 +98,8 @@ class MainWindow : public QMainWindow {
   // One received or echoed character from the air at the end of the receive pane.
   void ShowReceivedChar(uint8_t c, QColor colour);
   void ShowSecondaryChar(uint8_t c);
+  // Macro `index` (0..7 for F1..F8) takes a new label and text, as its dialog does on OK.
+  void ApplyMacro(int index, const MacroEntry& macro);
 
  public slots:
   // Every numbered command: menu items, buttons, keys F1-F10, the pane's context menu.
@@ -138,6 +140,7 @@ class MainWindow : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ConnectControls();

@@ -12,6 +12,14 @@
 
 namespace vela::app {
 
+// The two texts the operator keeps for sending, each edited in a box of a few lines.
+enum class TextBox { DelayedReceive, SecondaryText };
+
+inline QString TextBoxTitle(TextBox box) {
+  return box == TextBox::DelayedReceive ? QStringLiteral("Delayed receive text")
+                                        : QStringLiteral("Secondary channel text");
+}
+
 class OperatorPrompts {
  public:
   virtual ~OperatorPrompts() = default;
@@ -21,6 +29,8 @@ class OperatorPrompts {
   // One line of text under `prompt`, starting from `initial`; no value after Cancel.
   virtual std::optional<QString> AskText(const QString& title, const QString& prompt,
                                          const QString& initial) = 0;
+  // Text of a few lines for `box`, starting from `initial`; no value after CANCEL.
+  virtual std::optional<QString> AskTextBox(TextBox box, const QString& initial) = 0;
   // How the transmitter is to be keyed, starting from `current`; nothing to keep it.
   virtual std::optional<RigSettings> AskPtt(const RigSettings& current) = 0;
   // The row of `devices` to capture from, or -1 to keep the card in use.

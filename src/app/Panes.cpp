@@ -1,5 +1,7 @@
 #include "app/Panes.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
@@ -41,7 +43,55 @@ void AppendToPane(QTextEdit& pane, QChar c, QColor colour) {
   pane.ensureCursorVisible();
 }
 
+// Keys that only look or select (arrows, page keys, Ctrl+C, Ctrl+A) stay with the pane;
+// anything that would write is the transmit pane's.
+class TypingForwarder : public QObject {
+ public:
+  TypingForwarder(QPlainTextEdit& target, QObject* parent) : QObject(parent), target_(target) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!Writes(*key)) return false;
+    target_.setFocus();
+    QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(),
+                   static_cast<ushort>(key->count()));
+    QApplication::sendEvent(&target_, &copy);
+    return true;
+  }
+
+ private:
+  static bool Writes(QKeyEvent& key) {
+    if (key.matches(QKeySequence::Paste) || key.matches(QKeySequence::Cut)) return true;
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+      return false;
+    }
+    switch (key.key()) {
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+      case Qt::Key_Backspace:
+      case Qt::Key_Delete:
+        return true;
+      default:
+        return !key.text().isEmpty() && key.text().at(0).isPrint();
+    }
+  }
+
+  QPlainTextEdit& target_;
+};
+
+void MakeReadOnly(QTextEdit* pane) {
+  pane->setReadOnly(true);
+  // Still selectable from the keyboard, so copy works without a mouse.
+  pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
 }  // namespace
+
+void PassTypingOn(QTextEdit& readOnlyPane, QPlainTextEdit& transmitPane) {
+  readOnlyPane.installEventFilter(new TypingForwarder(transmitPane, &readOnlyPane));
+}
 
 QTextEdit* MakeReceivePane(QWidget* parent) {
   auto* pane = new QTextEdit(parent);
@@ -51,6 +101,7 @@ QTextEdit* MakeReceivePane(QWidget* parent) {
   SetBase(pane, kReceivePaneBase);
   pane->setFont(Monospace(11));
   pane->setTextColor(QColor(0, 128, 0));
+  MakeReadOnly(pane);
   return pane;
 }
 
@@ -62,6 +113,7 @@ QTextEdit* MakeSecondaryPane(QWidget* parent) {
   pane->document()->setDocumentMargin(1);
   SetBase(pane, QColor(255, 228, 225));
   pane->setTextColor(QColor(0, 128, 0));
+  MakeReadOnly(pane);
   return pane;
 }
 
@@ -69,7 +121,9 @@ QPlainTextEdit* MakeTransmitPane(QWidget* parent) {
   auto* pane = new QPlainTextEdit(parent);
   pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   SetBase(pane, QColor(255, 255, 224), Qt::black);
-  pane->setFont(Monospace(6));
+  // The receive pane's size: a 6-point face is a few pixels tall on a desktop screen, too
+  // small to check a callsign before it goes out.
+  pane->setFont(Monospace(11));
   return pane;
 }
 

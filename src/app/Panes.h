@@ -15,6 +15,10 @@ QTextEdit* MakeReceivePane(QWidget* parent);
 QTextEdit* MakeSecondaryPane(QWidget* parent);
 QPlainTextEdit* MakeTransmitPane(QWidget* parent);
 
+// The receive and secondary panes hold only what was heard, so they are read-only; a key
+// typed into one of them is passed on to the transmit pane, where the operator's text goes.
+void PassTypingOn(QTextEdit& readOnlyPane, QPlainTextEdit& transmitPane);
+
 // One received or echoed character, by the pane rules the command line follows too: a
 // carriage return starts a new line, a backspace takes the last character away.
 void ShowOnReceivePane(QTextEdit& pane, uint8_t c, QColor colour);

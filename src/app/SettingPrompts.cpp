@@ -33,11 +33,11 @@ std::optional<QString> AskCallsign(OperatorPrompts& prompts, const QString& curr
 }
 
 std::optional<QString> AskSecondaryText(OperatorPrompts& prompts, const QString& current) {
-  return prompts.AskText(QStringLiteral("Secondary channel text"), QString(), current);
+  return prompts.AskTextBox(TextBox::SecondaryText, current);
 }
 
 std::optional<QString> AskEndMarker(OperatorPrompts& prompts, const QString& current) {
-  return prompts.AskText(QStringLiteral("Delayed receive text"), QString(), current);
+  return prompts.AskTextBox(TextBox::DelayedReceive, current);
 }
 
 }  // namespace vela::app

@@ -40,6 +40,16 @@ Station::Station(MainWindow& window, StationDevices devices)
   transmit_.SetPtt(devices_.ptt);
   connect(&morseClock_, &QTimer::timeout, this, [this] { transmit_.MorseTick(); });
   connect(&logClock_, &QTimer::timeout, this, [this] { FlushLog(false); });
+  audioWatch_.setSingleShot(true);
+  audioWatch_.setInterval(kNoAudioMs);
+  connect(&audioWatch_, &QTimer::timeout, this, [this] {
+    // Capture rests while we transmit: that is not a silent card.
+    if (transmit_.state().onAir()) {
+      audioWatch_.start();
+      return;
+    }
+    ShowNoAudio(true);
+  });
   window_.AttachTransmitter(&transmit_);
   ConnectWindow();
 }
@@ -59,6 +69,7 @@ void Station::Start(const QString& recording, Pacing pacing) {
   RedrawSquelchBar();
   RefreshCaptureDevices();
   captureDevice_ = 0;
+  audioWatch_.start();
   if (recording.isEmpty()) {
     StartSoundCapture(0);
   } else {
@@ -218,18 +229,29 @@ void Station::EndRecording(bool reachedEnd) {
   });
   const QString path = recordingPath_;
   recordingPath_.clear();
-  if (soundWasListening_) StartSoundCapture(captureDevice_);
+  quietCardProblem_.clear();
+  if (soundWasListening_) {
+    quietCardStart_ = reachedEnd;
+    StartSoundCapture(captureDevice_);
+    quietCardStart_ = false;
+  }
   soundWasListening_ = false;
   if (!reachedEnd) return;
-  window_.statusBarWidget()->ShowNote(
-      QStringLiteral("End of recording ") + QFileInfo(path).fileName(), 5000);
+  QString note = QStringLiteral("End of recording ") + QFileInfo(path).fileName();
+  if (!quietCardProblem_.isEmpty()) {
+    note += QStringLiteral("; ") + quietCardProblem_ +
+            QStringLiteral(": no receive audio. Soundcard > SelectSoundcard tries a card again");
+  }
+  window_.statusBarWidget()->ShowNote(note, quietCardProblem_.isEmpty() ? 5000 : 20000);
   emit recordingFinished(path);
 }
 
 void Station::OpenCorrelationWindow() {
-  auto* correlation = new CorrelationWindow(&window_);
-  correlation->show();
-  correlation_ = correlation;
+  // One window, drawn into for as long as it is open; asked for again, it comes forward.
+  if (!correlation_) correlation_ = new CorrelationWindow(&window_);
+  correlation_->show();
+  correlation_->raise();
+  correlation_->activateWindow();
 }
 
 void Station::OpenSignalBrowser() {
@@ -248,10 +270,24 @@ void Station::RedrawSquelchBar() {
 }
 
 void Station::Tell(int icon, const QString& title, const QString& text) {
-  QPointer<MainWindow> window(&window_);
-  QTimer::singleShot(0, this, [window, icon, title, text] {
-    if (window) window->ShowMessage(static_cast<QMessageBox::Icon>(icon), title, text);
-  });
+  notices_.push_back({icon, title, text});
+  if (notices_.size() == 1) QTimer::singleShot(0, this, [this] { ShowNotices(); });
+}
+
+void Station::ShowNotices() {
+  const std::vector<Notice> notices = std::exchange(notices_, {});
+  if (notices.empty()) return;
+  int icon = notices.front().icon;
+  QString title = notices.front().title;
+  QStringList texts;
+  for (const Notice& n : notices) {
+    // The gravest of them sets the icon; differing captions give way to the window's.
+    icon = std::max(icon, n.icon);
+    if (n.title != title) title = window_.windowTitle();
+    texts << n.text;
+  }
+  window_.ShowMessage(static_cast<QMessageBox::Icon>(icon), title,
+                      texts.join(QStringLiteral("\n\n")));
 }
 
 // ---- What the modem reports ----
@@ -408,7 +444,14 @@ void Station::ReadyToExit() {
 
 // ---- The receiver's side ----
 
+void Station::ShowNoAudio(bool none) {
+  window_.waterfall()->SetNoAudio(none);
+  window_.eyeDiagram()->SetNoAudio(none);
+}
+
 void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
+  ShowNoAudio(false);
+  audioWatch_.start();
   WaterfallView* waterfall = window_.waterfall();
   waterfall->AddCaptureBuffer(sampleArray.first(kCaptureBufferSamples));
   // The main receiver has had this buffer: the scanner only queues it for later.
@@ -418,7 +461,12 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
 }
 
 void Station::CaptureError(const std::string& text) {
+  ShowNoAudio(true);
   QString message = QString::fromStdString(text);
+  if (quietCardStart_) {
+    quietCardProblem_ = message;
+    return;
+  }
   if (capture_ != &soundCapture_) {
     const std::string reason = recording_ ? recording_->error() : std::string();
     message = QStringLiteral("Cannot play the recording %1: %2")

@@ -43,6 +43,8 @@ class Station : public QObject,
   Q_OBJECT
  public:
   static constexpr int kReselectDelayMs = 500;
+  // Input silent this long (and not because we are transmitting): the displays say so.
+  static constexpr int kNoAudioMs = 2000;
 
   Station(MainWindow& window, StationDevices devices);
   ~Station() override;
@@ -77,6 +79,11 @@ class Station : public QObject,
   bool receiveLogEnabled() const { return log_ && log_->enabled(); }
   // Writes every line held: at the end of the program.
   void FlushReceiveLog();
+
+  // A message for the operator, shown once the current device event has finished, so a
+  // modal box never runs the event loop inside one of the cycles. Messages told in one go
+  // (start-up's settings, PTT and sound card, say) come up together in one box.
+  void Tell(int icon, const QString& title, const QString& text);
 
  signals:
   // A played recording has reached its end and the receiver is back on the sound card.
@@ -131,9 +138,8 @@ class Station : public QObject,
   // One browser at most: choosing it again brings it to the front.
   void OpenSignalBrowser();
   void RedrawSquelchBar();
-  // Messages come up once the current device event has finished, so a modal box never
-  // runs the event loop inside one of the cycles.
-  void Tell(int icon, const QString& title, const QString& text);
+  void ShowNotices();
+  void ShowNoAudio(bool none);
 
   MainWindow& window_;
   StationDevices devices_;
@@ -154,11 +160,22 @@ class Station : public QObject,
   int lastConfidence_ = 1;
   QPointer<CorrelationWindow> correlation_;
   QPointer<SignalBrowser> browser_;
+  struct Notice {
+    int icon;
+    QString title;
+    QString text;
+  };
+  std::vector<Notice> notices_;
+  // Set while the sound card is tried again after a recording has played to its end: a
+  // card missing then is expected, and goes to the status bar rather than a box.
+  bool quietCardStart_ = false;
+  QString quietCardProblem_;
   void LogChar(ReceiveLog::Kind kind, uint8_t c);
   void FlushLog(bool all);
   std::optional<ReceiveLog> log_;
   RigSettings rig_;  // what the PTT was last opened with
   QTimer logClock_;
+  QTimer audioWatch_;
 };
 
 }  // namespace vela::app

@@ -3,16 +3,30 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "app/CaptionFit.h"
+
 namespace vela::app {
+
+namespace {
+
+constexpr std::array<const char*, 6> kPartNames = {
+    "Receive frequency", "Cursor frequency and level", "Tune and CWID", "Beacon mode", "Mode",
+    "Date and time"};
+
+}  // namespace
 
 StatusBar::StatusBar(QWidget* parent)
     : QFrame(parent), note_(new QLabel(this)), noteTimer_(new QTimer(this)) {
   setObjectName(QStringLiteral("c9999"));
+  setAccessibleName(QStringLiteral("Status bar"));
+  setAccessibleDescription(QStringLiteral("Frequencies, transmit notes, mode and time"));
   for (int i = 0; i < 6; ++i) {
     auto* label = new QLabel(this);
     label->setObjectName(QStringLiteral("c9999p%1").arg(i + 1));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setIndent(2);
+    label->setAccessibleName(QString::fromLatin1(kPartNames[static_cast<size_t>(i)]));
+    label->setAccessibleDescription(QStringLiteral("Status bar"));
     parts_[i] = label;
   }
   note_->setObjectName(QStringLiteral("c9999note"));
@@ -47,6 +61,11 @@ void StatusBar::resizeEvent(QResizeEvent* event) {
     parts_[i]->setGeometry(x, 2, w, h);
     x += w;
   }
+  // The widest each part will show, so a long month or mode line is never cut off.
+  static const std::array<const char*, 5> kWidest = {"4000.0Hz, -100.0dB", "Tune signal OFF",
+                                                     "Beacon mode OFF", "125 baud; Long interleave",
+                                                     "30 September 2026 - 23:59:59 local time"};
+  for (int i = 1; i < 6; ++i) FitLabel(*parts_[i], QString::fromLatin1(kWidest[i - 1]));
   note_->setGeometry(kPartWidths[0], 2, std::max(0, width() - kPartWidths[0]), h);
   QFrame::resizeEvent(event);
 }

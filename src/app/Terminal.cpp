@@ -73,8 +73,10 @@ Terminal::~Terminal() {
 }
 
 int Terminal::Run() {
-  if (!warning_.isEmpty()) QMessageBox::warning(window_.get(), window_->windowTitle(), warning_);
   window_->show();
+  // A settings file that could not be read is told in the same box as the PTT and sound
+  // card problems start-up finds.
+  if (!warning_.isEmpty()) station_->Tell(QMessageBox::Warning, window_->windowTitle(), warning_);
   station_->Start(recording_);
   if (!sound_.ok()) {
     window_->statusBarWidget()->ShowNote(

@@ -2,6 +2,7 @@
 // into the eye, the bars, the waterfall and the Correlation window, and the painted pixels
 // (QWidget::grab) are checked against what the signal must show.
 #include <QImage>
+#include <QLabel>
 #include <QPointer>
 #include <QTest>
 #include <algorithm>
@@ -229,6 +230,11 @@ class DisplaysTest : public QObject {
     }
     QCOMPARE(correlation->windowTitle(),
              QString::fromStdString(vela::CorrelationCaption(961.0, events.lastLocation)));
+    // The figures are in the window too, readable whatever the title bar shows.
+    QVERIFY2(correlation->figures()->text().startsWith(
+                 QStringLiteral("Correlator sync confidence = 100%     Sync start location = ")),
+             qPrintable(correlation->figures()->text()));
+    QVERIFY(correlation->figures()->isVisible());
     correlation->close();
   }
 
@@ -335,7 +341,11 @@ class DisplaysTest : public QObject {
     QVERIFY(window->isWindow());
     QVERIFY(window->windowFlags() & Qt::Tool);
     QCOMPARE(window->windowTitle(), QStringLiteral("Correlation"));
-    QCOMPARE(window->geometry(), QRect(100, 100, 447, 60));
+    // 60 rows of picture, and the figures' line under them.
+    QCOMPARE(window->geometry().topLeft(), QPoint(100, 100));
+    QCOMPARE(window->width(), 447);
+    QCOMPARE(window->figures()->y(), 60);
+    QCOMPARE(window->height(), 60 + window->figures()->height());
     QCOMPARE(window->view()->size(), QSize(447, 61));
     QCOMPARE(window->view()->grab().toImage().pixelColor(200, 30),
              ToQColor(kCorrelationBackground));

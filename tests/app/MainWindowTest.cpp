@@ -73,14 +73,14 @@ const Expected kControls[] = {
     {3100, "QLabel", " 8000", 624, 420, 60, 27},
     {3101, "vela::app::UpDownControl", "", 610, 420, 20, 30},
     {9323, "QLabel", "Sample Rate", 606, 452, 62, 14},
-    {9310, "QPushButton", "CQ", 0, 322, 62, 25},
+    {9310, "QPushButton", "F1 CQ", 0, 322, 62, 25},
     {9311, "QPushButton", "F2", 62, 322, 62, 25},
     {9312, "QPushButton", "F3", 124, 322, 62, 25},
     {9313, "QPushButton", "F4", 186, 322, 62, 25},
     {9314, "QPushButton", "F5", 248, 322, 62, 25},
     {9315, "QPushButton", "F6", 310, 322, 62, 25},
     {9316, "QPushButton", "F7", 372, 322, 62, 25},
-    {9317, "QPushButton", "BTU", 434, 322, 62, 25},
+    {9317, "QPushButton", "F8 BTU", 434, 322, 62, 25},
     {110, "QPushButton", "F9 Send", 511, 322, 67, 25},
     {9319, "QPushButton", "F10 Rx", 588, 322, 67, 25},
 };
@@ -198,18 +198,26 @@ class MainWindowTest : public QObject {
     CheckLayout(0);
   }
 
+  // A taller window gives two thirds of the extra height to the receive pane, which moves
+  // everything under it down, and a third to the waterfall; none can be made smaller than
+  // the design, which shows every control whole.
   void relayoutFollowsTheClientHeight() {
     SetClientHeight(592);
     QCOMPARE(window_->layoutOffset(), 100);
-    QCOMPARE(window_->receivePane()->height(), 338);
-    CheckLayout(100);
-    SetClientHeight(442);
-    QCOMPARE(window_->layoutOffset(), -50);
-    QCOMPARE(window_->receivePane()->height(), 188);
-    CheckLayout(-50);
+    QCOMPARE(window_->receivePane()->height(), 238 + 67);
+    for (const Expected& e : kControls) {
+      QWidget* w = window_->control(e.id);
+      QRect want(e.x, e.y + 67, e.w, e.h);
+      if (e.id == 320) want = QRect(e.x, e.y, e.w, e.h + 67);
+      if (e.id == 5100) want.setHeight(e.h + 33);
+      QCOMPARE(w->geometry(), want);
+    }
+    window_->resize(600, 300);
+    QTRY_COMPARE(window_->clientArea()->size(), QSize(727, 492));
+    CheckLayout(0);
     // The status bar stays along the bottom edge.
     auto* bar = window_->statusBarWidget();
-    QCOMPARE(bar->geometry().bottom(), 441);
+    QCOMPARE(bar->geometry().bottom(), 491);
     QCOMPARE(bar->width(), window_->clientArea()->width());
   }
 
@@ -224,7 +232,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->secondaryPane()->palette().color(QPalette::Base), QColor(255, 228, 225));
     QCOMPARE(window_->transmitPane()->palette().color(QPalette::Base), QColor(255, 255, 224));
     QCOMPARE(window_->transmitPane()->palette().color(QPalette::Text), QColor(Qt::black));
-    QCOMPARE(window_->transmitPane()->font().pointSize(), 6);
+    // Typed text as readable as received text.
+    QCOMPARE(window_->transmitPane()->font().pointSize(), 11);
     QCOMPARE(window_->receivePane()->font().pointSize(), 11);
     QVERIFY(QFontInfo(window_->transmitPane()->font()).fixedPitch());
     QVERIFY(QFontInfo(window_->receivePane()->font()).fixedPitch());
@@ -304,12 +313,25 @@ class MainWindowTest : public QObject {
     };
     const QList<QAction*> bar = window_->menuBar()->actions();
     QCOMPARE(bar.size(), static_cast<qsizetype>(menus.size()));
+    // Captions as given, each with one keyboard mnemonic added, unique within its menu.
+    const auto caption = [](QAction* a) { return QString(a->text()).remove(u'&'); };
+    const auto mnemonics = [](const QList<QAction*>& actions) {
+      QSet<QChar> keys;
+      for (QAction* a : actions) {
+        const qsizetype amp = a->text().indexOf(u'&');
+        if (amp < 0 || a->text().count(u'&') != 1) return false;
+        keys.insert(a->text().at(amp + 1).toLower());
+      }
+      return keys.size() == actions.size();
+    };
+    QVERIFY(mnemonics(bar));
     for (size_t m = 0; m < menus.size(); ++m) {
-      QCOMPARE(bar[m]->text(), menus[m].first);
+      QCOMPARE(caption(bar[m]), menus[m].first);
       const QList<QAction*> items = bar[m]->menu()->actions();
+      QVERIFY(mnemonics(items));
       QCOMPARE(items.size(), static_cast<qsizetype>(menus[m].second.size()));
       for (qsizetype i = 0; i < items.size(); ++i) {
-        QCOMPARE(items[i]->text(), menus[m].second[static_cast<size_t>(i)].first);
+        QCOMPARE(caption(items[i]), menus[m].second[static_cast<size_t>(i)].first);
         QCOMPARE(items[i]->property("commandId").toInt(),
                  menus[m].second[static_cast<size_t>(i)].second);
         QCOMPARE(window_->menuCommand(menus[m].second[static_cast<size_t>(i)].second), items[i]);
@@ -622,10 +644,11 @@ class MainWindowTest : public QObject {
          QStringLiteral("OK"));
     QApplication::sendEvent(f3, &event);
     QCOMPARE(caption, QStringLiteral("Define macro button 3 (F3)"));
-    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("Ant"));
+    // The button keeps its key in front of the new label.
+    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("F3 Ant"));
     fill(QStringLiteral("Lost"), QStringLiteral("lost"), QStringLiteral("CANCEL"));
     QApplication::sendEvent(f3, &event);
-    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("Ant"));
+    QCOMPARE(qobject_cast<QPushButton*>(f3)->text(), QStringLiteral("F3 Ant"));
     const Preferences p = window_->CurrentPreferences();
     QCOMPARE(p.macros[2].label, QStringLiteral("Ant"));
     QCOMPARE(p.macros[2].text, QStringLiteral("Antenna is a 30 m\ninverted L"));

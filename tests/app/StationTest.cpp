@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -26,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "app/CorrelationWindow.h"
+#include "app/GraphicControls.h"
 #include "app/MainWindow.h"
 #include "app/Station.h"
 #include "app/StatusBar.h"
@@ -781,11 +784,46 @@ class StationTest : public QObject {
     QVERIFY(!window_->clearTxRequest());
   }
 
+  // The Correlation window is one window: asked for again it comes forward, and it is the
+  // one the sync search goes on drawing into.
+  void correlationDisplayIsOneWindowThatKeepsUpdating() {
+    OpenOnRecording(QStringLiteral(VELA_SAMPLE_RECORDING));
+    window_->Command(6666);
+    auto* first = window_->findChild<vela::app::CorrelationWindow*>();
+    QVERIFY(first);
+    QVERIFY(QTest::qWaitForWindowExposed(first));
+    window_->Command(6666);
+    QCOMPARE(window_->findChildren<vela::app::CorrelationWindow*>().size(), 1);
+    QVERIFY(first->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(recordingInput()->finished(), 30000);
+    QTRY_VERIFY(
+        first->figures()->text().startsWith(QStringLiteral("Correlator sync confidence = ")));
+    QVERIFY(first->windowTitle().startsWith(QStringLiteral("Correlator sync confidence = ")));
+    // Closed, it is made afresh the next time.
+    first->close();
+    QTRY_VERIFY(window_->findChildren<vela::app::CorrelationWindow*>().isEmpty());
+    window_->Command(6666);
+    QCOMPARE(window_->findChildren<vela::app::CorrelationWindow*>().size(), 1);
+  }
+
   // ---- Device trouble ----
 
   void noCaptureDeviceLeavesAWorkingTerminal() {
     OpenOnRecording(Path("absent.wav"));
     QTRY_VERIFY(HasMessage(QStringLiteral("No suitable device found")));
+    // No card and no PTT port: one box tells both, each with what to do about it.
+    QTest::qWait(20);
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    const QString told = prompts_->messages[0].text;
+    QVERIFY2(told.startsWith(QStringLiteral(
+                 "Default comport set to 0\nGo to PTT to set up a valid comport\n\n")),
+             qPrintable(told));
+    QVERIFY(told.contains(QStringLiteral("\n\nNo suitable device found\n")));
+    QVERIFY(told.contains(QStringLiteral("Soundcard > SelectSoundcard")));
+    QCOMPARE(prompts_->messages[0].icon, QMessageBox::Warning);
+    QCOMPARE(prompts_->messages[0].title, window_->windowTitle());
+    QVERIFY(window_->waterfall()->noAudio());
+    QVERIFY(window_->eyeDiagram()->noAudio());
     QVERIFY(!station_->capture().running());
     QVERIFY(window_->isVisible());
     // Sending still works without receive.
@@ -798,6 +836,28 @@ class StationTest : public QObject {
     window_->Command(672);
     QVERIFY(!station_->capture().running());
     QTRY_VERIFY_WITH_TIMEOUT(station_->capture().running(), 5000);
+    QTRY_VERIFY(!window_->waterfall()->noAudio());
+  }
+
+  // A card that stops delivering, with no error, leaves the displays saying so rather than
+  // showing a frozen picture as if the band were quiet.
+  void displaysSayNoAudioWhenInputStops() {
+    QVERIFY(WriteSilence(Path("short.wav"), 0.5));
+    OpenOnRecording(Path("short.wav"));
+    QTRY_VERIFY(recordingInput()->finished());
+    QTRY_VERIFY_WITH_TIMEOUT(window_->waterfall()->noAudio(), 4 * Station::kNoAudioMs + 2000);
+    QVERIFY(window_->eyeDiagram()->noAudio());
+    QVERIFY(prompts_->messages.size() <= 1);  // the PTT notice, nothing about audio
+    const QImage shown = window_->waterfall()->grab().toImage();
+    const QPoint centre = shown.rect().center();
+    int yellow = 0;
+    for (int x = centre.x() - 30; x <= centre.x() + 30; ++x) {
+      for (int y = centre.y() - 6; y <= centre.y() + 6; ++y) {
+        const QColor c = shown.pixelColor(x, y);
+        if (c.red() > 150 && c.green() > 150 && c.blue() < 80) ++yellow;
+      }
+    }
+    QVERIFY(yellow > 10);
   }
 
   void captureFailingWhileRunningKeepsPanesAndSettings() {
@@ -835,7 +895,10 @@ class StationTest : public QObject {
       QCOMPARE(station_->capture().state(), vela::CaptureCycle::State::Running);
       QCOMPARE(station_->modem().bufferLength(), 1024);
     }
-    QCOMPARE(window_->statusPart(3), QStringLiteral("CWID OFF"));
+    // "CWID OFF", or the tune note a whole repaint of the window puts there since.
+    QVERIFY2(window_->statusPart(3) == QStringLiteral("CWID OFF") ||
+                 window_->statusPart(3) == QStringLiteral("Tune signal OFF"),
+             qPrintable(window_->statusPart(3)));
     QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("stays"));
     QVERIFY(ptt_.Since(before).empty());  // never keyed
     // The operator can try again at once, and is told again.
@@ -983,8 +1046,9 @@ class StationTest : public QObject {
     QTRY_VERIFY(station_->capture().running());
   }
 
-  // Started on a recording without a sound card: the recording decodes first, and only
-  // when it has ended is the operator told the card is missing.
+  // Started on a recording without a sound card: the recording decodes first, and when it
+  // has ended the status bar (not a box in the middle of a session) says the card is
+  // missing.
   void startOnARecordingThenTheMissingCard() {
     Open(std::make_unique<WavFileInput>(Path("absent.wav").toStdString(), Pacing::RealTime), {},
          QStringLiteral(VELA_SAMPLE_RECORDING));
@@ -994,7 +1058,13 @@ class StationTest : public QObject {
     QVERIFY(!HasMessage(QStringLiteral("No suitable device found")));
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
     QVERIFY(TextIn(window_->receivePane(), kGreen).contains(QStringLiteral("73 de G4ABC")));
-    QTRY_VERIFY(HasMessage(QStringLiteral("No suitable device found")));
+    const QString note = window_->statusBarWidget()->note();
+    QVERIFY2(note.startsWith(QStringLiteral("End of recording vela-sample.wav; No suitable "
+                                            "device found")),
+             qPrintable(note));
+    QTest::qWait(50);
+    QVERIFY(!HasMessage(QStringLiteral("No suitable device found")));
+    QVERIFY(window_->waterfall()->noAudio());
     QVERIFY(!station_->decodingRecording());
     QVERIFY(!station_->capture().running());
     QVERIFY(window_->isVisible());

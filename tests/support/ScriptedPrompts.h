@@ -33,6 +33,10 @@ class ScriptedPrompts : public app::OperatorPrompts {
                                  const QString& initial) override {
     return text ? text(title, prompt, initial) : std::nullopt;
   }
+  // Answered by the same function as the one-line questions, with no prompt.
+  std::optional<QString> AskTextBox(app::TextBox box, const QString& initial) override {
+    return AskText(app::TextBoxTitle(box), QString(), initial);
+  }
   std::optional<RigSettings> AskPtt(const RigSettings& current) override {
     return ptt ? ptt(current) : std::nullopt;
   }
