@@ -1,11 +1,15 @@
-// vela-modem as scripts use it: exit statuses, one-line reasons, and files.
+// vela-modem as scripts use it: exit statuses, one-line reasons, files and standard output.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -170,6 +174,63 @@ TEST(Cli, ChannelIsRepeatableBySeed) {
   const CliResult dec = Modem("decode --mode 125 --freq 1002 " + dir + "/b.wav", dir);
   EXPECT_NE(dec.out.find("seed"), std::string::npos) << dec.out;
   EXPECT_EQ(Modem("sweep --snr 1:2", dir).status, 2);
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// Standard output that cannot take the copy fails the command; a recording sent to standard
+// output is the file, byte for byte.
+TEST(Cli, StandardOutputIsCheckedAndCanTakeARecording) {
+  const std::string dir = test::ScratchDir("cli-stdout");
+  ASSERT_EQ(Modem("encode --mode 125 --text 'to stdout' -o " + dir + "/a.wav", dir).status, 0);
+  for (const std::string& args : {std::string("help"), "decode --mode 125 " + dir + "/a.wav"}) {
+    const CliResult r = Modem(args + " >/dev/full", dir);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_EQ(r.err, "vela-modem: standard output: No space left on device\n") << args;
+  }
+  const CliResult piped = Modem("encode --mode 125 --text 'to stdout' -o /dev/stdout", dir);
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, Bytes(dir + "/a.wav"));
+}
+
+// Ended by a signal in mid-write, encode leaves the old file as it was and nothing beside it.
+TEST(Cli, ASignalDuringEncodeLeavesNoPartialFile) {
+  const std::string dir = test::ScratchDir("cli-signal");
+  std::string text;
+  while (text.size() < 3000) text += "a long text to keep the encoder busy ";
+  std::ofstream(dir + "/text.txt") << text;
+  const std::string out = dir + "/out.wav";
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    SCOPED_TRACE(strsignal(signal));
+    std::ofstream(out) << "old";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const rlimit noCore{0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
+      for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(s, SIG_DFL);
+      execl(VELA_MODEM_BIN, VELA_MODEM_BIN, "encode", "--text-file", (dir + "/text.txt").c_str(),
+            "-o", out.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // The signal comes once the new file is there.
+    const auto writing = [&] {
+      for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename().string().rfind("out.wav.partial-", 0) == 0) return true;
+      }
+      return false;
+    };
+    for (int i = 0; i < 10000 && !writing(); ++i) usleep(1000);
+    EXPECT_TRUE(writing());
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_FALSE(writing());
+    EXPECT_EQ(Bytes(out), "old");
+  }
 }
 
 }  // namespace

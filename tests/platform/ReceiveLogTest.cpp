@@ -1,15 +1,18 @@
 // The running log of copy, on simulated time: what goes on which line, when a line reaches
-// the file, a new file each UTC day, and a folder that cannot be written.
+// the file, a new file each UTC day, and a folder that cannot be written or a full disk.
 #include "platform/ReceiveLog.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "PlatformTestSupport.h"
+#include "support/FullDisk.h"
 
 namespace vela {
 namespace {
@@ -91,6 +94,41 @@ TEST_F(ReceiveLogTest, AFolderThatCannotBeWrittenIsReportedOnceAndCopyGoesOnAfte
   for (char c : std::string("found\r")) blocked.Add(Kind::Received, static_cast<uint8_t>(c));
   EXPECT_NE(Read(blocked.currentPath()).find("RX   found\n"), std::string::npos);
   EXPECT_FALSE(blocked.TakeError());
+}
+
+// A full disk tears no line: what reached the file is whole lines, the failure is told once,
+// and copy is logged again once there is room.
+TEST_F(ReceiveLogTest, AFullDiskLeavesWholeLinesAndIsToldOnce) {
+  test::FullDisk disk(dir / "disk");
+  if (!disk.ok()) GTEST_SKIP() << "mounting a tmpfs needs root";
+  ReceiveLog full = ReceiveLog::ToFile((disk.dir() / "copy.log").string(), [this] { return now; });
+  const auto line = [&](int n) {
+    for (char c : "line " + std::to_string(n) + std::string(60, '.') + "\r")
+      full.Add(Kind::Received, static_cast<uint8_t>(c));
+  };
+  line(0);
+  disk.Fill();
+  // The log's last block has room for some lines, not for all of these.
+  for (int n = 1; n < 100; ++n) line(n);
+  const auto error = full.TakeError();
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find(std::strerror(ENOSPC)), std::string::npos) << *error;
+  EXPECT_FALSE(full.TakeError());
+  const std::string text = Read(disk.dir() / "copy.log");
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n');
+  std::istringstream lines(text);
+  int count = 0;
+  for (std::string got; std::getline(lines, got); ++count) {
+    EXPECT_EQ(got.substr(got.find("line ")),
+              "line " + std::to_string(count) + std::string(60, '.'));
+  }
+  EXPECT_GT(count, 1);
+  EXPECT_LT(count, 100);
+  disk.Free();
+  line(100);
+  EXPECT_NE(Read(disk.dir() / "copy.log").find("line 100."), std::string::npos);
+  EXPECT_FALSE(full.TakeError());
 }
 
 }  // namespace
