@@ -83,7 +83,11 @@ std::optional<int> OwnDescriptor(const std::string& path, const std::string& rea
 std::string ReadLink(const std::string& path) {
   std::string target(PATH_MAX, '\0');
   const ssize_t n = readlink(path.c_str(), target.data(), target.size());
-  if (n < 0 || static_cast<size_t>(n) >= target.size()) return {};
+  if (n < 0) return {};
+  if (static_cast<size_t>(n) >= target.size()) {
+    errno = ENAMETOOLONG;
+    return {};
+  }
   target.resize(static_cast<size_t>(n));
   return target[0] == '/' ? target : Folder(path) + "/" + target;
 }
@@ -117,7 +121,7 @@ int Resolve(const std::string& path, Destination& out) {
     }
     if (links == kMaxLinks) return ELOOP;
     p = ReadLink(p);
-    if (p.empty()) return errno != 0 ? errno : ENAMETOOLONG;
+    if (p.empty()) return errno;
   }
   out = {p, false, std::nullopt};
   return 0;

@@ -222,31 +222,30 @@ TEST_F(SignalShutdownTest, AMacroDefinedBeforeAKillIsThereAtTheNextStart) {
 // their contents, within a second of the change and after the end, and the operator is told.
 TEST_F(SignalShutdownTest, AFullDiskKeepsTheOldSettingsAndTellsTheOperator) {
   vela::test::FullDisk disk(dir_ / "disk");
-  if (!disk.ok()) GTEST_SKIP() << "mounting a tmpfs needs root";
-  const std::string settings = "\"Old\",\"old macro\"\r\n";
-  std::ofstream(disk.dir() / "VELApreferences.INI") << settings;
-  fs::copy_file(dir_ / "VELArig.INI", disk.dir() / "VELArig.INI");
-  const std::string rig = ReadAll(disk.dir() / "VELArig.INI");
+  if (!disk.ok) GTEST_SKIP() << "mounting a tmpfs needs root";
+  const fs::path settings = disk.dir / "VELApreferences.INI", rig = disk.dir / "VELArig.INI";
+  std::ofstream(settings) << "\"Old\",\"old macro\"\r\n";
+  fs::copy_file(dir_ / "VELArig.INI", rig);
+  const std::string before = ReadAll(settings) + ReadAll(rig);
   disk.Fill();
   Probe probe(dir_, "disk/VELApreferences.INI", {"--macro", "New", "new macro"}, pttLog_);
   std::string line;
   ASSERT_TRUE(probe.WaitFor("defined")) << probe.output();
-  // Past the start-up's word that no box opened, and the receive log's box (the silence
-  // the null card records copies as noise), which may come first.
+  // Past the start-up's word that no box opened, and the receive log's box (the null card's
+  // silence copies as noise), which may come first.
   while (probe.WaitFor("modal", &line) && line.find("Could not save") == std::string::npos) {
   }
-  EXPECT_NE(line.find("QMessageBox Could not save the settings to " +
-                      (disk.dir() / "VELApreferences.INI").string() +
+  EXPECT_NE(line.find("Could not save the settings to " + settings.string() +
                       ": No space left on device. The previous file is unchanged."),
             std::string::npos)
       << line;
-  EXPECT_EQ(ReadAll(disk.dir() / "VELApreferences.INI"), settings);
+  EXPECT_EQ(ReadAll(settings) + ReadAll(rig), before);
   int status = 0;
   probe.Signal(SIGTERM, &status);  // the settings are written on the way out, if they can be
   EXPECT_TRUE(EndedCleanly(status)) << "status " << status;
-  EXPECT_EQ(ReadAll(disk.dir() / "VELApreferences.INI"), settings);
-  EXPECT_EQ(ReadAll(disk.dir() / "VELArig.INI"), rig);
-  for (const std::string& name : disk.Names()) EXPECT_EQ(name.find(".partial"), std::string::npos);
+  EXPECT_EQ(ReadAll(settings) + ReadAll(rig), before);
+  for (const auto& entry : fs::directory_iterator(disk.dir))
+    EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
 }
 
 }  // namespace

@@ -123,17 +123,12 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
 // status 1 and the reason.
 TEST_F(LiveCli, ListenEndsWhenItsCopyCannotBeWritten) {
   test::FullDisk disk(dir_ + "/disk");
-  if (!disk.ok()) GTEST_SKIP() << "mounting a tmpfs needs root";
+  if (!disk.ok) GTEST_SKIP() << "mounting a tmpfs needs root";
   disk.Fill();
-  {
-    std::ifstream noise("/dev/urandom", std::ios::binary);
-    std::vector<char> raw(400000);
-    noise.read(raw.data(), static_cast<std::streamsize>(raw.size()));
-    std::ofstream(dir_ + "/in.raw", std::ios::binary).write(raw.data(), noise.gcount());
-  }
+  Shell("head -c 400000 /dev/urandom >" + dir_ + "/in.raw");  // noise, copied at squelch 0
   const int device = DeviceIndex("velacap");
   ASSERT_GE(device, 0);
-  const std::string full = (disk.dir() / "copy.log").string();
+  const std::string full = (disk.dir / "copy.log").string();
   const std::pair<std::string, std::string> cases[] = {
       {"--log " + full + " >/dev/null",
        "The receive log cannot be written to " + full + ": No space left on device"},
