@@ -1,12 +1,13 @@
 #include "app/DesktopActions.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 
 #include "app/WindowArithmetic.h"
+#include "platform/SafeFile.h"
 
 namespace vela::app {
 
@@ -19,11 +20,13 @@ DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(u'\n', QStringLiteral("\r\n"));
   const QByteArray bytes = text.toUtf8() + "\r\n";
-  QSaveFile file(name);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  std::string reason;
+  if (!WriteFileSafely(QFile::encodeName(name).toStdString(),
+                       std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                       &reason)) {
     return {{},
             QStringLiteral("Could not save the receive pane to %1: %2")
-                .arg(QFileInfo(name).absoluteFilePath(), file.errorString())};
+                .arg(QFileInfo(name).absoluteFilePath(), QString::fromLocal8Bit(reason))};
   }
   return {name, {}};
 }

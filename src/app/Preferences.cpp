@@ -2,12 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <charconv>
 #include <climits>
 #include <cmath>
 
 #include "app/TextCodec.h"
+#include "platform/SafeFile.h"
 
 namespace vela::app {
 
@@ -208,24 +208,22 @@ QByteArray Preferences::Serialise() const {
 }
 
 bool Preferences::Save(const QString& path, QString* error) const {
-  auto fail = [&](const QString& reason) {
-    if (error) {
-      *error =
-          QStringLiteral("Could not save the settings to %1: %2. The previous file is unchanged.")
-              .arg(QFileInfo(path).absoluteFilePath(), reason);
-    }
-    return false;
-  };
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-  const QByteArray bytes = Serialise();
-  if (file.write(bytes) != bytes.size()) {
-    QString reason = file.errorString();
-    file.cancelWriting();
-    return fail(reason);
+  return SaveSettingsFile(path, Serialise(), error);
+}
+
+bool SaveSettingsFile(const QString& path, const QByteArray& bytes, QString* error) {
+  std::string reason;
+  if (WriteFileSafely(QFile::encodeName(path).toStdString(),
+                      std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                      &reason)) {
+    return true;
   }
-  if (!file.commit()) return fail(file.errorString());
-  return true;
+  if (error) {
+    *error =
+        QStringLiteral("Could not save the settings to %1: %2. The previous file is unchanged.")
+            .arg(QFileInfo(path).absoluteFilePath(), QString::fromLocal8Bit(reason));
+  }
+  return false;
 }
 
 }  // namespace vela::app

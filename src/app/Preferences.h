@@ -45,10 +45,13 @@ struct Preferences {
 
   // The file's bytes: the eighteen records, then the explanation block; UTF-8.
   QByteArray Serialise() const;
-  // Writes a new file beside the old one and renames it over, so a failed write leaves
-  // the old settings intact. On failure returns false with a one-line reason in `error`.
+  // Writes the file safely (a full disk leaves the old settings intact). On failure returns
+  // false with a one-line reason in `error`.
   bool Save(const QString& path, QString* error = nullptr) const;
 };
+
+// Any of the settings files written as Preferences::Save writes its own.
+bool SaveSettingsFile(const QString& path, const QByteArray& bytes, QString* error);
 
 // Numbers as the file holds them: no sign or point for positive whole values, and the
 // fewest digits that read back to the same value.

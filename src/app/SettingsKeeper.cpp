@@ -1,8 +1,8 @@
 #include "app/SettingsKeeper.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
 #include <utility>
+
+#include "app/Preferences.h"
 
 namespace vela::app {
 
@@ -35,23 +35,7 @@ bool SettingsKeeper::SaveAll(QString* error) {
 }
 
 bool SettingsKeeper::Save(File& file, const QByteArray& bytes, QString* error) {
-  const auto fail = [&](const QString& reason) {
-    if (error) {
-      *error =
-          QStringLiteral("Could not save the settings to %1: %2. The previous file is unchanged.")
-              .arg(QFileInfo(file.path).absoluteFilePath(), reason);
-    }
-    return false;
-  };
-  // A new file beside the old, renamed over it: a failed write leaves the old one whole.
-  QSaveFile out(file.path);
-  if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
-  if (out.write(bytes) != bytes.size()) {
-    const QString reason = out.errorString();
-    out.cancelWriting();
-    return fail(reason);
-  }
-  if (!out.commit()) return fail(out.errorString());
+  if (!SaveSettingsFile(file.path, bytes, error)) return false;
   file.written = bytes;
   return true;
 }

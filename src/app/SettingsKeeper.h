@@ -1,8 +1,8 @@
 // Keeps the settings files in step with what the operator sets: a macro defined, the
 // callsign, squelch, frequencies or the PTT method changed are written within a second,
-// the same safe way as at exit (a new file renamed over the old), so a crash, a power cut
-// or a kill loses nothing the operator defined. A file that cannot be written is reported
-// once until a write succeeds again.
+// the same safe way as at exit (a new file renamed over the old only once it is whole on
+// the disk), so a crash, a power cut, a kill or a full disk loses nothing the operator
+// defined. A file that cannot be written is reported once until a write succeeds again.
 #pragma once
 
 #include <QByteArray>
@@ -31,6 +31,8 @@ class SettingsKeeper : public QObject {
   bool SaveIfChanged(QString* error = nullptr);
   // Writes every file, changed or not: at the end of the program.
   bool SaveAll(QString* error = nullptr);
+  // A failure has been reported and no write has succeeded since.
+  bool reported() const { return failing_; }
 
  private:
   bool Save(File& file, const QByteArray& bytes, QString* error);

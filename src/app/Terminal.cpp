@@ -88,7 +88,7 @@ int Terminal::Run() {
   station_->ClosePtt();
   station_->FlushReceiveLog();
   QString error;
-  if (!keeper_->SaveAll(&error))
+  if (!keeper_->SaveAll(&error) && !keeper_->reported())  // told once, not again on the way out
     QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
   station_->StopCapture();
   return result;

@@ -4,6 +4,7 @@
 #include "cli/ChannelSim.h"
 #include "cli/Commands.h"
 #include "cli/Options.h"
+#include "platform/SafeFile.h"
 #include "platform/WavFile.h"
 
 namespace vela::cli {
@@ -27,6 +28,7 @@ int RunChannel(int argc, char** argv) {
     std::fprintf(stderr, "vela-modem: channel: %lld samples clipped\n",
                  static_cast<long long>(result.clipped));
   }
+  SafeFile::RemoveTemporariesOnSignals();  // a signal leaves no half-written file behind
   WavWriter writer;
   if (!writer.Open(opt.positional()[1], kChannelRate, 1) || !writer.Write(result.samples) ||
       !writer.Commit()) {

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "modem/TextTransmission.h"
+#include "platform/SafeFile.h"
 #include "platform/WavFile.h"
 
 namespace vela::cli {
@@ -16,6 +17,8 @@ int RunEncode(int argc, char** argv) {
   if (!out || out->empty()) throw UsageError("encode needs an output file: -o OUT.wav");
   const TransmitSettings settings = TransmitOptions(opt, "encode");
 
+  // Ended by a signal, the run leaves no half-written file behind.
+  SafeFile::RemoveTemporariesOnSignals();
   WavWriter writer;
   if (!writer.Open(*out, kOutputSampleRate, 2)) throw IoError(writer.error());
   bool writeFailed = false;

@@ -121,7 +121,8 @@ int ListenScan(const Options& opt, char** argv) {
   QTimer tick;
   bool wasScanning = true;
   tick.callOnTimeout([&] {
-    if (interrupted || !capture.running()) QCoreApplication::quit();
+    // Standard output that cannot be written ends the run (main reports it, status 1).
+    if (interrupted || !capture.running() || std::ferror(stdout)) QCoreApplication::quit();
     scanner.Run(kScanBudget);
     if (wasScanning && !scanner.scanning()) {
       std::fprintf(stderr, "vela-modem: scan %.1f s behind: search paused, copying goes on\n",

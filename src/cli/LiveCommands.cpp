@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -33,10 +35,12 @@ void OnSignal(int) {
   interrupted = 1;
 }
 
+int stdoutError = 0;  // the first failure to write standard output
+
 void PrintBytes(const std::string& bytes) {
   const std::string text = Windows1252ToUtf8(bytes);
   std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  if (std::fflush(stdout) != 0 && stdoutError == 0) stdoutError = errno != 0 ? errno : EIO;
 }
 
 class ListenEvents : public ModemEvents {
@@ -52,11 +56,6 @@ class ListenEvents : public ModemEvents {
   std::string secondary;
   ReceiveLog* log = nullptr;
 };
-
-// The log's failure, told once on stderr; listening goes on.
-void ReportLogError(ReceiveLog& log) {
-  if (const auto error = log.TakeError()) std::fprintf(stderr, "vela-modem: %s\n", error->c_str());
-}
 
 class ListenSink : public CaptureSink {
  public:
@@ -220,24 +219,29 @@ int RunListen(int argc, char** argv) {
   std::signal(SIGTERM, OnSignal);
   QTimer watch;
   int ticks = 0;
+  // Copy that can reach neither the log nor standard output ends listening, status 1.
+  std::string failure;
   watch.callOnTimeout([&] {
-    if (interrupted || !capture.running()) QCoreApplication::quit();
     if (log && ++ticks % 10 == 0) {
       log->Flush();
-      ReportLogError(*log);
+      if (const auto error = log->TakeError()) failure = *error;
     }
+    if (stdoutError != 0 && failure.empty())
+      failure = std::string("standard output: ") + std::strerror(stdoutError);
+    if (interrupted || !capture.running() || !failure.empty()) QCoreApplication::quit();
   });
   watch.start(100);
   app.exec();
   capture.StopCapture();
   if (log) {
     log->FlushAll();
-    ReportLogError(*log);
+    if (const auto error = log->TakeError(); error && failure.empty()) failure = *error;
   }
   std::printf("\n");
   if (const auto out = opt.Get("secondary-out")) {
     WriteFileBytes(*out, Windows1252ToUtf8(events.secondary));
   }
+  if (!failure.empty()) throw IoError(failure);
   if (!sink.error.empty()) throw IoError("capture stopped: " + sink.error);
   if (input.overruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld capture overruns (audio lost)\n",

@@ -1,4 +1,5 @@
 // vela-modem: the command-line modem.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -38,9 +39,25 @@ constexpr const char* kUsage =
     "    cat:MODEL:DEVICE[:BAUD], rigctld[:HOST[:PORT]] (rig's default: localhost:4532)\n"
     "    or cm108:HIDRAW_DEVICE; devices --rigs lists the Hamlib rig models.\n";
 
+// Standard output flushed and closed, and checked: copy that never reached it (a full disk,
+// /dev/full) fails a command that had otherwise succeeded, with a one-line reason.
+int FinishStandardOutput(int status) {
+  errno = 0;
+  int error = std::fflush(stdout) == 0 ? 0 : errno;
+  bool failed = error != 0 || std::ferror(stdout) != 0;
+  if (std::fclose(stdout) != 0) {
+    failed = true;
+    if (error == 0) error = errno;
+  }
+  if (!failed || status != 0) return status;
+  std::fprintf(stderr, "vela-modem: standard output: %s\n",
+               error != 0 ? std::strerror(error) : "write error");
+  return 1;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+static int RunCommand(int argc, char** argv) {
   using namespace vela::cli;
   const std::string_view command = argc > 1 ? argv[1] : "";
   try {
@@ -74,4 +91,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vela-modem: %s\n", e.what());
     return 1;
   }
+}
+
+int main(int argc, char** argv) {
+  return FinishStandardOutput(RunCommand(argc, argv));
 }

@@ -14,6 +14,7 @@
 
 #include "cli/ChannelSim.h"
 #include "coding/Charset.h"
+#include "platform/SafeFile.h"
 
 namespace vela::cli {
 
@@ -133,23 +134,8 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".partial";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw IoError(path + ": " + std::strerror(errno));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::remove(temp.c_str());
-      throw IoError(path + ": write error");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::remove(temp.c_str());
-    throw IoError(path + ": " + ec.message());
-  }
+  std::string error;
+  if (!WriteFileSafely(path, bytes, &error)) throw IoError(path + ": " + error);
 }
 
 Progress::Progress(std::string label) : label_(std::move(label)), enabled_(isatty(2) == 1) {}

@@ -53,7 +53,7 @@ void ChannelNoiseOptions(const Options& opt, ChannelSettings& settings);
 
 // Reads a whole file's bytes; IoError with the reason when it cannot.
 std::string ReadFileBytes(const std::string& path);
-// Writes a file (to a temporary name first); IoError when it cannot.
+// Writes a file safely (see SafeFile); IoError when it cannot.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // A progress line on stderr, only when stderr is a terminal.

@@ -1,5 +1,9 @@
 #include "platform/ReceiveLog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +11,7 @@
 #include <utility>
 
 #include "coding/Charset.h"
+#include "platform/SafeFile.h"
 
 namespace vela {
 
@@ -146,18 +151,21 @@ void ReceiveLog::CloseAll() {
 bool ReceiveLog::Write(const std::string& text, std::chrono::system_clock::time_point when) {
   const std::string path =
       folder_ ? location_ + "/VELAlog-" + Format("%Y-%m-%d", when) + ".txt" : location_;
-  FILE* file = std::fopen(path.c_str(), "ab");
-  bool ok = file != nullptr;
-  int error = errno;
-  if (ok) {
-    ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (!ok) error = errno;
-    if (std::fclose(file) != 0 && ok) {
-      ok = false;
+  int error = 0;
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    struct stat before {};
+    const bool sized = fstat(fd, &before) == 0;
+    if (!WriteFully(fd, text.data(), text.size())) {
       error = errno;
+      // Half a line is taken back off: the file holds whole lines or none.
+      if (sized) (void)!ftruncate(fd, before.st_size);
     }
+    if (close(fd) != 0 && error == 0) error = errno;
   }
-  if (ok) {
+  if (error == 0) {
     failing_ = false;
     return true;
   }

@@ -9,7 +9,7 @@
 // line writes one named file. Copy reaches the file within a few seconds: a line is written
 // when it ends (a new line in the text, the other side starts, the mode or frequency
 // changes) or once it is a few seconds old, whichever comes first. A file that cannot be
-// written is reported once; the log goes on trying, and nothing else stops.
+// written (a full disk) is reported once and keeps no half line; the log goes on trying.
 #pragma once
 
 #include <chrono>

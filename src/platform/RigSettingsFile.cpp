@@ -1,13 +1,14 @@
 #include "platform/RigSettingsFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <array>
 #include <charconv>
 #include <filesystem>
 #include <limits>
 #include <sstream>
 #include <variant>
+
+#include "platform/SafeFile.h"
 
 namespace vela {
 
@@ -149,16 +150,8 @@ bool SaveRigSettings(const std::string& path, const RigSettings& settings, std::
   if (ParseRigSettingsFile(text).settings != settings) {
     return fail("a device or host name holds a line break");
   }
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString().toStdString());
-  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-      static_cast<qint64>(text.size())) {
-    const std::string reason = file.errorString().toStdString();
-    file.cancelWriting();
-    return fail(reason);
-  }
-  if (!file.commit()) return fail(file.errorString().toStdString());
-  return true;
+  std::string reason;
+  return WriteFileSafely(path, text, &reason) || fail(reason);
 }
 
 }  // namespace vela

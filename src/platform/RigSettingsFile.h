@@ -23,8 +23,8 @@ RigSettingsLoad ParseRigSettingsFile(const std::string& text);
 
 // A missing file is the default without a word; a garbled one the default with a message.
 RigSettingsLoad LoadRigSettings(const std::string& path);
-// Written to a temporary file and renamed over the old one, so a crash or a full disk
-// never leaves half a file. False with a one-line `error` when it could not be written.
+// Written safely (see SafeFile): a crash or a full disk never leaves half a file, and the
+// old file stays whole. False with a one-line `error` when it could not be written.
 bool SaveRigSettings(const std::string& path, const RigSettings& settings, std::string* error);
 
 }  // namespace vela

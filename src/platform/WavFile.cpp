@@ -4,9 +4,11 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
+#include <cstring>
+
+#include "platform/SafeFile.h"
 
 namespace vela {
 namespace {
@@ -159,17 +161,66 @@ bool WavReader::ReadAll(const std::string& path, int outputRate, std::vector<int
   return error.empty();
 }
 
-struct WavWriter::State {
-  SNDFILE* file = nullptr;
-  std::string path;
-  std::string tempPath;
-  bool committed = false;
+namespace {
 
-  ~State() {
-    if (file) sf_close(file);
-    if (!committed && !tempPath.empty()) std::remove(tempPath.c_str());
+// The canonical 44-byte header of 16-bit PCM, as every WAV reader takes it.
+std::array<char, WavWriter::kHeaderBytes> WavHeader(int rate, int channels, uint64_t dataBytes) {
+  std::array<char, WavWriter::kHeaderBytes> header{};
+  size_t at = 0;
+  const auto text = [&](const char* four) {
+    std::memcpy(header.data() + at, four, 4);
+    at += 4;
+  };
+  const auto number = [&](uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) header[at++] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  const auto blockAlign = static_cast<uint64_t>(channels) * 2;
+  text("RIFF");
+  number(dataBytes + WavWriter::kHeaderBytes - 8, 4);
+  text("WAVE");
+  text("fmt ");
+  number(16, 4);
+  number(1, 2);  // PCM
+  number(static_cast<uint64_t>(channels), 2);
+  number(static_cast<uint64_t>(rate), 4);
+  number(static_cast<uint64_t>(rate) * blockAlign, 4);
+  number(blockAlign, 2);
+  number(16, 2);
+  text("data");
+  number(dataBytes, 4);
+  return header;
+}
+
+}  // namespace
+
+struct WavWriter::State {
+  SafeFile file;
+  std::string path;
+  int rate = 0;
+  int channels = 0;
+  uint64_t frames = 0;
+  // A pipe or FIFO cannot go back to the header: the start of the file waits here, so a
+  // short recording goes out whole with its true length; a long one streams on with the
+  // length unknown.
+  std::vector<char> held;
+  bool streaming = false;
+
+  bool Send(const char* data, size_t size) {
+    if (file.seekable() || streaming) return file.Write(data, size);
+    held.insert(held.end(), data, data + size);
+    if (held.size() < kHoldBytes) return true;
+    streaming = true;
+    const auto header = WavHeader(rate, channels, kMaxDataBytes);
+    const bool ok =
+        file.Write(header.data(), header.size()) && file.Write(held.data(), held.size());
+    held = {};
+    return ok;
   }
 };
+
+bool WavWriter::Fits(uint64_t frames, int channels) {
+  return channels > 0 && frames <= kMaxDataBytes / (static_cast<uint64_t>(channels) * 2);
+}
 
 WavWriter::WavWriter() = default;
 WavWriter::~WavWriter() = default;
@@ -177,53 +228,57 @@ WavWriter::~WavWriter() = default;
 bool WavWriter::Open(const std::string& path, int sampleRate, int channels) {
   state_ = std::make_unique<State>();
   error_.clear();
-  state_->path = path;
-  state_->tempPath = path + ".partial";
-  SF_INFO info{};
-  info.samplerate = sampleRate;
-  info.channels = channels;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  state_->file = sf_open(state_->tempPath.c_str(), SFM_WRITE, &info);
-  if (!state_->file) {
-    error_ = path + ": " + sf_strerror(nullptr);
-    state_->tempPath.clear();  // nothing was created
-    state_.reset();
-    return false;
-  }
-  return true;
+  State& s = *state_;
+  s.path = path;
+  s.rate = sampleRate;
+  s.channels = channels;
+  if (!s.file.Open(path)) return Fail(s.file.error());
+  if (!s.file.seekable()) return true;
+  // The lengths are filled in once known.
+  const auto header = WavHeader(sampleRate, channels, 0);
+  return s.file.Write(header.data(), header.size()) || Fail(s.file.error());
 }
 
 bool WavWriter::Write(std::span<const int16_t> interleaved) {
-  if (!state_ || !state_->file) return false;
-  const sf_count_t n = static_cast<sf_count_t>(interleaved.size());
-  if (sf_write_short(state_->file, interleaved.data(), n) != n) {
-    error_ = state_->path + ": " + sf_strerror(state_->file);
-    return false;
+  if (!state_) return false;
+  State& s = *state_;
+  s.frames += interleaved.size() / static_cast<size_t>(s.channels);
+  if (!Fits(s.frames, s.channels)) {
+    return Fail("the recording would pass the 4 GiB a WAV file can hold");
   }
-  return true;
+  std::vector<char> bytes(interleaved.size() * 2);
+  for (size_t i = 0; i < interleaved.size(); ++i) {
+    const auto v = static_cast<uint16_t>(interleaved[i]);
+    bytes[2 * i] = static_cast<char>(v & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(v >> 8);
+  }
+  return s.Send(bytes.data(), bytes.size()) || Fail(s.file.error());
 }
 
 bool WavWriter::Commit() {
-  if (!state_ || !state_->file) return false;
-  sf_write_sync(state_->file);
-  const int err = sf_close(state_->file);
-  state_->file = nullptr;
-  if (err != 0) {
-    error_ = state_->path + ": " + sf_error_number(err);
-    return false;
+  if (!state_) return false;
+  State& s = *state_;
+  const uint64_t dataBytes = s.frames * static_cast<uint64_t>(s.channels) * 2;
+  const auto header = WavHeader(s.rate, s.channels, dataBytes);
+  bool ok = true;
+  if (s.file.seekable()) {
+    ok = s.file.WriteAt(header.data(), header.size(), 0);
+  } else if (!s.streaming) {
+    ok = s.file.Write(header.data(), header.size()) && s.file.Write(s.held.data(), s.held.size());
   }
-  std::error_code ec;
-  std::filesystem::rename(state_->tempPath, state_->path, ec);
-  if (ec) {
-    error_ = state_->path + ": " + ec.message();
-    return false;
-  }
-  state_->committed = true;
+  if (!ok || !s.file.Commit()) return Fail(s.file.error());
+  state_.reset();
   return true;
 }
 
 void WavWriter::Discard() {
   state_.reset();
+}
+
+bool WavWriter::Fail(const std::string& reason) {
+  error_ = (state_ ? state_->path : std::string()) + ": " + reason;
+  state_.reset();  // the new file is removed; an old one stays
+  return false;
 }
 
 }  // namespace vela

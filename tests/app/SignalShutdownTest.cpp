@@ -1,7 +1,8 @@
 // The terminal as a process: a signal ends it within two seconds whatever box or dialog is
 // open (the start-up warning, the save-failure box, every dialog of the menus, a box while
-// on air), with PTT released, the settings written and the signal's status; and a macro
-// defined a moment before a kill -9 is there for the next start.
+// on air), with PTT released, the settings written and the signal's status; a macro
+// defined a moment before a kill -9 is there for the next start; and on a full disk the old
+// settings files stay whole and the operator is told.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "app/Preferences.h"
+#include "support/FullDisk.h"
 
 namespace {
 
@@ -214,6 +216,36 @@ TEST_F(SignalShutdownTest, AMacroDefinedBeforeAKillIsThereAtTheNextStart) {
       vela::app::Preferences::Load(QString::fromStdString((dir_ / "VELApreferences.INI").string()));
   EXPECT_EQ(p.macros[0].label.toStdString(), "Ant");
   EXPECT_EQ(p.macros[0].text.toStdString(), "Antenna is a 30 m L");
+}
+
+// A macro defined with the settings folder on a full disk cannot be saved: the old files keep
+// their contents, within a second of the change and after the end, and the operator is told.
+TEST_F(SignalShutdownTest, AFullDiskKeepsTheOldSettingsAndTellsTheOperator) {
+  vela::test::FullDisk disk(dir_ / "disk");
+  if (!disk.ok) GTEST_SKIP() << "mounting a tmpfs needs root";
+  const fs::path settings = disk.dir / "VELApreferences.INI", rig = disk.dir / "VELArig.INI";
+  std::ofstream(settings) << "\"Old\",\"old macro\"\r\n";
+  fs::copy_file(dir_ / "VELArig.INI", rig);
+  const std::string before = ReadAll(settings) + ReadAll(rig);
+  disk.Fill();
+  Probe probe(dir_, "disk/VELApreferences.INI", {"--macro", "New", "new macro"}, pttLog_);
+  std::string line;
+  ASSERT_TRUE(probe.WaitFor("defined")) << probe.output();
+  // Past the start-up's word that no box opened, and the receive log's box (the null card's
+  // silence copies as noise), which may come first.
+  while (probe.WaitFor("modal", &line) && line.find("Could not save") == std::string::npos) {
+  }
+  EXPECT_NE(line.find("Could not save the settings to " + settings.string() +
+                      ": No space left on device. The previous file is unchanged."),
+            std::string::npos)
+      << line;
+  EXPECT_EQ(ReadAll(settings) + ReadAll(rig), before);
+  int status = 0;
+  probe.Signal(SIGTERM, &status);  // the settings are written on the way out, if they can be
+  EXPECT_TRUE(EndedCleanly(status)) << "status " << status;
+  EXPECT_EQ(ReadAll(settings) + ReadAll(rig), before);
+  for (const auto& entry : fs::directory_iterator(disk.dir))
+    EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
 }
 
 }  // namespace

@@ -1,13 +1,14 @@
 // The real terminal, started in a folder of the test's, doing one thing an operator would
 // once it is up: opening a dialog by its command (or right-click) id, defining a macro,
 // going on air first, or closing the window. It prints what it does, and what modal box is
-// open, so the test knows when to send its signal.
+// open (with a message box's text), so the test knows when to send its signal.
 //
 //   terminal-probe SETTINGS [--send] [--command ID | --context ID | --macro LABEL TEXT |
 //                  --close]
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -25,16 +26,31 @@ void Say(const char* what, const char* detail = "") {
   std::fflush(stdout);
 }
 
+void SayModal(QWidget* modal) {
+  QString what = modal ? QString::fromLatin1(modal->metaObject()->className()) : "none";
+  if (auto* box = qobject_cast<QMessageBox*>(modal)) what += u' ' + box->text();
+  Say("modal", what.replace(u'\n', u' ').toUtf8().constData());
+}
+
 // Once the modal loop of whatever box opens next is running, says which one it is; or, if
 // none has opened within `patienceMs`, says so.
 void ReportModal(int patienceMs = 5000) {
   QTimer::singleShot(100, [patienceMs] {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal != nullptr || patienceMs <= 0) {
-      Say("modal", modal ? modal->metaObject()->className() : "none");
+      SayModal(modal);
       return;
     }
     ReportModal(patienceMs - 100);
+  });
+}
+
+// Says each box that opens within `patienceMs`, one over another.
+void WatchModals(int patienceMs, QWidget* last = nullptr) {
+  QTimer::singleShot(100, [patienceMs, last] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal != last) SayModal(modal);
+    if (patienceMs > 0) WatchModals(patienceMs - 100, modal != nullptr ? modal : last);
   });
 }
 
@@ -76,6 +92,7 @@ int main(int argc, char** argv) {
         });
         window.ContextHelp(9310, QPoint());
         Say("defined");
+        WatchModals(5000);  // a box telling the macro could not be saved
         return;
       }
       Say("opening");

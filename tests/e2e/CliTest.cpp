@@ -1,11 +1,15 @@
-// vela-modem as scripts use it: exit statuses, one-line reasons, and files.
+// vela-modem as scripts use it: exit statuses, one-line reasons, files and standard output.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -24,6 +28,11 @@ using test::Modem;
 
 int Lines(const std::string& s) {
   return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
 TEST(Cli, EncodeThenDecodeRoundTripsUtf8Text) {
@@ -51,10 +60,13 @@ TEST(Cli, EncodeMatchesTheReferenceRecordingAndFramesAreReported) {
           dir + "/ref.wav",
       dir);
   ASSERT_EQ(enc.status, 0) << enc.err;
-  EXPECT_EQ(test::ReadVectorFile("example-vela125.wav"), [&] {
-    std::ifstream f(dir + "/ref.wav", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-  }());
+  EXPECT_EQ(test::ReadVectorFile("example-vela125.wav"), Bytes(dir + "/ref.wav"));
+  // The same to a pipe, which cannot go back to the header.
+  EXPECT_EQ(test::ReadVectorFile("example-vela125.wav"),
+            Modem("encode --mode vela125 --freq 1000 --secondary 'TEST ' --tail-frames 4 "
+                  "--text 'CQ CQ de TEST k' -o /dev/stdout",
+                  dir)
+                .out);
   const CliResult dec =
       Modem("decode --mode vela125 --frames " + test::VectorPath("example-vela125-8k.wav"), dir);
   ASSERT_EQ(dec.status, 0);
@@ -85,6 +97,9 @@ TEST(Cli, BadEncodeUsageAndBadFilesWriteNothing) {
       {"decode", 2},
       {"decode " + dir + "/missing.wav", 1},
       {"decode --squelch 101 x.wav", 2},
+      // Standard output that cannot take the copy.
+      {"help >/dev/full", 1},
+      {"decode " + test::VectorPath("example-vela125-8k.wav") + " >/dev/full", 1},
   };
   for (const Case& c : cases) {
     const CliResult r = Modem(c.args, dir);
@@ -170,6 +185,40 @@ TEST(Cli, ChannelIsRepeatableBySeed) {
   const CliResult dec = Modem("decode --mode 125 --freq 1002 " + dir + "/b.wav", dir);
   EXPECT_NE(dec.out.find("seed"), std::string::npos) << dec.out;
   EXPECT_EQ(Modem("sweep --snr 1:2", dir).status, 2);
+}
+
+// Ended by a signal in mid-write, encode leaves the old file as it was and nothing beside it.
+TEST(Cli, ASignalDuringEncodeLeavesNoPartialFile) {
+  const std::string dir = test::ScratchDir("cli-signal");
+  std::ofstream(dir + "/text.txt") << std::string(3000, 'e');  // a second or more of work
+  const std::string out = dir + "/out.wav";
+  const auto writing = [&] {
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().filename().string().rfind("out.wav.partial-", 0) == 0) return true;
+    }
+    return false;
+  };
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    SCOPED_TRACE(strsignal(signal));
+    std::ofstream(out) << "old";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const rlimit noCore{0, 0};
+      setrlimit(RLIMIT_CORE, &noCore);
+      std::signal(signal, SIG_DFL);
+      execl(VELA_MODEM_BIN, VELA_MODEM_BIN, "encode", "--text-file", (dir + "/text.txt").c_str(),
+            "-o", out.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 10000 && !writing(); ++i) usleep(1000);
+    EXPECT_TRUE(writing());
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_FALSE(writing());
+    EXPECT_EQ(Bytes(out), "old");
+  }
 }
 
 }  // namespace

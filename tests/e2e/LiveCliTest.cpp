@@ -14,6 +14,7 @@
 #include <regex>
 #include <vector>
 
+#include "support/FullDisk.h"
 #include "support/Rigctld.h"
 #include "support/Vectors.h"
 
@@ -116,6 +117,31 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   // The plugin outruns real time and the capture queue overflows once it is full, so only
   // the start of the idle frames is sure to arrive; the secondary channel starts there.
   EXPECT_NE(secondary.find("G3X"), std::string::npos) << secondary;
+}
+
+// Copy that can reach neither the log (on a full disk) nor standard output ends listening with
+// status 1 and the reason.
+TEST_F(LiveCli, ListenEndsWhenItsCopyCannotBeWritten) {
+  test::FullDisk disk(dir_ + "/disk");
+  if (!disk.ok) GTEST_SKIP() << "mounting a tmpfs needs root";
+  disk.Fill();
+  Shell("head -c 400000 /dev/urandom >" + dir_ + "/in.raw");  // noise, copied at squelch 0
+  const int device = DeviceIndex("velacap");
+  ASSERT_GE(device, 0);
+  const std::string full = (disk.dir / "copy.log").string();
+  const std::pair<std::string, std::string> cases[] = {
+      {"--log " + full + " >/dev/null",
+       "The receive log cannot be written to " + full + ": No space left on device"},
+      {"--log " + dir_ + "/copy.log >/dev/full", "standard output: No space left on device"},
+  };
+  for (const auto& [args, reason] : cases) {
+    int status = 0;
+    Shell(env_ + "timeout -s INT 20 " + VELA_MODEM_BIN + " listen --squelch 0 --device " +
+              std::to_string(device) + " " + args + " 2>" + dir_ + "/stderr.txt",
+          &status);
+    EXPECT_EQ(status, 1) << args;
+    EXPECT_NE(Stderr().find("vela-modem: " + reason + "\n"), std::string::npos) << Stderr();
+  }
 }
 
 TEST_F(LiveCli, SendPlaysATransmissionThatDecodes) {

@@ -1,15 +1,18 @@
 // The running log of copy, on simulated time: what goes on which line, when a line reaches
-// the file, a new file each UTC day, and a folder that cannot be written.
+// the file, a new file each UTC day, and a folder that cannot be written or a full disk.
 #include "platform/ReceiveLog.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "PlatformTestSupport.h"
+#include "support/FullDisk.h"
 
 namespace vela {
 namespace {
@@ -91,6 +94,34 @@ TEST_F(ReceiveLogTest, AFolderThatCannotBeWrittenIsReportedOnceAndCopyGoesOnAfte
   for (char c : std::string("found\r")) blocked.Add(Kind::Received, static_cast<uint8_t>(c));
   EXPECT_NE(Read(blocked.currentPath()).find("RX   found\n"), std::string::npos);
   EXPECT_FALSE(blocked.TakeError());
+}
+
+// A full disk tears no line: the file keeps whole lines, the failure is told once, and copy
+// is logged again once there is room.
+TEST_F(ReceiveLogTest, AFullDiskLeavesWholeLinesAndIsToldOnce) {
+  test::FullDisk disk(dir / "disk");
+  if (!disk.ok) GTEST_SKIP() << "mounting a tmpfs needs root";
+  ReceiveLog full = ReceiveLog::ToFile((disk.dir / "copy.log").string(), [this] { return now; });
+  const std::string dots(60, '.');
+  const auto line = [&](int n) {
+    for (char c : "line " + std::to_string(n) + dots + "\r")
+      full.Add(Kind::Received, static_cast<uint8_t>(c));
+  };
+  line(0);
+  disk.Fill();
+  for (int n = 1; n < 100; ++n) line(n);  // the last block takes some of these, not all
+  const auto error = full.TakeError();
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find(std::strerror(ENOSPC)), std::string::npos) << *error;
+  EXPECT_FALSE(full.TakeError());
+  std::istringstream lines(Read(disk.dir / "copy.log"));
+  int count = 0;
+  for (std::string got; std::getline(lines, got); ++count)
+    EXPECT_TRUE(got.ends_with("line " + std::to_string(count) + dots)) << got;
+  EXPECT_TRUE(count > 1 && count < 100) << count;
+  disk.Free();
+  line(100);
+  EXPECT_NE(Read(disk.dir / "copy.log").find("line 100."), std::string::npos);
 }
 
 }  // namespace
