@@ -1,4 +1,4 @@
-// Ends the terminal on SIGTERM, SIGINT or SIGHUP whatever box or dialog is open, the way a
+// Ends the terminal on SIGTERM, SIGINT, SIGHUP or SIGQUIT whatever box or dialog is open, the way a
 // session manager logging out or a script stopping the station expects: the transmitter
 // stops and PTT is released first, the settings are written if they can be, then the
 // process ends with the signal's status, within two seconds. The signal is taken in any

@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -12,6 +12,7 @@
 #include "cli/PttOption.h"
 #include "cli/Receiver.h"
 #include "cli/RigCommands.h"
+#include "cli/StopSignals.h"
 #include "coding/Charset.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
@@ -27,11 +28,6 @@
 namespace vela::cli {
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-void OnSignal(int) {
-  interrupted = 1;
-}
 
 void PrintBytes(const std::string& bytes) {
   const std::string text = Windows1252ToUtf8(bytes);
@@ -122,6 +118,11 @@ class SendStation : public TransmitSource, public TransmitEvents, public ModemEv
         break;
       case TransmitProblem::PttReleaseFailed:
         error = "PTT: the rig did not confirm the release; it may still be keyed";
+        break;
+      case TransmitProblem::TimeLimit:
+        error = "send: stopped at the transmit time limit of " +
+                std::to_string(controller_.timeLimit().count() / 60) +
+                " min (--tx-limit); PTT released";
         break;
     }
     if (!detail.empty()) error += ": " + detail;
@@ -216,12 +217,11 @@ int RunListen(int argc, char** argv) {
   if (!capture.StartCapture(device, rate)) {
     throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  CatchStopSignals();
   QTimer watch;
   int ticks = 0;
   watch.callOnTimeout([&] {
-    if (interrupted || !capture.running()) QCoreApplication::quit();
+    if (stopSignal != 0 || !capture.running()) QCoreApplication::quit();
     if (log && ++ticks % 10 == 0) {
       log->Flush();
       ReportLogError(*log);
@@ -247,14 +247,16 @@ int RunListen(int argc, char** argv) {
 }
 
 int RunSend(int argc, char** argv) {
-  const Options opt(
-      argc, argv, 2,
-      {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text", "text-file"}, {"iq"});
+  const Options opt(argc, argv, 2,
+                    {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text",
+                     "text-file", "tx-limit"},
+                    {"iq"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const TransmitSettings settings = TransmitOptions(opt, "send");
   const int device = DeviceOption(opt);
   const std::string pttName = opt.Get("ptt").value_or("none");
+  const long txLimit = opt.Integer("tx-limit", 0, 0, kMaxTxLimitMinutes);
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
@@ -266,20 +268,23 @@ int RunSend(int argc, char** argv) {
   TransmitController& controller = station.controller();
   controller.SetPtt(ptt.get());
   controller.SetOutputDevice(device);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  controller.SetTimeLimit(std::chrono::minutes(txLimit));
+  CatchStopSignals();
   controller.Send();
   if (!controller.state().outputOpen()) throw IoError(station.error);
   QTimer watch;
   watch.callOnTimeout([&] {
     // Interrupted: stop at once; the release of PTT comes with the stop.
-    if (interrupted && !controller.exitRequested()) controller.RequestExit();
+    if (stopSignal != 0 && !controller.exitRequested()) controller.RequestExit();
   });
   watch.start(100);
   app.exec();
   std::printf("\n");
   if (!station.error.empty()) throw IoError(station.error);
-  if (interrupted) throw IoError("send: interrupted; PTT released");
+  if (stopSignal != 0) {
+    throw IoError(std::string("send: interrupted by SIG") + sigabbrev_np(stopSignal) +
+                  "; PTT released");
+  }
   if (station.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
   if (output.underruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld output underruns (silence sent)\n",

@@ -1,15 +1,18 @@
 // The terminal as a process: a signal ends it within two seconds whatever box or dialog is
 // open (the start-up warning, the save-failure box, every dialog of the menus, a box while
-// on air), with PTT released, the settings written and the signal's status; and a macro
-// defined a moment before a kill -9 is there for the next start.
+// on air), with PTT released, the settings written and the signal's status; a rig keyed
+// through rigctld is released on every signal and after a kill -9; and a macro defined a
+// moment before a kill -9 is there for the next start.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QString>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "app/Preferences.h"
+#include "support/Rigctld.h"
 
 namespace {
 
@@ -59,6 +63,8 @@ class Probe {
       dup2(out[1], 1);
       close(out[0]);
       if (chdir(dir.c_str()) != 0) _exit(127);
+      const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err >= 0) dup2(err, 2);
       setenv("HOME", dir.c_str(), 1);
       setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -67,6 +73,11 @@ class Probe {
       // ALSA's plugins are unloaded before exit, where the leak checker cannot tell them
       // from ours; the sound code's own leaks are checked by the platform tests.
       setenv("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0", 1);
+      // Room for a (small) core file, so a signal that would leave one is seen to.
+      rlimit core{};
+      getrlimit(RLIMIT_CORE, &core);
+      core.rlim_cur = std::min<rlim_t>(64 * 1024, core.rlim_max);
+      setrlimit(RLIMIT_CORE, &core);
       std::vector<char*> argv{const_cast<char*>(VELA_TERMINAL_PROBE),
                               const_cast<char*>(settings.c_str())};
       for (auto& a : args) argv.push_back(a.data());
@@ -111,6 +122,20 @@ class Probe {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
   }
   const std::string& output() const { return output_; }
+  // The PTT guard the terminal started, or 0.
+  pid_t Guard() const {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+      // "pid (comm) state ppid ...": the guard is named, and a child of the terminal.
+      const std::string stat = ReadAll(entry.path() / "stat");
+      const auto close = stat.rfind(')');
+      if (stat.find(" (vela-ptt-guard) ") == std::string::npos || close == std::string::npos) {
+        continue;
+      }
+      if (std::atoi(stat.c_str() + close + 4) == pid_) return std::atoi(stat.c_str());
+    }
+    return 0;
+  }
 
  private:
   pid_t pid_ = -1;
@@ -202,6 +227,50 @@ TEST_F(SignalShutdownTest, EndsOnAirWithABoxOpenAndPttReleased) {
   const std::string lines = ReadAll(pttLog_);
   ASSERT_GE(lines.size(), 16u);
   EXPECT_EQ(lines.substr(lines.size() - 16), "dtr off\nrts off\n") << lines;
+}
+
+// On air with the rig behind a real rigctld, each signal that ends the terminal leaves the
+// rig unkeyed within two seconds, with the signal's status (a quit leaving no core file),
+// and so does kill -9, through the guard.
+TEST_F(SignalShutdownTest, EverySignalOnAirReleasesTheRig) {
+  vela::test::Rigctld rigctld;
+  ASSERT_TRUE(rigctld.running());
+  std::ofstream(dir_ / "VELArig.INI")
+      << "method=rigctld\nhost=127.0.0.1\nport=" << rigctld.port() << "\n";
+  for (const int signal : {SIGQUIT, SIGHUP, SIGINT, SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(sigabbrev_np(signal));
+    std::ofstream(dir_ / "VELApreferences.INI") << "";
+    Probe probe(dir_, "VELApreferences.INI", {"--send"}, pttLog_);
+    ASSERT_TRUE(probe.WaitFor("on-air")) << probe.output();
+    ASSERT_EQ(rigctld.Rigctl("t"), "1");
+    const pid_t guard = probe.Guard();
+    ASSERT_GT(guard, 0);
+    int status = 0;
+    const auto start = Clock::now();
+    probe.Signal(signal, &status);
+    while (rigctld.Rigctl("t") != "0" && Clock::now() - start < std::chrono::seconds(5)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    // The guard ends with the terminal (as a zombie of whoever adopted it, at worst).
+    const auto gone = [&] {
+      const std::string stat = ReadAll("/proc/" + std::to_string(guard) + "/stat");
+      return stat.empty() || stat.find(") Z ") != std::string::npos;
+    };
+    while (!gone() && Clock::now() - start < std::chrono::seconds(5)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(gone());
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+    EXPECT_FALSE(WCOREDUMP(status));
+    // The terminal released the rig itself; only after a kill -9 did the guard.
+    const std::string err = ReadAll(dir_ / "stderr.txt");
+    EXPECT_EQ(err.find("vela-ptt-guard: the program ended while it may have been keyed; PTT "
+                       "released (rigctld at 127.0.0.1:" +
+                       std::to_string(rigctld.port()) + ")\n") != std::string::npos,
+              signal == SIGKILL)
+        << err;
+  }
 }
 
 TEST_F(SignalShutdownTest, AMacroDefinedBeforeAKillIsThereAtTheNextStart) {

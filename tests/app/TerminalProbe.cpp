@@ -17,6 +17,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Terminal.h"
+#include "platform/PttGuard.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ void ReportModal(int patienceMs = 5000) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto guardStatus = vela::RunPttGuardIfAsked(argc, argv)) return *guardStatus;
   QApplication app(argc, argv);
   if (argc < 2) return 2;
   vela::app::Terminal terminal(QString::fromLocal8Bit(argv[1]), QString());
