@@ -297,6 +297,7 @@ TEST_F(LiveCliRig, RigPrintsTheDialOrNamesWhatFailed) {
       {"send --ptt cat:1020:/dev/nonexistent-cat --text x", 1,
        "PTT: /dev/nonexistent-cat: no such device"},
       {"send --ptt rigctld:" + closed + " --text x", 1, "PTT: rigctld is not running at"},
+      {"send --tx-limit 1000 --text x", 2, "--tx-limit"},
   };
   for (const auto& f : failures) {
     SCOPED_TRACE(f.args);
