@@ -245,40 +245,6 @@ TEST_F(TransmitControllerTest, OutputFailingOnAirEndsTheOverAndTheNextSendWorks)
   }
 }
 
-// The time limit counts played buffers (16 ms of data or tune here, 32 ms of the
-// identifier) and stops SEND, tune and CWID alike on the one that reaches it: PTT drops, the
-// operator is told, the text stays in the pane, and the next transmission counts afresh.
-TEST_F(TransmitControllerTest, TimeLimitStopsEachKindOnTheBufferThatReachesIt) {
-  const struct {
-    void (TransmitController::*press)();
-    int buffers;  // the first whole number of buffers that lasts a second
-  } cases[] = {{&TransmitController::Send, 63},
-               {&TransmitController::ToggleTune, 63},
-               {&TransmitController::ToggleCwId, 32}};
-  tx.SetTimeLimit(std::chrono::seconds(1));
-  for (const auto& c : cases) {
-    for (int run = 0; run < 2; ++run) {
-      out.played = 0;
-      events.problems.clear();
-      StartOnAir(c.press);
-      out.Play(1000);
-      EXPECT_EQ(out.played, c.buffers);
-      EXPECT_EQ(events.problems, std::vector<TransmitProblem>{TransmitProblem::TimeLimit});
-      EXPECT_FALSE(ptt.keyed);
-      EXPECT_FALSE(Logged("pane sent"));
-      out.Pump();
-      EXPECT_EQ(tx.state().phase, OutputPhase::Idle);
-      EXPECT_EQ(tx.state().request, TransmitRequest::None);
-    }
-  }
-  tx.SetTimeLimit(std::chrono::seconds(0));
-  out.played = 0;
-  StartOnAir();
-  out.Play(1000);
-  EXPECT_EQ(out.played, 1000);
-  EXPECT_TRUE(ptt.keyed);
-}
-
 TEST_F(TransmitControllerTest, ClosingTheProgramStopsFirstAndSaysWhenItMayEnd) {
   StartOnAir(&TransmitController::ToggleTune);
   EXPECT_FALSE(tx.RequestExit());
