@@ -122,6 +122,7 @@ class Probe {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
   }
   const std::string& output() const { return output_; }
+  void Send(int signal) const { kill(pid_, signal); }
 
  private:
   pid_t pid_ = -1;
@@ -230,13 +231,14 @@ TEST_F(SignalShutdownTest, EverySignalOnAirReleasesTheRig) {
     Probe probe(dir_, "VELApreferences.INI", {"--send"}, pttLog_);
     ASSERT_TRUE(probe.WaitFor("on-air")) << probe.output();
     ASSERT_EQ(rigctld.Rigctl("t"), "1");
-    int status = 0;
     const auto start = Clock::now();
-    probe.Signal(signal, &status);
+    probe.Send(signal);
     while (rigctld.Rigctl("t") != "0" && Clock::now() - start < std::chrono::seconds(5)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    int status = 0;
+    probe.Signal(0, &status);  // waits for the end
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
     EXPECT_FALSE(WCOREDUMP(status));
     // The guard says so once it has released; a late word goes to the renamed file.
