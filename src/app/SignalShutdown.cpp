@@ -72,6 +72,11 @@ void SignalShutdown::Poll() {
 void SignalShutdown::Finish() {
   poll_.stop();
   if (steps_.save) steps_.save();
+  EndIfSignalled();
+}
+
+void SignalShutdown::EndIfSignalled() {
+  if (signal_ == 0) return;
   std::fflush(nullptr);
   // End as the signal would have ended us, whatever dialog's event loop we are inside; a
   // quit that has shut down in order leaves no core file behind.

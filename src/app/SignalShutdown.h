@@ -30,10 +30,14 @@ class SignalShutdown : public QObject {
   SignalShutdown(const SignalShutdown&) = delete;
   SignalShutdown& operator=(const SignalShutdown&) = delete;
 
+  // Ends the process as the signal taken would have, if one was: for the program's own
+  // shut-down, should the window have closed first (the transmitter let go at once).
+  void EndIfSignalled();
+
  private:
   void Begin();
   void Poll();
-  [[noreturn]] void Finish();
+  void Finish();
 
   Steps steps_;
   QSocketNotifier* notifier_ = nullptr;

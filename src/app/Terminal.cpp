@@ -91,6 +91,7 @@ int Terminal::Run() {
   if (!keeper_->SaveAll(&error))
     QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
   station_->StopCapture();
+  shutdown_->EndIfSignalled();
   return result;
 }
 
