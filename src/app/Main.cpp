@@ -15,8 +15,12 @@
 #include "app/Preferences.h"
 #include "app/SettingsFolder.h"
 #include "app/Terminal.h"
+#include "platform/PttGuard.h"
 
 int main(int argc, char** argv) {
+  // The guard that releases a rig's PTT should this process die keyed is this program again,
+  // started before Qt.
+  if (const auto guardStatus = vela::RunPttGuardIfAsked(argc, argv)) return *guardStatus;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELA Terminal"));
   // Lets the desktop match the window to its menu entry and icon.

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -91,6 +92,16 @@ PttPickerDialog::PttPickerDialog(const RigSettings& current, PortResolver resolv
       "Added to the rig's dial to give the frequency on air: a 136 kHz converter in front of a "
       "10 MHz receiver is -10000000"));
   offsetRow->addRow(QStringLiteral("Converter offset (Hz)"), offset_);
+  txLimit_ = new QSpinBox(this);
+  txLimit_->setObjectName(QStringLiteral("txlimit"));
+  txLimit_->setRange(0, kMaxTxLimitMinutes);
+  txLimit_->setSuffix(QStringLiteral(" min"));
+  txLimit_->setSpecialValueText(QStringLiteral("none"));
+  txLimit_->setValue(current.txLimitMinutes);
+  txLimit_->setToolTip(
+      QStringLiteral("A transmission on air this long (SEND, beacon, tune or CWID) is stopped "
+                     "and PTT released"));
+  offsetRow->addRow(QStringLiteral("Transmit time limit"), txLimit_);
   layout->addLayout(offsetRow);
   problem_ = new QLabel(this);
   problem_->setObjectName(QStringLiteral("problem"));
@@ -270,6 +281,7 @@ std::optional<RigSettings> PttPickerDialog::Read(QString* problem) const {
         "The converter offset is a whole number of hertz (it may be "
         "negative).");
   }
+  s.txLimitMinutes = txLimit_->value();
   if (!problem->isEmpty()) return std::nullopt;
   return s;
 }

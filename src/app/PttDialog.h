@@ -2,7 +2,8 @@
 // the rig's CAT command, a rig shared through rigctld, a CM108 sound chip's GPIO, or VOX),
 // then what that method needs: the COM picker for the serial lines, the rig model and port
 // for CAT, host and port for rigctld, the hidraw device for CM108; and, for a rig that
-// reports its dial, the offset of a converter or transverter in front of the receiver.
+// reports its dial, the offset of a converter or transverter in front of the receiver; and
+// the transmit time limit.
 #pragma once
 
 #include <QDialog>
@@ -16,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QSpinBox;
 class QStackedWidget;
 
 namespace vela::app {
@@ -63,6 +65,7 @@ class PttPickerDialog : public QDialog {
   QLineEdit* port_ = nullptr;
   QComboBox* hidraw_ = nullptr;
   QLineEdit* offset_ = nullptr;
+  QSpinBox* txLimit_ = nullptr;
   QLabel* problem_ = nullptr;
   QString answer_;
   std::optional<RigSettings> chosen_;

@@ -1,5 +1,6 @@
 #include "app/SignalShutdown.h"
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QSocketNotifier>
@@ -12,6 +13,7 @@ namespace {
 
 constexpr int kPollMs = 20;
 constexpr unsigned kBackstopSeconds = 3;
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 int signalPipe[2] = {-1, -1};
 
 // Async-signal-safe: hand the signal's number to the event loop, and make sure the process
@@ -41,13 +43,13 @@ SignalShutdown::SignalShutdown(Steps steps, QObject* parent)
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+  for (int s : kSignals) sigaction(s, &action, nullptr);
 }
 
 SignalShutdown::~SignalShutdown() {
   struct sigaction action = {};
   action.sa_handler = SIG_DFL;
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+  for (int s : kSignals) sigaction(s, &action, nullptr);
   for (int& fd : signalPipe) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -70,8 +72,18 @@ void SignalShutdown::Poll() {
 void SignalShutdown::Finish() {
   poll_.stop();
   if (steps_.save) steps_.save();
+  EndIfSignalled();
+}
+
+void SignalShutdown::EndIfSignalled() {
+  if (signal_ == 0) return;
   std::fflush(nullptr);
-  // End as the signal would have ended us, whatever dialog's event loop we are inside.
+  // End as the signal would have ended us, whatever dialog's event loop we are inside; a
+  // quit that has shut down in order leaves no core file behind.
+  if (signal_ == SIGQUIT) {
+    const rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+  }
   std::signal(signal_, SIG_DFL);
   std::raise(signal_);
   _exit(128 + signal_);

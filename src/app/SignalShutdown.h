@@ -1,8 +1,8 @@
-// Ends the terminal on SIGTERM, SIGINT or SIGHUP whatever box or dialog is open, the way a
-// session manager logging out or a script stopping the station expects: the transmitter
-// stops and PTT is released first, the settings are written if they can be, then the
-// process ends with the signal's status, within two seconds. The signal is taken in any
-// event loop, the modal ones included; should no event loop run at all, an alarm ends the
+// Ends the terminal on SIGTERM, SIGINT, SIGHUP or SIGQUIT whatever box or dialog is open, the
+// way a session manager logging out, a closed terminal or a script stopping the station
+// expects: the transmitter stops and PTT is released first, the settings are written if they
+// can be, then the process ends with the signal's status, within two seconds. The signal is taken
+// in any event loop, the modal ones included; should no event loop run at all, an alarm ends the
 // process after three seconds all the same.
 #pragma once
 
@@ -30,10 +30,14 @@ class SignalShutdown : public QObject {
   SignalShutdown(const SignalShutdown&) = delete;
   SignalShutdown& operator=(const SignalShutdown&) = delete;
 
+  // Ends the process as the signal taken would have, if one was: for the program's own
+  // shut-down, should the window have closed first (the transmitter let go at once).
+  void EndIfSignalled();
+
  private:
   void Begin();
   void Poll();
-  [[noreturn]] void Finish();
+  void Finish();
 
   Steps steps_;
   QSocketNotifier* notifier_ = nullptr;

@@ -124,6 +124,7 @@ void Station::ApplyWindowSettings() {
 
 void Station::OpenPtt(bool chosen) {
   window_.ShowDial(std::nullopt);
+  transmit_.SetTimeLimit(std::chrono::minutes(window_.settings().rig.txLimitMinutes));
   if (devices_.ptt == nullptr) return;
   rig_ = window_.settings().rig;
   rig_.comPort = window_.settings().comPort;
@@ -422,6 +423,13 @@ void Station::TransmitFailed(TransmitProblem problem, const std::string& detail)
            QStringLiteral("The rig did not confirm the end of transmission: it may still be "
                           "keyed.") +
                line + QStringLiteral("\nCheck the rig now."));
+      break;
+    case TransmitProblem::TimeLimit:
+      Tell(QMessageBox::Warning, QString::fromLatin1(kTransmitCaption),
+           QStringLiteral("The transmission reached the transmit time limit of %1 min and was "
+                          "stopped; PTT is released. The text not sent is still in the "
+                          "transmit pane.\nTX options > PTT sets the limit.")
+               .arg(transmit_.timeLimit().count() / 60));
       break;
   }
 }

@@ -1,5 +1,6 @@
 #include "app/StationPtt.h"
 
+#include "platform/PttGuard.h"
 #include "platform/RigControl.h"
 #include "platform/SerialPtt.h"
 
@@ -25,17 +26,27 @@ std::optional<OperatorMessage> StationPtt::Open(const RigSettings& settings) {
   }
   // The rig keeps its settings: each SEND tries it again, so a rig switched on later, or
   // a rigctld started after the terminal, is found without the operator doing more.
-  rig_ = std::make_unique<RigControl>();
-  if (rig_->Open(settings)) return std::nullopt;
-  return OperatorMessage{"The rig that keys the transmitter cannot be reached: " + rig_->error() +
-                             "\nSEND keys nothing until it answers; TX options > PTT sets "
-                             "it up.",
-                         kRigCaption};
+  auto rig = std::make_unique<RigControl>();
+  rig_ = rig.get();
+  const bool opened = rig_->Open(settings);
+  guarded_ = std::make_unique<GuardedPtt>(std::move(rig), settings);
+  std::string text;
+  if (!opened) {
+    text = "The rig that keys the transmitter cannot be reached: " + rig_->error() +
+           "\nSEND keys nothing until it answers; TX options > PTT sets it up.";
+  }
+  if (const std::string& noGuard = guarded_->guard().error(); !noGuard.empty()) {
+    text += (text.empty() ? "" : "\n") + noGuard +
+            ": PTT is released when the terminal ends, but not should it crash.";
+  }
+  if (text.empty()) return std::nullopt;
+  return OperatorMessage{text, kRigCaption};
 }
 
 void StationPtt::Close() {
   serial_->Close();
-  rig_.reset();
+  rig_ = nullptr;
+  guarded_.reset();
 }
 
 bool StationPtt::Key(bool on) {
@@ -45,7 +56,7 @@ bool StationPtt::Key(bool on) {
     case PttMethod::Vox:
       return true;
     default:
-      return rig_ != nullptr && rig_->Key(on);
+      return guarded_ != nullptr && guarded_->Key(on);
   }
 }
 

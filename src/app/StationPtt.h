@@ -12,6 +12,7 @@
 #include "tx/PttControl.h"
 
 namespace vela {
+class GuardedPtt;
 class RigControl;
 class SerialPtt;
 }  // namespace vela
@@ -38,12 +39,14 @@ class StationPtt : public PttPort {
   void Close() override;
   bool Key(bool on) override;
   std::string error() const override;
-  RigControl* rig() override { return rig_.get(); }
+  RigControl* rig() override { return rig_; }
 
  private:
   PttMethod method_ = PttMethod::SerialDtrRts;
   std::unique_ptr<SerialPtt> serial_;
-  std::unique_ptr<RigControl> rig_;
+  // A rig's PTT, watched by its guard (platform/PttGuard.h).
+  std::unique_ptr<GuardedPtt> guarded_;
+  RigControl* rig_ = nullptr;  // the PTT guarded_ holds
 };
 
 }  // namespace vela::app

@@ -91,6 +91,7 @@ int Terminal::Run() {
   if (!keeper_->SaveAll(&error) && !keeper_->reported())  // told once, not again on the way out
     QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
   station_->StopCapture();
+  shutdown_->EndIfSignalled();
   return result;
 }
 

@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "cli/Options.h"
 #include "cli/Scan.h"
+#include "cli/StopSignals.h"
 #include "coding/Charset.h"
 #include "platform/PortAudioInput.h"
 #include "platform/PortAudioSystem.h"
@@ -21,11 +21,6 @@
 namespace vela::cli {
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-void OnSignal(int) {
-  interrupted = 1;
-}
 
 // Text lines longer than this are shown in pieces as they fill.
 constexpr size_t kLineWidth = 64;
@@ -116,13 +111,12 @@ int ListenScan(const Options& opt, char** argv) {
   if (!capture.StartCapture(device, rate)) {
     throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  CatchStopSignals();
   QTimer tick;
   bool wasScanning = true;
   tick.callOnTimeout([&] {
     // Standard output that cannot be written ends the run (main reports it, status 1).
-    if (interrupted || !capture.running() || std::ferror(stdout)) QCoreApplication::quit();
+    if (stopSignal != 0 || !capture.running() || std::ferror(stdout)) QCoreApplication::quit();
     scanner.Run(kScanBudget);
     if (wasScanning && !scanner.scanning()) {
       std::fprintf(stderr, "vela-modem: scan %.1f s behind: search paused, copying goes on\n",

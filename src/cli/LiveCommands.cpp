@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -14,6 +13,7 @@
 #include "cli/PttOption.h"
 #include "cli/Receiver.h"
 #include "cli/RigCommands.h"
+#include "cli/StopSignals.h"
 #include "coding/Charset.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
@@ -29,11 +29,6 @@
 namespace vela::cli {
 
 namespace {
-
-volatile std::sig_atomic_t interrupted = 0;
-void OnSignal(int) {
-  interrupted = 1;
-}
 
 int stdoutError = 0;  // the first failure to write standard output
 
@@ -121,6 +116,11 @@ class SendStation : public TransmitSource, public TransmitEvents, public ModemEv
         break;
       case TransmitProblem::PttReleaseFailed:
         error = "PTT: the rig did not confirm the release; it may still be keyed";
+        break;
+      case TransmitProblem::TimeLimit:
+        error = "send: stopped at the transmit time limit of " +
+                std::to_string(controller_.timeLimit().count() / 60) +
+                " min (--tx-limit); PTT released";
         break;
     }
     if (!detail.empty()) error += ": " + detail;
@@ -215,8 +215,7 @@ int RunListen(int argc, char** argv) {
   if (!capture.StartCapture(device, rate)) {
     throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  CatchStopSignals();
   QTimer watch;
   int ticks = 0;
   // Copy that can reach neither the log nor standard output ends listening, status 1.
@@ -228,7 +227,7 @@ int RunListen(int argc, char** argv) {
     }
     if (stdoutError != 0 && failure.empty())
       failure = std::string("standard output: ") + std::strerror(stdoutError);
-    if (interrupted || !capture.running() || !failure.empty()) QCoreApplication::quit();
+    if (stopSignal != 0 || !capture.running() || !failure.empty()) QCoreApplication::quit();
   });
   watch.start(100);
   app.exec();
@@ -251,14 +250,16 @@ int RunListen(int argc, char** argv) {
 }
 
 int RunSend(int argc, char** argv) {
-  const Options opt(
-      argc, argv, 2,
-      {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text", "text-file"}, {"iq"});
+  const Options opt(argc, argv, 2,
+                    {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text",
+                     "text-file", "tx-limit"},
+                    {"iq"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const TransmitSettings settings = TransmitOptions(opt, "send");
   const int device = DeviceOption(opt);
   const std::string pttName = opt.Get("ptt").value_or("none");
+  const long txLimit = opt.Integer("tx-limit", 0, 0, kMaxTxLimitMinutes);
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
@@ -270,20 +271,23 @@ int RunSend(int argc, char** argv) {
   TransmitController& controller = station.controller();
   controller.SetPtt(ptt.get());
   controller.SetOutputDevice(device);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  controller.SetTimeLimit(std::chrono::minutes(txLimit));
+  CatchStopSignals();
   controller.Send();
   if (!controller.state().outputOpen()) throw IoError(station.error);
   QTimer watch;
   watch.callOnTimeout([&] {
     // Interrupted: stop at once; the release of PTT comes with the stop.
-    if (interrupted && !controller.exitRequested()) controller.RequestExit();
+    if (stopSignal != 0 && !controller.exitRequested()) controller.RequestExit();
   });
   watch.start(100);
   app.exec();
   std::printf("\n");
   if (!station.error.empty()) throw IoError(station.error);
-  if (interrupted) throw IoError("send: interrupted; PTT released");
+  if (stopSignal != 0) {
+    throw IoError(std::string("send: interrupted by SIG") + sigabbrev_np(stopSignal) +
+                  "; PTT released");
+  }
   if (station.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
   if (output.underruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld output underruns (silence sent)\n",

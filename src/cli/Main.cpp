@@ -8,6 +8,7 @@
 #include "cli/LiveCommands.h"
 #include "cli/Options.h"
 #include "cli/RigCommands.h"
+#include "platform/PttGuard.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ constexpr const char* kUsage =
     "  listen  --scan [--device N] [--mode M|all] [--from HZ] [--to HZ] [--rate HZ]\n"
     "          [--squelch N]\n"
     "  send    [--device N] [--ptt P] [--mode M] [--freq HZ] [--secondary TEXT]\n"
-    "          [--iq] [--tail-frames N] (--text TEXT | --text-file FILE)\n"
+    "          [--iq] [--tail-frames N] [--tx-limit MIN] (--text TEXT | --text-file FILE)\n"
     "  rig     [--ptt P]\n"
     "M is vela8, vela31, vela63 (default) or vela125.\n"
     "R is standard (default) or enhanced: the coherent receiver, some dB more sensitive;\n"
@@ -94,5 +95,7 @@ static int RunCommand(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  // The guard that releases a rig's PTT should this process die keyed is this program again.
+  if (const auto guardStatus = vela::RunPttGuardIfAsked(argc, argv)) return *guardStatus;
   return FinishStandardOutput(RunCommand(argc, argv));
 }

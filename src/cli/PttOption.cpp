@@ -1,6 +1,9 @@
 #include "cli/PttOption.h"
 
+#include <cstdio>
+
 #include "cli/Options.h"
+#include "platform/PttGuard.h"
 #include "platform/SerialPtt.h"
 
 namespace vela::cli {
@@ -25,7 +28,12 @@ std::unique_ptr<PttControl> OpenPttOption(const std::string& value) {
   }
   auto rig = std::make_unique<RigControl>();
   if (!rig->Open(settings)) throw IoError("PTT: " + rig->error());
-  return rig;
+  auto guarded = std::make_unique<GuardedPtt>(std::move(rig), settings);
+  if (const std::string& noGuard = guarded->guard().error(); !noGuard.empty()) {
+    std::fprintf(stderr, "vela-modem: %s: PTT is released on a signal, but not after a crash\n",
+                 noGuard.c_str());
+  }
+  return guarded;
 }
 
 std::unique_ptr<RigControl> OpenRig(const RigSettings& settings) {

@@ -14,9 +14,10 @@ namespace vela::cli {
 // The settings a --ptt value stands for; UsageError with the one-line reason when the form
 // is wrong.
 RigSettings PttSettingsOption(const std::string& value);
-// Opens the PTT `value` names (a serial port with both lines dropped): nullptr for none.
-// UsageError for a wrong form, IoError ("PTT: <reason>") when the port or the rig cannot be
-// opened.
+// Opens the PTT `value` names (a serial port with both lines dropped): nullptr for none. A
+// rig comes with its guard (platform/PttGuard.h), which releases it should the program die
+// keyed. UsageError for a wrong form, IoError ("PTT: <reason>") when the port or the rig
+// cannot be opened.
 std::unique_ptr<PttControl> OpenPttOption(const std::string& value);
 // Connects to the rig `settings` name; IoError ("rig: <reason>") when it cannot.
 std::unique_ptr<RigControl> OpenRig(const RigSettings& settings);

@@ -23,6 +23,8 @@ inline constexpr char kDefaultRigctldHost[] = "localhost";
 inline constexpr int kHamlibDummyModel = 1;
 // Hamlib's network client of rigctld.
 inline constexpr int kHamlibRigctldModel = 2;
+// The transmit time limit's range, in minutes (0: none).
+inline constexpr int kMaxTxLimitMinutes = 999;
 
 struct RigSettings {
   PttMethod method = PttMethod::SerialDtrRts;
@@ -41,6 +43,9 @@ struct RigSettings {
   // Transverter or converter: added to what the dial shows to give the frequency on air
   // (a 136 kHz upconverter with a 10 MHz oscillator is -10000000).
   int64_t converterOffsetHz = 0;
+  // The longest a transmission may stay on air, in whole minutes; 0: no limit. A keyed rig
+  // left unattended (a beacon, a tune carrier forgotten) is stopped by it.
+  int txLimitMinutes = 0;
 
   bool operator==(const RigSettings&) const = default;
 };

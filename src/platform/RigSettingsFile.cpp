@@ -24,8 +24,8 @@ struct Field {
 constexpr int64_t kInt64Min = std::numeric_limits<int64_t>::min();
 constexpr int64_t kInt64Max = std::numeric_limits<int64_t>::max();
 
-const std::array<Field, 9>& Fields() {
-  static const std::array<Field, 9> fields{{
+const std::array<Field, 10>& Fields() {
+  static const std::array<Field, 10> fields{{
       {"comport", &RigSettings::comPort, 0, 255},
       {"pttdevice", &RigSettings::pttSerialDevice},
       {"model", &RigSettings::rigModel, 0, 999999},
@@ -35,6 +35,8 @@ const std::array<Field, 9>& Fields() {
       {"port", &RigSettings::port, 1, 65535},
       {"hidraw", &RigSettings::hidrawDevice},
       {"offset", &RigSettings::converterOffsetHz, kInt64Min, kInt64Max},
+      // Later than the rest: a file without it (an older version's) has no limit.
+      {"txlimit", &RigSettings::txLimitMinutes, 0, kMaxTxLimitMinutes},
   }};
   return fields;
 }

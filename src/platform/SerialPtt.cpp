@@ -1,5 +1,7 @@
 #include "platform/SerialPtt.h"
 
+#include <termios.h>
+
 #include <QSerialPort>
 #include <algorithm>
 #include <cctype>
@@ -29,6 +31,18 @@ int TrailingNumber(const std::string& name) {
   size_t i = name.size();
   while (i > 0 && std::isdigit(static_cast<unsigned char>(name[i - 1]))) --i;
   return i < name.size() ? std::stoi(name.substr(i)) : -1;
+}
+
+// Should the program end without closing the port (killed, crashed), the kernel drops DTR
+// and RTS as the last descriptor of the port closes, but only with HUPCL set, which another
+// program (or stty -hupcl) may have cleared. That is the whole of PTT's safety on this path:
+// nothing may open the port again to release it, as opening a tty raises DTR and would key
+// the rig for a moment.
+void KeepHangUpOnClose(int fd) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0 || (settings.c_cflag & HUPCL) != 0) return;
+  settings.c_cflag |= HUPCL;
+  tcsetattr(fd, TCSANOW, &settings);
 }
 
 }  // namespace
@@ -112,6 +126,7 @@ bool SerialPtt::OpenDevice(const std::string& path) {
   // The open raised DTR and RTS: drop them before the transmitter notices.
   SetDtr(false);
   SetRts(false);
+  KeepHangUpOnClose(static_cast<int>(port_->handle()));
   return true;
 }
 

@@ -176,6 +176,8 @@ void TransmitController::Start(TransmitRequest request) {
   inFlight_ = 0;
   std::fill(queued_.begin(), queued_.end(), false);
   for (auto& b : buffers_) b.assign(static_cast<size_t>(length_), 0);
+  playedValues_ = 0;
+  limitValues_ = static_cast<int64_t>(limit_.count()) * kOutputSampleRate * kOutputChannels;
   if (!KeyPtt(true)) {
     // A rig that would not key gets no audio: unkeyed audio would go nowhere unnoticed.
     Abort(TransmitProblem::PttFailed, ptt_ != nullptr ? ptt_->error() : std::string());
@@ -200,7 +202,13 @@ void TransmitController::OutputBufferDone(int index) {
   queued_[static_cast<size_t>(index)] = false;
   --inFlight_;
   if (state_.phase == OutputPhase::OnAir || state_.phase == OutputPhase::Draining) {
-    Refill(index);
+    // Buffers only come back in these phases once played: Reset goes with leaving them.
+    playedValues_ += length_;
+    if (limitValues_ > 0 && playedValues_ >= limitValues_) {
+      Abort(TransmitProblem::TimeLimit, {});
+    } else {
+      Refill(index);
+    }
   } else if (state_.phase == OutputPhase::Stopping) {
     EndOver();  // the first buffer back after the reset closes the output
   }

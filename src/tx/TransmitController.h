@@ -32,8 +32,11 @@
 //   is told, and the text not sent stays in the pane.
 // - PTT is keyed exactly while audio of ours can be reaching the transmitter (opening,
 //   on air, draining), released before anything else at a stop and on every failure.
+// - A transmission that has played the time limit's worth of buffers (data, tune and the
+//   identifier alike; a beacon is one long transmission) ends as a failing output does.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -72,7 +75,13 @@ struct TransmitState {
 };
 
 // Why a transmission could not go on; the front ends word it for the operator.
-enum class TransmitProblem { OutputOpenFailed, OutputFailed, PttFailed, PttReleaseFailed };
+enum class TransmitProblem {
+  OutputOpenFailed,
+  OutputFailed,
+  PttFailed,
+  PttReleaseFailed,
+  TimeLimit,  // on air for the whole time limit: stopped, PTT released
+};
 
 // The modem as the transmitter sees it.
 class TransmitSource {
@@ -121,6 +130,12 @@ class TransmitController : private AudioOutputEvents {
   // The callsign's Morse elements ("1" key down, anything else key up) and the element
   // period; the period in force when the identifier starts is kept for that identifier.
   void SetMorseIdentifier(std::string pattern, int periodMs);
+  // The longest a transmission may stay on air; zero for no limit. Measured in buffers
+  // played (each symbol's, or 32 ms of the identifier), so it does not depend on clocks;
+  // the transmission stops once the limit has been reached, within one buffer of it. A new
+  // limit counts from the next transmission.
+  void SetTimeLimit(std::chrono::seconds limit) { limit_ = limit; }
+  std::chrono::seconds timeLimit() const { return limit_; }
 
   // ---- Operator commands ----
   void Send();  // F9
@@ -188,7 +203,10 @@ class TransmitController : private AudioOutputEvents {
   bool exitRequested_ = false;
 
   int length_ = 0;  // values per buffer of the transmission on the output
-  int symbol_ = 1;  // the symbol the identifier holds
+  std::chrono::seconds limit_{0};
+  int64_t limitValues_ = 0;   // of the transmission on the output; 0: none
+  int64_t playedValues_ = 0;  // played in it so far
+  int symbol_ = 1;            // the symbol the identifier holds
   int inFlight_ = 0;
   std::vector<std::vector<int16_t>> buffers_;
   std::vector<bool> queued_;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 
 #include "app/Dialogs.h"
@@ -95,7 +96,10 @@ class DialogsTest : public QObject {
         {vela::PttMethod::SerialDtrRts, {{"answer", "/dev/ttyUSB3"}}, true, {}},
         {vela::PttMethod::Cat, {{"catdevice", "/dev/ttyACM0"}, {"offset", "-10000000"}}, true, {}},
         {vela::PttMethod::Cat, {{"catdevice", ""}}, false, "CAT port"},
-        {vela::PttMethod::Rigctld, {{"host", "shack-pc"}, {"port", "4533"}}, true, {}},
+        {vela::PttMethod::Rigctld,
+         {{"host", "shack-pc"}, {"port", "4533"}, {"txlimit", "10"}},
+         true,
+         {}},
         {vela::PttMethod::Rigctld, {{"port", "45x3"}}, false, "1 to 65535"},
         {vela::PttMethod::Cm108, {{"hidraw", "/dev/hidraw2"}}, true, {}},
         {vela::PttMethod::Cm108, {{"hidraw", ""}}, false, "hidraw"},
@@ -113,6 +117,7 @@ class DialogsTest : public QObject {
         QVERIFY2(field, name);
         if (auto* line = qobject_cast<QLineEdit*>(field)) line->setText(text);
         if (auto* box = qobject_cast<QComboBox*>(field)) box->setCurrentText(text);
+        if (auto* spin = qobject_cast<QSpinBox*>(field)) spin->setValue(text.toInt());
       }
       ButtonCalled(&dialog, QStringLiteral("Accept"))->click();
       QCOMPARE(dialog.chosen().has_value(), c.accepted);
@@ -132,6 +137,7 @@ class DialogsTest : public QObject {
         if (field == "host") QCOMPARE(s.host, t);
         if (field == "port") QCOMPARE(s.port, std::stoi(t));
         if (field == "hidraw") QCOMPARE(s.hidrawDevice, t);
+        if (field == "txlimit") QCOMPARE(s.txLimitMinutes, std::stoi(t));
       }
     }
   }

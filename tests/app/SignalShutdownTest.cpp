@@ -1,16 +1,19 @@
 // The terminal as a process: a signal ends it within two seconds whatever box or dialog is
 // open (the start-up warning, the save-failure box, every dialog of the menus, a box while
-// on air), with PTT released, the settings written and the signal's status; a macro
-// defined a moment before a kill -9 is there for the next start; and on a full disk the old
+// on air), with PTT released, the settings written and the signal's status; a rig keyed
+// through rigctld is released on every signal and after a kill -9; a macro defined a
+// moment before a kill -9 is there for the next start; and on a full disk the old
 // settings files stay whole and the operator is told.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QString>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -22,6 +25,7 @@
 
 #include "app/Preferences.h"
 #include "support/FullDisk.h"
+#include "support/Rigctld.h"
 
 namespace {
 
@@ -61,6 +65,8 @@ class Probe {
       dup2(out[1], 1);
       close(out[0]);
       if (chdir(dir.c_str()) != 0) _exit(127);
+      const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (err >= 0) dup2(err, 2);
       setenv("HOME", dir.c_str(), 1);
       setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -69,6 +75,11 @@ class Probe {
       // ALSA's plugins are unloaded before exit, where the leak checker cannot tell them
       // from ours; the sound code's own leaks are checked by the platform tests.
       setenv("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0", 1);
+      // Room for a (small) core file, so a signal that would leave one is seen to.
+      rlimit core{};
+      getrlimit(RLIMIT_CORE, &core);
+      core.rlim_cur = std::min<rlim_t>(64 * 1024, core.rlim_max);
+      setrlimit(RLIMIT_CORE, &core);
       std::vector<char*> argv{const_cast<char*>(VELA_TERMINAL_PROBE),
                               const_cast<char*>(settings.c_str())};
       for (auto& a : args) argv.push_back(a.data());
@@ -113,6 +124,7 @@ class Probe {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
   }
   const std::string& output() const { return output_; }
+  void Send(int signal) const { kill(pid_, signal); }
 
  private:
   pid_t pid_ = -1;
@@ -204,6 +216,41 @@ TEST_F(SignalShutdownTest, EndsOnAirWithABoxOpenAndPttReleased) {
   const std::string lines = ReadAll(pttLog_);
   ASSERT_GE(lines.size(), 16u);
   EXPECT_EQ(lines.substr(lines.size() - 16), "dtr off\nrts off\n") << lines;
+}
+
+// On air with the rig behind a real rigctld, each signal that ends the terminal leaves the
+// rig unkeyed within two seconds with the signal's status, a quit leaving no core file; the
+// terminal released it itself, and after a kill -9 the guard did.
+TEST_F(SignalShutdownTest, EverySignalOnAirReleasesTheRig) {
+  vela::test::Rigctld rigctld;
+  ASSERT_TRUE(rigctld.running());
+  std::ofstream(dir_ / "VELArig.INI")
+      << "method=rigctld\nhost=127.0.0.1\nport=" << rigctld.port() << "\n";
+  const std::string guardSays = "vela-ptt-guard: the program ended while it may have been keyed";
+  for (const int signal : {SIGQUIT, SIGHUP, SIGINT, SIGTERM, SIGKILL}) {
+    SCOPED_TRACE(sigabbrev_np(signal));
+    std::ofstream(dir_ / "VELApreferences.INI") << "";
+    Probe probe(dir_, "VELApreferences.INI", {"--send"}, pttLog_);
+    ASSERT_TRUE(probe.WaitFor("on-air")) << probe.output();
+    ASSERT_EQ(rigctld.Rigctl("t"), "1");
+    const auto start = Clock::now();
+    probe.Send(signal);
+    while (rigctld.Rigctl("t") != "0" && Clock::now() - start < std::chrono::seconds(5)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    int status = 0;
+    probe.Signal(0, &status);  // waits for the end
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+    EXPECT_FALSE(WCOREDUMP(status));
+    // The guard says so once it has released; a late word goes to the renamed file.
+    while (signal == SIGKILL && ReadAll(dir_ / "stderr.txt").find(guardSays) == std::string::npos &&
+           Clock::now() - start < std::chrono::seconds(5)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    fs::rename(dir_ / "stderr.txt", dir_ / "stderr.old");
+    EXPECT_EQ(ReadAll(dir_ / "stderr.old").find(guardSays) != std::string::npos, signal == SIGKILL);
+  }
 }
 
 TEST_F(SignalShutdownTest, AMacroDefinedBeforeAKillIsThereAtTheNextStart) {

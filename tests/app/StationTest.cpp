@@ -519,6 +519,23 @@ class StationTest : public QObject {
     QVERIFY(*std::max_element(samples.begin(), samples.end()) > 1000);
   }
 
+  // The time limit of the rig settings stops an over left on air after exactly a minute of
+  // played buffers (VELA63's 512 samples each), drops PTT, tells the operator and keeps the
+  // text in the pane.
+  void transmitTimeLimitStopsAnOverLeftOnAir() {
+    rig_.txLimitMinutes = 1;
+    OpenScripted();
+    const size_t before = ptt_.log.size();
+    window_->transmitPane()->setPlainText(QStringLiteral("left on"));
+    window_->Command(110);
+    QVERIFY(PlayUntil([&] { return !window_->outputDeviceOpen(); }, 10000));
+    QCOMPARE(scripted_->played, int64_t{60 * 32000 / 512});
+    QCOMPARE(ptt_.Since(before),
+             (std::vector<std::string>{"DTR on", "RTS on", "DTR off", "RTS off"}));
+    QTRY_VERIFY(HasMessage(QStringLiteral("transmit time limit of 1 min")));
+    QCOMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("left on"));
+  }
+
   void modeSelectionReachesTheModem() {
     QVERIFY(WriteSilence(Path("quiet.wav"), 0.5));
     OpenOnRecording(Path("quiet.wav"));

@@ -18,6 +18,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Terminal.h"
+#include "platform/PttGuard.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ void WatchModals(int patienceMs, QWidget* last = nullptr) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto guardStatus = vela::RunPttGuardIfAsked(argc, argv)) return *guardStatus;
   QApplication app(argc, argv);
   if (argc < 2) return 2;
   vela::app::Terminal terminal(QString::fromLocal8Bit(argv[1]), QString());

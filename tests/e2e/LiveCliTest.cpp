@@ -95,8 +95,9 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   }
   const int device = DeviceIndex("velacap");
   ASSERT_GE(device, 0);
+  // Ended by SIGHUP (a closed terminal), it still writes the log and the secondary text.
   const std::string out =
-      Shell(env_ + "timeout -s INT 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
+      Shell(env_ + "timeout -s HUP 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
             std::to_string(device) + " --freq 1000 --secondary-out " + dir_ + "/sec.txt --log " +
             dir_ + "/copy.log 2>/dev/null");
   EXPECT_NE(out.find("live copy de G3XYZ"), std::string::npos) << out;
@@ -249,10 +250,34 @@ TEST_F(LiveCliRig, SendKeysTheRigWhileAudioGoesOutAndReleasesItAtTheEnd) {
   EXPECT_EQ(rigctld_.Rigctl("t"), "0");
 }
 
-TEST_F(LiveCliRig, SigtermInMidTransmissionReleasesTheRig) {
-  EXPECT_EQ(SendWhileWatching(3000, "kill -TERM $pid; wait $pid; echo $?"), "keyed\n1\n");
-  EXPECT_NE(Stderr().find("interrupted"), std::string::npos) << Stderr();
-  EXPECT_EQ(rigctld_.Rigctl("t"), "0");
+// Each signal that can end `send` from a terminal or a script stops it and releases the rig,
+// which reads unkeyed within two seconds; kill -9 too, through the guard, which then says
+// so. The guard ends with the program.
+TEST_F(LiveCliRig, EverySignalInMidTransmissionReleasesTheRig) {
+  const std::string rigctl =
+      "[ \"$(rigctl -m 2 -r " + rigctld_.address() + " t 2>/dev/null)\" = 0 ]";
+  for (const std::string signal : {"HUP", "INT", "TERM", "QUIT", "KILL"}) {
+    SCOPED_TRACE(signal);
+    const std::string out = SendWhileWatching(
+        3000, "guard=$(pgrep -P $pid -x vela-ptt-guard); kill -" + signal +
+                  " $pid; t0=$(date +%s%N); for i in $(seq 100); do " + rigctl +
+                  " && break; sleep 0.02; done; echo $((($(date +%s%N) - t0) / 1000000)); "
+                  "wait $pid; echo $?; for i in $(seq 100); do "
+                  "s=$(cut -d' ' -f3 /proc/$guard/stat 2>/dev/null); [ \"${s:-Z}\" = Z ] && break; "
+                  "sleep 0.02; done; echo ${guard:+guard} ${s:-gone}");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(out, m, std::regex("keyed\n(\\d+)\n(\\d+)\nguard (gone|Z)\n")))
+        << out << Stderr();
+    EXPECT_LT(std::stoi(m[1]), 2000);
+    EXPECT_EQ(m[2], signal == "KILL" ? "137" : "1");
+    const std::string err = Stderr();
+    EXPECT_EQ(err, signal == "KILL"
+                       ? "vela-ptt-guard: the program ended while it may have been "
+                         "keyed; PTT released (rigctld at " +
+                             rigctld_.address() + ")\n"
+                       : "vela-modem: send: interrupted by SIG" + signal + "; PTT released\n");
+    EXPECT_EQ(rigctld_.Rigctl("t"), "0");
+  }
 }
 
 TEST_F(LiveCliRig, RigctldKilledInMidTransmissionHangsNothing) {
@@ -283,6 +308,7 @@ TEST_F(LiveCliRig, RigPrintsTheDialOrNamesWhatFailed) {
       {"send --ptt cat:1020:/dev/nonexistent-cat --text x", 1,
        "PTT: /dev/nonexistent-cat: no such device"},
       {"send --ptt rigctld:" + closed + " --text x", 1, "PTT: rigctld is not running at"},
+      {"send --tx-limit 1000 --text x", 2, "--tx-limit"},
   };
   for (const auto& f : failures) {
     SCOPED_TRACE(f.args);

@@ -114,6 +114,7 @@ TEST(RigSettingsFile, EveryMethodAndParameterRoundTripsAndAMissingFileIsTheDefau
     s.port = 4600;
     s.hidrawDevice = "/dev/hidraw3";
     s.converterOffsetHz = method == PttMethod::Cm108 ? -10000000 : 9223372036854775807LL;
+    s.txLimitMinutes = method == PttMethod::Vox ? kMaxTxLimitMinutes : static_cast<int>(method);
     std::string error;
     ASSERT_TRUE(SaveRigSettings(path, s, &error)) << error;
     const RigSettingsLoad load = LoadRigSettings(path);
@@ -144,6 +145,7 @@ TEST(RigSettingsFile, AGarbledFileFallsBackToSerialWithOneLineSayingWhy) {
       {good + "baud=-1\n", "baud \"-1\""},
       {good + "offset=99999999999999999999\n", "offset"},
       {good + "model=\n", "model \"\""},
+      {good + "txlimit=1000\n", "txlimit \"1000\" is not a whole number from 0 to 999"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

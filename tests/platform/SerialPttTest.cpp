@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -59,13 +60,24 @@ class SerialPttTest : public ::testing::Test {
 
 using LineLog = std::vector<std::string>;
 
-TEST_F(SerialPttTest, OpeningDropsBothLinesAndKeyingMovesDtrThenRts) {
+// And the port is left to drop both lines should the program die without closing it: a
+// port some other program left without hang-up-on-close gets it back.
+TEST_F(SerialPttTest, OpeningDropsBothLinesSetsHangUpOnCloseAndKeyingMovesDtrThenRts) {
+  const int other = open(pty_.path().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(other, 0);
+  termios t{};
+  ASSERT_EQ(tcgetattr(other, &t), 0);
+  t.c_cflag &= ~static_cast<tcflag_t>(HUPCL);
+  ASSERT_EQ(tcsetattr(other, TCSANOW, &t), 0);
   SerialPtt ptt;
   ASSERT_TRUE(ptt.OpenDevice(pty_.path())) << ptt.error();
+  ASSERT_EQ(tcgetattr(other, &t), 0);
+  EXPECT_NE(t.c_cflag & HUPCL, 0u);
   EXPECT_EQ(Lines(), (LineLog{"dtr off", "rts off"}));
   ptt.Key(true);
   ptt.Key(false);
   EXPECT_EQ(Lines(), (LineLog{"dtr off", "rts off", "dtr on", "rts on", "dtr off", "rts off"}));
+  close(other);
 }
 
 class SteadySource : public TransmitSource {

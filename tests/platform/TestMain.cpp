@@ -8,7 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/PttGuard.h"
+
 int main(int argc, char** argv) {
+  // The guard tests start guards from this program, as the front ends do from theirs.
+  if (const auto guardStatus = vela::RunPttGuardIfAsked(argc, argv)) return *guardStatus;
   const char* preload = std::getenv("LD_PRELOAD");
   if (preload == nullptr || std::strstr(preload, "ptt_shim") == nullptr) {
     setenv("LD_PRELOAD", VELA_PTT_SHIM, 1);

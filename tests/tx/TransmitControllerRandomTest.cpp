@@ -4,7 +4,8 @@
 // with nothing on the air. At the end of every sequence: nothing keyed after the close, every
 // transmission that started has ended, every buffer had the length and carrier of what it
 // carried, and each data transmission, decoded by a far station, holds the text its echo
-// showed.
+// showed. Under a time limit nothing stays on air once the limit's worth has played, and
+// nothing is stopped for it sooner.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -118,7 +119,12 @@ class Station : public TransmitSource, public TransmitEvents, public ModemEvents
     }
   }
   void TransmitPaneSent() override { Type(std::string(), true); }
-  void TransmitFailed(TransmitProblem, const std::string&) override { ++failures; }
+  void TransmitFailed(TransmitProblem problem, const std::string&) override {
+    ++failures;
+    if (problem != TransmitProblem::TimeLimit) return;
+    ++limitStops;
+    EXPECT_GE(static_cast<int64_t>(out_.sessions.back().size()), limitValues) << "stopped early";
+  }
   void SetMorseClock(int periodMs) override { clock = periodMs > 0; }
   void ReadyToExit() override { readyToExit = true; }
 
@@ -162,6 +168,8 @@ class Station : public TransmitSource, public TransmitEvents, public ModemEvents
   int failuresBefore = 0;
   bool markerSeen = false;
   int failures = 0;
+  int64_t limitValues = 0;  // the time limit in output values, 0 for none
+  int limitStops = 0;
 };
 
 // What a far station copies from the audio of one session (left channel, 8000 per second)
@@ -214,6 +222,12 @@ void CheckInvariants(const Station& st, const ScriptedOutput& out, int step) {
   if (out.idle() && s.phase == OutputPhase::Idle) {
     ASSERT_EQ(s.request, TransmitRequest::None) << "request left idle, step " << step;
   }
+  // Every played buffer told, nothing stays on air past the limit: at most the buffer that
+  // reached it went out.
+  if (st.limitValues > 0 && out.idle() &&
+      (s.phase == OutputPhase::OnAir || s.phase == OutputPhase::Draining)) {
+    ASSERT_LT(static_cast<int64_t>(out.sessions.back().size()), st.limitValues) << step;
+  }
 }
 
 class TransmitControllerRandomTest : public ::testing::TestWithParam<int> {};
@@ -228,12 +242,19 @@ TEST_P(TransmitControllerRandomTest, EverySequenceKeepsTheInvariants) {
   std::mt19937 rng(static_cast<uint32_t>(20261209 + GetParam()));
   int dataSessionsChecked = 0;  // with text the far station must have copied
   int markerEnds = 0;
+  int limitStops = 0;
   for (int seq = 0; seq < kSequences; ++seq) {
     ScriptedOutput out;
     Station st(out);
     const Mode modes[] = {Mode::Vela31, Mode::Vela63, Mode::Vela125};
     st.modem.SetMode(modes[rng() % 3]);
     st.tx.SetMorseIdentifier(MorsePattern(rng() % 2 ? "E" : "G4ABC"), 100);
+    // A third run under a time limit of seconds, which the long runs of buffers reach.
+    if (rng() % 3 == 0) {
+      const auto limit = std::chrono::seconds(1 + rng() % 20);
+      st.tx.SetTimeLimit(limit);
+      st.limitValues = limit.count() * kOutputSampleRate * kOutputChannels;
+    }
     for (int step = 0; step < kSteps; ++step) {
       st.operatorPressed = false;
       st.ticked = false;
@@ -298,6 +319,7 @@ TEST_P(TransmitControllerRandomTest, EverySequenceKeepsTheInvariants) {
     ASSERT_FALSE(out.open);
     ASSERT_EQ(out.opens, out.closes) << "a transmission never ended, sequence " << seq;
     ASSERT_EQ(st.tx.state().phase, OutputPhase::Idle);
+    limitStops += st.limitStops;
 
     for (size_t i = 0; i < st.sessions.size(); ++i) {
       const Session& s = st.sessions[i];
@@ -332,6 +354,7 @@ TEST_P(TransmitControllerRandomTest, EverySequenceKeepsTheInvariants) {
   if (kSequences >= 100) {
     EXPECT_GT(dataSessionsChecked, kSequences / 5);
     EXPECT_GT(markerEnds, kSequences / 50);
+    EXPECT_GT(limitStops, kSequences / 20);
   }
 }
 
