@@ -1,5 +1,7 @@
 #include "cli/ChannelSim.h"
 
+#include "cli/Options.h"
+
 #include <samplerate.h>
 
 #include <algorithm>
@@ -180,14 +182,12 @@ void AddBursts(std::vector<double>& noise, const ImpulseSettings& impulses, doub
 }  // namespace
 
 std::optional<ImpulseSettings> ParseImpulses(const std::string& text) {
+  const auto parts = ParseDecimalList(text, 1, 2);
+  if (!parts) return std::nullopt;
   ImpulseSettings s;
-  char tail;
-  const int n = std::sscanf(text.c_str(), "%lf:%lf%c", &s.rate, &s.db, &tail);
-  if (n == 1 && text.find(':') != std::string::npos) return std::nullopt;
-  if ((n != 1 && n != 2) || !std::isfinite(s.rate) || !std::isfinite(s.db) || s.rate < 0 ||
-      s.rate > 1000 || s.db < -20 || s.db > 80) {
-    return std::nullopt;
-  }
+  s.rate = (*parts)[0];
+  if (parts->size() == 2) s.db = (*parts)[1];
+  if (s.rate < 0 || s.rate > 1000 || s.db < -20 || s.db > 80) return std::nullopt;
   return s;
 }
 

@@ -16,8 +16,9 @@ int RunDecode(int argc, char** argv) {
   if (opt.positional().size() != 1) throw UsageError("decode needs exactly one input file");
   ReceiverSettings settings;
   settings.mode = opt.ModeOption();
-  settings.freq = opt.Number("freq", 1000.0, 1.0, 15000.0);
-  settings.rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  settings.rate = rate;
+  settings.freq = ReceiveFrequencyOption(opt, settings.mode, rate);
   settings.squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
   settings.printFrames = opt.Has("frames");
   settings.receiver = ReceiverOption(opt);
@@ -33,7 +34,7 @@ int RunDecode(int argc, char** argv) {
   if (const auto out = opt.Get("secondary-out")) {
     WriteFileBytes(*out, Windows1252ToUtf8(receiver.secondary()));
   }
-  std::string text = Windows1252ToUtf8(receiver.pane());
+  std::string text = Windows1252ToVisibleUtf8(receiver.pane());
   if (text.empty() || text.back() != '\n') text += '\n';
   std::fwrite(text.data(), 1, text.size(), stdout);
   return 0;

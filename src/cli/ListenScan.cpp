@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/LiveCommands.h"
 #include "cli/Options.h"
 #include "cli/Scan.h"
 #include "cli/StopSignals.h"
@@ -41,7 +42,7 @@ class ScanPrinter : public ScanEvents {
     char line[96];
     std::snprintf(line, sizeof line, "lost freq %.2f mode %s call ", s.centreHz,
                   std::string(ModeTable(s.mode).name).c_str());
-    Print(line + (s.call.empty() ? std::string("-") : Windows1252ToUtf8(s.call)) + "\n");
+    Print(line + (s.call.empty() ? std::string("-") : Windows1252ToVisibleUtf8(s.call)) + "\n");
   }
 
  private:
@@ -65,7 +66,7 @@ class ScanPrinter : public ScanEvents {
       if (line.back() == '\n') line.pop_back();
       char tag[32];
       std::snprintf(tag, sizeof tag, "  %.2f | ", s.centreHz);
-      Print(tag + Windows1252ToUtf8(line) + "\n");
+      Print(tag + Windows1252ToVisibleUtf8(line) + "\n");
       shown += take;
     }
   }
@@ -92,7 +93,7 @@ class ScanSink : public CaptureSink {
 
 int ListenScan(const Options& opt, char** argv) {
   ScanConfig config = ScanOptions(opt);
-  const int device = static_cast<int>(opt.Integer("device", 0, 0, 999));
+  opt.Integer("device", 0, 0, 999);
   const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
   if (CaptureCycle::CaptureRate(rate) != kScanSampleRate)
     throw UsageError("listen --scan takes audio at 8000 samples per second (--rate near 8000)");
@@ -103,6 +104,7 @@ int ListenScan(const Options& opt, char** argv) {
   QCoreApplication app(qtArgc, argv);
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
+  const int device = DeviceOption(opt, system);
   ScanPrinter printer;
   BandScanner scanner(config, &printer);
   PortAudioInput input(system);

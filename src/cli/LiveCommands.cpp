@@ -23,6 +23,7 @@
 #include "platform/ReceiveLog.h"
 #include "platform/SerialPtt.h"
 #include "rx/CaptureCycle.h"
+#include "rx/ReceivePane.h"
 #include "tx/BitSource.h"
 #include "tx/TransmitController.h"
 
@@ -32,8 +33,12 @@ namespace {
 
 int stdoutError = 0;  // the first failure to write standard output
 
+// Copy as it arrives: a carriage return starts a new line as in the receive pane; other
+// control characters show by name.
 void PrintBytes(const std::string& bytes) {
-  const std::string text = Windows1252ToUtf8(bytes);
+  std::string lines = bytes;
+  for (char& c : lines) c = static_cast<char>(PaneCharacter(static_cast<uint8_t>(c)));
+  const std::string text = Windows1252ToVisibleUtf8(lines);
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (std::fflush(stdout) != 0 && stdoutError == 0) stdoutError = errno != 0 ? errno : EIO;
 }
@@ -142,11 +147,18 @@ class SendStation : public TransmitSource, public TransmitEvents, public ModemEv
   bool done_ = false;
 };
 
-int DeviceOption(const Options& opt) {
-  return static_cast<int>(opt.Integer("device", 0, 0, 999));
-}
-
 }  // namespace
+
+int DeviceOption(const Options& opt, const PortAudioSystem& system) {
+  const long device = opt.Integer("device", 0, 0, 999);
+  const size_t count = system.CaptureDevices().size();
+  // Device 0 is the system default, which plays even on a machine with nothing to record.
+  if (device != 0 && static_cast<size_t>(device) >= count) {
+    throw IoError("there is no sound device " + std::to_string(device) + " (" +
+                  std::to_string(count) + " found; vela-modem devices lists them)");
+  }
+  return static_cast<int>(device);
+}
 
 int RunDevices(int argc, char** argv) {
   const Options opt(argc, argv, 2, {}, {"rigs"});
@@ -184,10 +196,10 @@ int RunListen(int argc, char** argv) {
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   if (opt.Has("scan")) return ListenScan(opt, argv);
   if (opt.Has("from") || opt.Has("to")) throw UsageError("--from and --to go with --scan");
-  const int device = DeviceOption(opt);
+  opt.Integer("device", 0, 0, 999);  // checked against the cards once the sound system is up
   const Mode mode = opt.ModeOption();
-  const double freq = opt.Number("freq", 1000.0, 1.0, 15000.0);
   const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  const double freq = ReceiveFrequencyOption(opt, mode, rate);
   const int squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
   const ReceiverKind receiver = ReceiverOption(opt);
 
@@ -195,6 +207,7 @@ int RunListen(int argc, char** argv) {
   QCoreApplication app(qtArgc, argv);
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
+  const int device = DeviceOption(opt, system);
   ListenEvents events;
   std::optional<ReceiveLog> log;
   if (const auto path = opt.Get("log")) {
@@ -257,7 +270,7 @@ int RunSend(int argc, char** argv) {
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   const TransmitSettings settings = TransmitOptions(opt, "send");
-  const int device = DeviceOption(opt);
+  opt.Integer("device", 0, 0, 999);
   const std::string pttName = opt.Get("ptt").value_or("none");
   const long txLimit = opt.Integer("tx-limit", 0, 0, kMaxTxLimitMinutes);
 
@@ -266,6 +279,7 @@ int RunSend(int argc, char** argv) {
   const std::unique_ptr<PttControl> ptt = OpenPttOption(pttName);
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
+  const int device = DeviceOption(opt, system);
   PortAudioOutput output(system);
   SendStation station(settings, output);
   TransmitController& controller = station.controller();

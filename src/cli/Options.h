@@ -7,6 +7,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "coding/Modes.h"
@@ -22,6 +23,12 @@ struct UsageError : std::runtime_error {
 struct IoError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
+
+// A number as typed on the command line: plain decimal only, finite; none otherwise.
+std::optional<double> ParseDecimal(std::string_view text);
+// The decimal numbers of a field like FROM:TO:STEP, split at ':'; none unless every part
+// is one and there are `min` to `max` parts.
+std::optional<std::vector<double>> ParseDecimalList(std::string_view text, size_t min, size_t max);
 
 class Options {
  public:
@@ -51,8 +58,11 @@ struct ChannelSettings;
 // The band-noise options channel and sweep share: --impulses RATE[:DB] and --fading HZ.
 void ChannelNoiseOptions(const Options& opt, ChannelSettings& settings);
 
-// Reads a whole file's bytes; IoError with the reason when it cannot.
-std::string ReadFileBytes(const std::string& path);
+// The longest text a file may give to send: more than an operator could mean.
+inline constexpr size_t kMaxTextFileBytes = 1 << 20;
+// Reads a text file's bytes, at most kMaxTextFileBytes; IoError with the reason when it
+// cannot or the file is longer.
+std::string ReadTextFile(const std::string& path);
 // Writes a file safely (see SafeFile); IoError when it cannot.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 

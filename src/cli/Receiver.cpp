@@ -1,6 +1,8 @@
 #include "cli/Receiver.h"
 
+#include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "cli/Options.h"
 #include "display/CorrelationDisplay.h"
@@ -14,6 +16,19 @@ ReceiverKind ReceiverOption(const Options& opt) {
   if (!value || *value == "standard") return ReceiverKind::Standard;
   if (*value == "enhanced") return ReceiverKind::Enhanced;
   throw UsageError("--receiver takes standard or enhanced, not \"" + *value + "\"");
+}
+
+double ReceiveFrequencyOption(const Options& opt, Mode mode, double rate) {
+  const double highest = rate / 2 - SignalHalfWidth(mode);
+  const double freq = opt.Number("freq", 1000.0, 1.0, 15000.0);
+  if (freq > highest) {
+    char reason[160];
+    std::snprintf(reason, sizeof reason,
+                  "--freq %g is beyond what %g samples per second carry for %s (at most %g)", freq,
+                  rate, std::string(ModeTable(mode).name).c_str(), std::floor(highest));
+    throw UsageError(reason);
+  }
+  return freq;
 }
 
 Receiver::Receiver(const ReceiverSettings& settings) : settings_(settings), modem_(*this) {

@@ -16,6 +16,10 @@ class Options;
 // --receiver standard|enhanced (standard when absent); UsageError for anything else.
 ReceiverKind ReceiverOption(const Options& opt);
 
+// --freq for a receiver at `rate` samples per second: a centre whose signal fits below half
+// the rate (above it the copy would be aliased noise); UsageError otherwise.
+double ReceiveFrequencyOption(const Options& opt, Mode mode, double rate);
+
 struct ReceiverSettings {
   Mode mode = kDefaultMode;
   long double rate = 8000.0L;

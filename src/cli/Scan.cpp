@@ -30,7 +30,7 @@ std::string ScanHeadline(const ScanSignal& s) {
   char line[160];
   std::snprintf(line, sizeof line, "freq %.2f mode %s snr %.1f conf %d%% call ", s.centreHz,
                 std::string(ModeTable(s.mode).name).c_str(), s.snrDb, s.confidence);
-  return line + (s.call.empty() ? std::string("-") : Windows1252ToUtf8(s.call));
+  return line + (s.call.empty() ? std::string("-") : Windows1252ToVisibleUtf8(s.call));
 }
 
 std::string IndentedText(std::string_view windows1252) {
@@ -39,7 +39,7 @@ std::string IndentedText(std::string_view windows1252) {
   while (start < windows1252.size()) {
     size_t end = windows1252.find('\n', start);
     if (end == std::string_view::npos) end = windows1252.size();
-    out += "  " + Windows1252ToUtf8(windows1252.substr(start, end - start)) + "\n";
+    out += "  " + Windows1252ToVisibleUtf8(windows1252.substr(start, end - start)) + "\n";
     start = end + 1;
   }
   return out;

@@ -144,11 +144,10 @@ int RunSweep(int argc, char** argv) {
   const ReceiverKind kind = sweepReceiver.kind;
   const auto range = opt.Get("snr");
   if (!range) throw UsageError("sweep needs --snr FROM:TO:STEP");
-  double from, to, step;
-  char tail;
-  if (std::sscanf(range->c_str(), "%lf:%lf:%lf%c", &from, &to, &step, &tail) != 3 ||
-      !std::isfinite(from) || !std::isfinite(to) || !std::isfinite(step) || step == 0 ||
-      (to - from) / step < 0 || (to - from) / step > 1000) {
+  const auto parts = ParseDecimalList(*range, 3, 3);
+  const double from = parts ? (*parts)[0] : 0, to = parts ? (*parts)[1] : 0,
+               step = parts ? (*parts)[2] : 0;
+  if (!parts || step == 0 || !((to - from) / step >= 0) || (to - from) / step > 1000) {
     throw UsageError("--snr takes FROM:TO:STEP, e.g. -20:-5:0.5");
   }
   const int chars = static_cast<int>(opt.Integer("chars", 200, 1, 1000000));

@@ -107,6 +107,32 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string Windows1252ToVisibleUtf8(std::string_view bytes) {
+  static constexpr std::array<const char*, 32> kNames = {
+      "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",
+      "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+      "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    const auto b = static_cast<uint8_t>(ch);
+    const char32_t cp = (b >= 0x80 && b < 0xA0) ? kHighTable[b - 0x80] : char32_t{b};
+    if (b == '\n' || b == '\t' || (cp >= 0x20 && cp != 0x7F && (cp < 0x80 || cp >= 0xA0))) {
+      AppendUtf8(out, cp);
+    } else if (b < 0x20) {
+      out += '<';
+      out += kNames[b];
+      out += '>';
+    } else if (b == 0x7F) {
+      out += "<DEL>";
+    } else {
+      out += {'<', kHex[b >> 4], kHex[b & 15], '>'};
+    }
+  }
+  return out;
+}
+
 std::string ToAirBytes(std::string_view input) {
   return IsValidUtf8(input) ? Utf8ToWindows1252(input) : std::string(input);
 }

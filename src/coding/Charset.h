@@ -16,6 +16,12 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // Windows-1252 bytes to UTF-8 (the five unassigned bytes map to the C1 controls).
 std::string Windows1252ToUtf8(std::string_view bytes);
 
+// The same for a terminal or a log: line feeds and tabs pass, and every other control
+// character shows by its name in angle brackets (<ESC>, <BEL>, <CR>, <DEL>; the five
+// unassigned bytes as <81>, <8D>, <8F>, <90>, <9D>), so a station on the air can never
+// retitle, clear or otherwise work the operator's terminal.
+std::string Windows1252ToVisibleUtf8(std::string_view bytes);
+
 // Text from a file or the command line: converted when it is valid UTF-8, else taken as
 // Windows-1252 bytes already.
 std::string ToAirBytes(std::string_view input);

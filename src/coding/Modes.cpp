@@ -25,6 +25,10 @@ const ModeParams& ModeTable(Mode mode) {
   return kModes[static_cast<int>(mode)];
 }
 
+double SignalHalfWidth(Mode mode) {
+  return 0.75 * ModeTable(mode).symbolRate;
+}
+
 std::optional<Mode> ModeFromRate(int modeRate) {
   for (const auto& m : kModes) {
     if (m.modeRate == modeRate) return m.mode;

@@ -33,6 +33,10 @@ inline constexpr Mode kDefaultMode = Mode::Vela63;
 
 const ModeParams& ModeTable(Mode mode);
 
+// Half the width a signal of `mode` takes on the band (its main lobe, three quarters of the
+// symbol rate): a centre frequency must sit this far inside the audio band it travels in.
+double SignalHalfWidth(Mode mode);
+
 // The mode whose modeRate is `modeRate` (125, 500, 1000, 2000), if any.
 std::optional<Mode> ModeFromRate(int modeRate);
 

@@ -96,9 +96,9 @@ void ReceiveLog::Add(Kind kind, uint8_t c) {
     if (line.open) PopCharacter(line.text);
     return;
   }
-  if (c < 32 || c == 127) return;  // other control characters carry nothing to read
   if (!line.open) Begin(line, kind);
-  line.text += Windows1252ToUtf8(std::string(1, static_cast<char>(c)));
+  // Other control characters by name: the log is read in terminals too.
+  line.text += Windows1252ToVisibleUtf8(std::string(1, static_cast<char>(c)));
   if (line.text.size() >= kLineLength) Close(line);
 }
 

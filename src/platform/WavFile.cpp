@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/SafeFile.h"
 
@@ -50,6 +51,12 @@ WavReader::~WavReader() = default;
 bool WavReader::Open(const std::string& path, int outputRate) {
   state_ = std::make_unique<State>();
   error_.clear();
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    error_ = path + " is a folder, not a recording";
+    state_.reset();
+    return false;
+  }
   state_->file = sf_open(path.c_str(), SFM_READ, &state_->info);
   if (!state_->file) {
     error_ = path + ": " + sf_strerror(nullptr);
@@ -64,6 +71,15 @@ bool WavReader::Open(const std::string& path, int outputRate) {
   // Let floating-point files beyond full scale clip rather than wrap.
   sf_command(state_->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
   state_->outputRate = outputRate > 0 ? outputRate : state_->info.samplerate;
+  // The rate converter goes no further than a factor of 256 either way.
+  const double ratio = static_cast<double>(state_->outputRate) / state_->info.samplerate;
+  if (ratio > 256.0 || ratio < 1.0 / 256.0) {
+    error_ = path + ": a recording at " + std::to_string(state_->info.samplerate) +
+             " samples per second is not usable here (" + std::to_string(state_->outputRate) +
+             " are needed, and at most 256 times more or fewer can be converted)";
+    state_.reset();
+    return false;
+  }
   if (state_->outputRate != state_->info.samplerate) {
     int err = 0;
     state_->converter = src_new(SRC_SINC_BEST_QUALITY, 1, &err);
