@@ -15,6 +15,7 @@
 #include <limits>
 #include <vector>
 
+#include "cli/Options.h"
 #include "support/ModemCli.h"
 #include "support/Vectors.h"
 
@@ -108,6 +109,98 @@ TEST(Cli, BadEncodeUsageAndBadFilesWriteNothing) {
     EXPECT_EQ(r.err.rfind("vela-modem: ", 0), 0U) << r.err;
     EXPECT_FALSE(fs::exists(out)) << c.args;
     EXPECT_FALSE(fs::exists(out + ".partial")) << c.args;
+  }
+}
+
+// Options as scripts type them: plain decimal numbers only, --opt=value wherever --opt value
+// goes, -- before a file name that starts with '-'; anything else refused with the reason.
+TEST(Cli, OptionsAreTakenStrictly) {
+  const std::string dir = test::ScratchDir("cli-options");
+  // A recording whose name starts with '-', in the folder the commands run in.
+  const fs::path before = fs::current_path();
+  fs::current_path(dir);
+  ASSERT_EQ(Modem("encode --mode=125 --freq=1500 --tail-frames=4 --text='strict 73' -o=-a.wav", dir)
+                .status,
+            0);
+  const std::string wav = "-a.wav";
+  std::ofstream(dir + "/big.txt") << std::string(cli::kMaxTextFileBytes + 1, 'e');
+  struct Case {
+    std::string args;
+    int status;
+    std::string said;  // in the reason, or on standard output when the status is 0
+  };
+  const Case cases[] = {
+      {"decode --mode=vela125 --freq=1500 -- " + wav, 0, "strict 73"},
+      {"decode --mode 125 --freq +1500.0 --squelch=5 -- " + wav, 0, "strict 73"},
+      {"decode --mode 125 --freq 1.5e3 -- " + wav, 0, "strict 73"},
+      {"decode --mode 125 " + wav, 2, "unknown option -a.wav"},
+      {"decode --freq 0x10 -- " + wav, 2, "--freq takes a decimal number, not \"0x10\""},
+      {"decode --freq nan -- " + wav, 2, "not \"nan\""},
+      {"decode --freq=-inf -- " + wav, 2, "not \"-inf\""},
+      {"decode --freq ' 1500' -- " + wav, 2, "not \" 1500\""},
+      {"decode --freq 15000 -- " + wav, 2, "--freq 15000 is beyond what 8000 samples"},
+      {"decode --rate 1e9 -- " + wav, 2, "--rate must lie between 1000 and 192000, not 1e9"},
+      {"decode --squelch 5.5 -- " + wav, 2, "--squelch takes a whole number"},
+      {"decode --frames=yes -- " + wav, 2, "--frames takes no value"},
+      {"encode --tail-frames 0x2 --text hi -o " + dir + "/o.wav", 2, "not \"0x2\""},
+      {"encode --text-file /dev/urandom -o " + dir + "/o.wav", 1, "larger than 1 MiB"},
+      {"encode --text-file " + dir + "/big.txt -o " + dir + "/o.wav", 1, "larger than 1 MiB"},
+      {"encode --text-file " + dir + " -o " + dir + "/o.wav", 1, "is a folder"},
+      {"decode " + dir, 1, "is a folder, not a recording"},
+      {"sweep --snr nan:1:1", 2, "--snr takes FROM:TO:STEP"},
+      {"sweep --snr 1:2:0x1", 2, "--snr takes FROM:TO:STEP"},
+      {"channel --impulses inf -- " + wav + " " + dir + "/o.wav", 2, "--impulses takes"},
+      {"channel --snr=nan -- " + wav + " " + dir + "/o.wav", 2, "--snr takes a decimal"},
+      {"scan --from 0x10 -- " + wav, 2, "--from takes a decimal"},
+      // A card that does not exist never falls back to the default one.
+      {"send --device 99 --text hi", 1, "there is no sound device 99"},
+      {"listen --device 99", 1, "99"},
+  };
+  for (const Case& c : cases) {
+    const CliResult r = Modem(c.args, dir);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    if (c.status == 0) {
+      EXPECT_NE(r.out.find(c.said), std::string::npos) << c.args << "\n" << r.out;
+    } else {
+      EXPECT_EQ(Lines(r.err), 1) << c.args << "\n" << r.err;
+      EXPECT_NE(r.err.find(c.said), std::string::npos) << c.args << "\n" << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir + "/o.wav")) << c.args;
+  }
+  fs::current_path(before);
+}
+
+// A station that sends terminal controls (a new window title, a cleared screen) shows them
+// by name in the copy; nothing reaches the operator's terminal raw.
+TEST(Cli, ControlCharactersFromTheAirShowByName) {
+  const std::string dir = test::ScratchDir("cli-controls");
+  const std::pair<std::string, std::string> cases[] = {
+      {"\x1b]0;owned\x07", "<ESC>]0;owned<BEL>"},
+      {"\x1b[2J\x1b[H", "<ESC>[2J<ESC>[H"},
+      {"a\x7f\x0c\x01"
+       "b",
+       "a<DEL><FF><SOH>b"},
+      {"\xc2\x9d"
+       "8;;x\x1b\\",
+       "<9D>8;;x<ESC>\\"},  // the C1 string introducer
+      {"tab\there", "tab\there"},
+  };
+  for (const auto& [sent, shown] : cases) {
+    const std::string wav = dir + "/c.wav";
+    std::ofstream(dir + "/text.txt") << "de G3XYZ " << sent << " k\n";
+    ASSERT_EQ(
+        Modem("encode --mode 125 --tail-frames 6 --text-file " + dir + "/text.txt -o " + wav, dir)
+            .status,
+        0);
+    for (const std::string command : {"decode --mode 125 ", "scan --mode 125 "}) {
+      const CliResult r = Modem(command + wav, dir);
+      EXPECT_EQ(r.status, 0) << command << r.err;
+      EXPECT_NE(r.out.find(shown), std::string::npos) << command << shown << "\n" << r.out;
+      for (const char raw : {'\x1b', '\x07', '\x7f', '\x0c', '\x01'}) {
+        EXPECT_EQ(r.out.find(raw), std::string::npos) << command << int{raw} << "\n" << r.out;
+      }
+      EXPECT_EQ(r.out.find("\xc2\x9d"), std::string::npos) << command << r.out;
+    }
   }
 }
 

@@ -75,9 +75,12 @@ class LiveCli : public testing::Test {
 
 TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   int status = 0;
-  Modem("encode --mode 125 --tail-frames 8 --text 'live copy de G3XYZ' --secondary 'G3XYZ ' -o " +
-            dir_ + "/a.wav",
-        &status);
+  // A screen-clearing sequence in the copy shows by name on standard output and in the log.
+  Modem(
+      "encode --mode 125 --tail-frames 8 --text 'live de G3XYZ\x1b[2J' --secondary "
+      "'G3XYZ ' -o " +
+          dir_ + "/a.wav",
+      &status);
   ASSERT_EQ(status, 0);
   Modem("channel " + dir_ + "/a.wav " + dir_ + "/a8k.wav", &status);
   ASSERT_EQ(status, 0);
@@ -100,7 +103,8 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
       Shell(env_ + "timeout -s HUP 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
             std::to_string(device) + " --freq 1000 --secondary-out " + dir_ + "/sec.txt --log " +
             dir_ + "/copy.log 2>/dev/null");
-  EXPECT_NE(out.find("live copy de G3XYZ"), std::string::npos) << out;
+  EXPECT_NE(out.find("live de G3XYZ<ESC>[2J"), std::string::npos) << out;
+  EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
   // The log holds the copy on RX lines stamped with UTC time, mode and frequency (the
   // text may be split across lines a few seconds long, so it is put back together).
   std::ifstream logFile(dir_ + "/copy.log");
@@ -112,7 +116,8 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
     ASSERT_TRUE(std::regex_match(line, m, kLine)) << line;
     if (m[1] == "RX ") copied += m[2];
   }
-  EXPECT_NE(copied.find("live copy de G3XYZ"), std::string::npos) << copied;
+  EXPECT_NE(copied.find("live de G3XYZ<ESC>[2J"), std::string::npos) << copied;
+  EXPECT_EQ(copied.find('\x1b'), std::string::npos) << copied;
   std::ifstream sec(dir_ + "/sec.txt");
   std::string secondary((std::istreambuf_iterator<char>(sec)), {});
   // The plugin outruns real time and the capture queue overflows once it is full, so only
