@@ -151,17 +151,24 @@ std::string FormatPttOption(const RigSettings& s) {
       if (!s.pttSerialDevice.empty()) return s.pttSerialDevice;
       if (s.comPort >= 1 && s.comPort <= 9) return "COM" + std::to_string(s.comPort);
       return "none";
-    case PttMethod::Cat:
-      return "cat:" + std::to_string(s.rigModel) + ":" + s.catDevice +
-             (s.baudRate > 0 ? ":" + std::to_string(s.baudRate) : "");
+    // Built by appending: GCC 12 sees overlapping copies that are not there in
+    // literal + string chains (a -Wrestrict false positive at -O2 and above).
+    case PttMethod::Cat: {
+      std::string text = "cat:";
+      text.append(std::to_string(s.rigModel)).append(":").append(s.catDevice);
+      if (s.baudRate > 0) text.append(":").append(std::to_string(s.baudRate));
+      return text;
+    }
     case PttMethod::Rigctld: {
       if (s.host == kDefaultRigctldHost && s.port == kDefaultRigctldPort) return "rigctld";
-      const std::string host = s.host.find(':') != std::string::npos ? "[" + s.host + "]" : s.host;
-      if (s.port == kDefaultRigctldPort) return "rigctld:" + host;
-      return "rigctld:" + host + ":" + std::to_string(s.port);
+      std::string text = "rigctld:";
+      const bool bracketed = s.host.find(':') != std::string::npos;
+      text.append(bracketed ? "[" : "").append(s.host).append(bracketed ? "]" : "");
+      if (s.port != kDefaultRigctldPort) text.append(":").append(std::to_string(s.port));
+      return text;
     }
     case PttMethod::Cm108:
-      return "cm108:" + s.hidrawDevice;
+      return std::string("cm108:").append(s.hidrawDevice);
     case PttMethod::Vox:
       break;
   }
