@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "app/CaptionFit.h"
@@ -439,6 +440,7 @@ void MainWindow::WaterfallClicked(int x) {
 
 void MainWindow::TuneTo(long double f, Mode mode) {
   if (mode != settings_.mode) SelectMode(mode);
+  f = SettingLimits::ClampReceiveHz(f, settings_.rxSampleRate);
   rxClickFrequency_ = f;
   ui_.fineTune->setValue(FineTunePositionAfterClick(f));
   settings_.rxCentreFrequency = f;
@@ -448,13 +450,14 @@ void MainWindow::TuneTo(long double f, Mode mode) {
 }
 
 void MainWindow::WaterfallRightClicked(int x) {
-  settings_.txCentreFrequency = WaterfallFrequency(x);
+  settings_.txCentreFrequency = SettingLimits::ClampTransmitHz(WaterfallFrequency(x));
   emit settingsChanged(settings_);
   RedrawScale();
 }
 
 void MainWindow::FineTune(int position) {
-  const long double f = FineTuneFrequency(rxClickFrequency_, modeRate(), position);
+  const long double f = SettingLimits::ClampReceiveHz(
+      FineTuneFrequency(rxClickFrequency_, modeRate(), position), settings_.rxSampleRate);
   settings_.rxCentreFrequency = f;
   emit settingsChanged(settings_);
   RefreshStatus();
@@ -470,7 +473,9 @@ void MainWindow::SquelchClicked(int y) {
 }
 
 void MainWindow::StepSampleRate(int delta) {
-  settings_.rxSampleRate = vela::app::StepSampleRate(settings_.rxSampleRate, delta);
+  settings_.rxSampleRate =
+      std::clamp(vela::app::StepSampleRate(settings_.rxSampleRate, delta),
+                 SettingLimits::kLowestSampleRate, SettingLimits::kHighestSampleRate);
   emit settingsChanged(settings_);
   ui_.sampleRate->setText(FromStd(FormatSampleRate(settings_.rxSampleRate)));
 }

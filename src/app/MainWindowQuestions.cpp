@@ -51,7 +51,17 @@ void MainWindow::ChangeEndMarker() {
 
 void MainWindow::DefineMacro(int index) {
   const std::optional<MacroEntry> macro = MacroDialog::Ask(index, settings_.macros[index], this);
-  if (macro) ApplyMacro(index, *macro);
+  if (!macro) return;
+  QString problem = SettingLimits::TextProblem(macro->label, SettingLimits::kLongestLine);
+  if (problem.isEmpty()) {
+    problem = SettingLimits::TextProblem(macro->text, SettingLimits::kLongestMacro, true);
+  }
+  if (!problem.isEmpty()) {
+    ShowMessage(QMessageBox::Warning, QStringLiteral("Macro"),
+                QStringLiteral("The macro %1; it stays as it was.").arg(problem));
+    return;
+  }
+  ApplyMacro(index, *macro);
 }
 
 void MainWindow::ApplyMacro(int index, const MacroEntry& macro) {

@@ -2,11 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
 
 #include "app/TextCodec.h"
+#include "coding/Modes.h"
 #include "platform/SafeFile.h"
 
 namespace vela::app {
@@ -123,6 +126,68 @@ long double ParsePreferenceNumber(const QString& field) {
   return value;
 }
 
+long double SettingLimits::HighestReceiveHz(long double sampleRate) {
+  return std::min(kHighestAudioHz,
+                  sampleRate / 2 - static_cast<long double>(SignalHalfWidth(Mode::Vela125)));
+}
+
+long double SettingLimits::ClampTransmitHz(long double hz) {
+  return std::clamp(hz, kLowestAudioHz, kHighestAudioHz);
+}
+
+long double SettingLimits::ClampReceiveHz(long double hz, long double sampleRate) {
+  return std::clamp(hz, kLowestAudioHz, std::max(kLowestAudioHz, HighestReceiveHz(sampleRate)));
+}
+
+QString SettingLimits::TextProblem(const QString& text, int longest, bool lines) {
+  if (text.size() > longest) {
+    return QStringLiteral("is %1 characters long (at most %2)").arg(text.size()).arg(longest);
+  }
+  for (const QChar c : text) {
+    if (lines && (c == u'\r' || c == u'\n' || c == u'\t')) continue;
+    if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+        c.isNonCharacter() || c.category() == QChar::Separator_Line ||
+        c.category() == QChar::Separator_Paragraph) {
+      return QStringLiteral("holds the control character U+%1")
+          .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0'));
+    }
+  }
+  return {};
+}
+
+QString Preferences::Problem() const {
+  using L = SettingLimits;
+  const auto number = [](const char* what, long double value, long double low, long double high) {
+    if (value >= low && value <= high) return QString();
+    return QStringLiteral("the %1 of %2 is outside %3 to %4")
+        .arg(QString::fromLatin1(what), FormatPreferenceNumber(value), FormatPreferenceNumber(low),
+             FormatPreferenceNumber(high));
+  };
+  const auto text = [](QString what, const QString& value, int longest, bool lines = false) {
+    const QString problem = L::TextProblem(value, longest, lines);
+    return problem.isEmpty() ? problem : what + u' ' + problem;
+  };
+  QStringList problems = {
+      text(QStringLiteral("the callsign"), callsign, L::kLongestCallsign),
+      number("squelch level", squelchLevel, 0, L::kHighestSquelch),
+      number("COM port", comPort, 0, L::kHighestComPort),
+      number("transmit frequency (Hz)", txCentreFrequency, L::kLowestAudioHz, L::kHighestAudioHz),
+      text(QStringLiteral("the secondary text"), secondaryText, L::kLongestLine),
+      number("sample rate", rxSampleRate, L::kLowestSampleRate, L::kHighestSampleRate),
+      number("receive frequency (Hz)", rxCentreFrequency, L::kLowestAudioHz,
+             std::max(L::kLowestAudioHz, L::HighestReceiveHz(rxSampleRate))),
+  };
+  for (int i = 0; i < kMacroCount; ++i) {
+    const QString which = QStringLiteral("macro %1's ").arg(i + 1);
+    problems << text(which + QStringLiteral("label"), macros[i].label, L::kLongestLine)
+             << text(which + QStringLiteral("text"), macros[i].text, L::kLongestMacro, true);
+  }
+  for (const QString& problem : problems) {
+    if (!problem.isEmpty()) return problem;
+  }
+  return {};
+}
+
 Preferences Preferences::Defaults() {
   Preferences p;
   p.ApplyDefaults();
@@ -139,10 +204,24 @@ Preferences Preferences::Load(const QString& path, QString* warning) {
     }
     return Defaults();
   }
-  return Parse(file.readAll());
+  const QByteArray bytes = file.readAll();
+  QString problem;
+  const Preferences p = Parse(bytes, &problem);
+  if (problem.isEmpty()) return p;
+  // The operator's file stays as it was beside the defaults, to mend or to throw away.
+  const QString bad = path + QStringLiteral(".bad");
+  const QString kept =
+      SaveSettingsFile(bad, bytes, nullptr)
+          ? QStringLiteral("It is kept as %1").arg(QFileInfo(bad).fileName())
+          : QStringLiteral("It could not be kept as %1 (no room?)").arg(QFileInfo(bad).fileName());
+  if (warning) {
+    *warning = QStringLiteral("%1 is not usable: %2. %3; the default settings are in use.")
+                   .arg(QFileInfo(path).fileName(), problem, kept);
+  }
+  return p;
 }
 
-Preferences Preferences::Parse(const QByteArray& bytes) {
+Preferences Preferences::Parse(const QByteArray& bytes, QString* problem) {
   Preferences p;
   FieldReader reader(DecodeText(bytes));
   for (auto& macro : p.macros) {
@@ -158,7 +237,10 @@ Preferences Preferences::Parse(const QByteArray& bytes) {
   p.rxCentreFrequency = ParsePreferenceNumber(reader.Next());
   p.cwIdFlag = RoundToInt(ParsePreferenceNumber(reader.Next()));
   p.ApplyDefaults();
-  return p;
+  const QString found = p.Problem();
+  if (found.isEmpty()) return p;
+  if (problem) *problem = found;
+  return Defaults();
 }
 
 void Preferences::ApplyDefaults() {

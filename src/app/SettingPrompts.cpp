@@ -6,6 +6,21 @@
 
 namespace vela::app {
 
+namespace {
+
+// The answer when it can be the setting, else none after telling the operator why.
+std::optional<QString> Checked(OperatorPrompts& prompts, const QString& title,
+                               const std::optional<QString>& answer, int longest, bool lines) {
+  if (!answer) return answer;
+  const QString problem = SettingLimits::TextProblem(*answer, longest, lines);
+  if (problem.isEmpty()) return answer;
+  prompts.Tell(QMessageBox::Warning, title,
+               QStringLiteral("The text %1; the setting stays as it was.").arg(problem));
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<long double> AskTransmitFrequency(OperatorPrompts& prompts, long double current) {
   const QString title = QStringLiteral("Transmit frequency");
   const std::optional<QString> answer =
@@ -18,6 +33,17 @@ std::optional<long double> AskTransmitFrequency(OperatorPrompts& prompts, long d
                  QStringLiteral("\"%1\" is not a positive frequency in hertz; the transmit "
                                 "frequency stays %2 Hz.")
                      .arg(answer->trimmed(), FormatPreferenceNumber(current)));
+    return std::nullopt;
+  }
+  if (*hz != SettingLimits::ClampTransmitHz(*hz)) {
+    prompts.Tell(
+        QMessageBox::Warning, title,
+        QStringLiteral("%1 Hz is outside the transmitter's audio band (%2 to %3 Hz); "
+                       "the transmit frequency stays %4 Hz.")
+            .arg(FormatPreferenceNumber(*hz), FormatPreferenceNumber(SettingLimits::kLowestAudioHz),
+                 FormatPreferenceNumber(SettingLimits::kHighestAudioHz),
+                 FormatPreferenceNumber(current)));
+    return std::nullopt;
   }
   return hz;
 }
@@ -29,15 +55,20 @@ std::optional<QString> AskCallsign(OperatorPrompts& prompts, const QString& curr
                      "at low baud rates"),
       current);
   if (answer && answer->isEmpty()) return std::nullopt;
-  return answer;
+  return Checked(prompts, QStringLiteral("CALLSIGN"), answer, SettingLimits::kLongestCallsign,
+                 false);
 }
 
 std::optional<QString> AskSecondaryText(OperatorPrompts& prompts, const QString& current) {
-  return prompts.AskTextBox(TextBox::SecondaryText, current);
+  return Checked(prompts, QStringLiteral("Secondary text"),
+                 prompts.AskTextBox(TextBox::SecondaryText, current), SettingLimits::kLongestLine,
+                 false);
 }
 
 std::optional<QString> AskEndMarker(OperatorPrompts& prompts, const QString& current) {
-  return prompts.AskTextBox(TextBox::DelayedReceive, current);
+  return Checked(prompts, QStringLiteral("Delayed receive"),
+                 prompts.AskTextBox(TextBox::DelayedReceive, current), SettingLimits::kLongestMacro,
+                 true);
 }
 
 }  // namespace vela::app

@@ -519,10 +519,16 @@ class MainWindowTest : public QObject {
     window_->Command(3911);
     QVERIFY(window_->settings().txCentreFrequency == 1500);
     QCOMPARE(prompts_->messages.size(), size_t{2});
+    // Beyond the transmitter's audio band: the tune carrier would go out near 4 kHz.
+    answer = QStringLiteral("99999");
+    window_->Command(3911);
+    QVERIFY(window_->settings().txCentreFrequency == 1500);
+    QCOMPARE(prompts_->messages.size(), size_t{3});
+    QVERIFY(prompts_->messages[2].text.contains(QStringLiteral("200 to 3800 Hz")));
     answer = QString();
     window_->Command(3911);
     QVERIFY(window_->settings().txCentreFrequency == 1500);
-    QCOMPARE(prompts_->messages.size(), size_t{2});
+    QCOMPARE(prompts_->messages.size(), size_t{3});
     QVERIFY(window_->CurrentPreferences().txCentreFrequency == 1500);
   }
 

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <random>
 
 #include "app/Preferences.h"
 #include "app/SettingsFolder.h"
@@ -124,10 +125,12 @@ class PreferencesTest : public QObject {
     QVERIFY(ParsePreferenceNumber(QStringLiteral("inf")) == 0);
     QVERIFY(ParsePreferenceNumber(QStringLiteral("0x10")) == 0);
     QVERIFY(ParsePreferenceNumber(QStringLiteral("-2.5")) == -2.5L);
-    // A huge count does not overflow the integer settings.
+    // A huge count does not overflow the integer settings: it is named and refused.
     QByteArray big = file;
     big.replace(" 42.6 ", "1e300");
-    QCOMPARE(Preferences::Parse(big).squelchLevel, INT_MAX);
+    QString problem;
+    QCOMPARE(Preferences::Parse(big, &problem).squelchLevel, 5);
+    QVERIFY(problem.contains(QStringLiteral("squelch level of 2147483647")));
   }
 
   void numbersAreWrittenPlain() {
@@ -184,11 +187,14 @@ class PreferencesTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("p.INI"));
     Preferences p = Sample();
-    p.macros[2].label = text;
     p.macros[5].text = text;
     p.macros[9].text = text;
-    p.callsign = text;
-    p.secondaryText = text + QStringLiteral("!");
+    // Line breaks belong in macro texts only; a callsign is short.
+    if (!text.contains(u'\n')) {
+      p.macros[2].label = text;
+      p.secondaryText = text + QStringLiteral("!");
+      if (text.size() <= vela::app::SettingLimits::kLongestCallsign) p.callsign = text;
+    }
     QVERIFY(p.Save(path));
     const Preferences back = Preferences::Load(path);
     CompareAll(back, p);
@@ -254,6 +260,82 @@ class PreferencesTest : public QObject {
     QString error;
     QVERIFY(!Sample().Save(dir.filePath(QStringLiteral("no/such/folder/p.INI")), &error));
     QVERIFY(!error.isEmpty());
+  }
+
+  // Each record at and beyond its limits. A value beyond them makes the whole file suspect:
+  // the defaults are used and the value is named.
+  void valuesBeyondTheLimitsAreRefused() {
+    struct Case {
+      int record;  // 1-based, as the file holds them
+      QByteArray field;
+      const char* named;  // in the reason; null when the value is within the limits
+    };
+    const Case cases[] = {
+        {11, "\"G4ABC/P\"", nullptr},
+        {11, "\"G4ABC\x1b]0;x\x07\"", "callsign holds the control character U+001B"},
+        {11, "\"" + QByteArray(21, 'G') + "\"", "callsign is 21 characters long"},
+        {12, "100", nullptr},
+        {12, "101", "squelch level of 101"},
+        {13, "9", nullptr},
+        {13, "10", "COM port of 10"},
+        {14, "200", nullptr},
+        {14, "3800", nullptr},
+        {14, "199", "transmit frequency (Hz) of 199"},
+        {14, "99999", "transmit frequency (Hz) of 99999"},
+        {15, "\"a\xc2\x9b\"", "secondary text holds the control character U+009B"},
+        {16, "192000", nullptr},
+        {16, "3999", "sample rate of 3999"},
+        {16, "1e9", "sample rate of 1000000000"},
+        {17, "95", "receive frequency (Hz) of 95"},
+        {17, "1e9", "receive frequency (Hz) of 1000000000"},
+        {1, "\"F1\",\"line one\r\nline two\ttab\"", nullptr},
+        {1, "\"F\x01\",\"F1\"", "macro 1's label holds"},
+        {2, "\"F2\",\"" + QByteArray(10001, 'e') + "\"", "macro 2's text is 10001"},
+    };
+    for (const Case& c : cases) {
+      QList<QByteArray> records = Sample().Serialise().split('\n');
+      records[c.record - 1] = c.field + '\r';
+      QString problem;
+      const Preferences p = Preferences::Parse(records.join('\n'), &problem);
+      const QString trace = QString::fromLatin1(c.field.left(40)) + u' ' + problem;
+      if (c.named == nullptr) {
+        QVERIFY2(problem.isEmpty(), qPrintable(trace));
+        QVERIFY2(p.Serialise().contains(c.field), qPrintable(trace));
+      } else {
+        QVERIFY2(problem.contains(QString::fromUtf8(c.named)), qPrintable(trace));
+        CompareAll(p, Preferences::Defaults());
+      }
+    }
+    // 0.5 Hz and the like are the old empty values: the defaults, silently, as ever.
+    QList<QByteArray> records = Sample().Serialise().split('\n');
+    records[13] = "0.5\r";
+    QString problem;
+    QVERIFY(Preferences::Parse(records.join('\n'), &problem).txCentreFrequency == 1000);
+    QVERIFY(problem.isEmpty());
+  }
+
+  // A file of random bytes is reported once, kept beside as .bad, and never taken.
+  void aGarbledFileIsKeptAsBadAndTheDefaultsUsed() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VELApreferences.INI"));
+    std::mt19937 random(21);
+    for (int round = 0; round < 20; ++round) {
+      QByteArray garbage(4096, '\0');
+      for (char& b : garbage) b = static_cast<char>(random());
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      file.write(garbage);
+      file.close();
+      QString warning;
+      const Preferences p = Preferences::Load(path, &warning);
+      CompareAll(p, Preferences::Defaults());
+      QVERIFY2(warning.contains(QStringLiteral("VELApreferences.INI is not usable")),
+               qPrintable(warning));
+      QVERIFY(warning.contains(QStringLiteral("kept as VELApreferences.INI.bad")));
+      QVERIFY(!warning.contains(u'\n'));
+      QCOMPARE(ReadAll(path + QStringLiteral(".bad")), garbage);
+      QCOMPARE(ReadAll(path), garbage);  // nothing written over it by reading
+    }
   }
 
   void unreadableFileWarnsAndUsesDefaults() {
