@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <hamlib/rig.h>
 #include <linux/hidraw.h>
+#include <netdb.h>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +104,35 @@ int ModelFor(const RigSettings& s) {
 std::string HostPort(const RigSettings& s) {
   const bool v6 = s.host.find(':') != std::string::npos;
   return (v6 ? "[" + s.host + "]" : s.host) + ":" + std::to_string(s.port);
+}
+
+// Whether any program takes a TCP connection at the rigctld address within a second: tells
+// a rigctld that is not running from another program on its port.
+bool SomethingListens(const RigSettings& s) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(s.host.c_str(), std::to_string(s.port).c_str(), &hints, &found) != 0) {
+    return false;
+  }
+  bool listens = false;
+  for (const addrinfo* a = found; a != nullptr && !listens; a = a->ai_next) {
+    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) continue;
+    if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+      listens = true;
+    } else if (errno == EINPROGRESS) {
+      pollfd p{fd, POLLOUT, 0};
+      int error = 0;
+      socklen_t length = sizeof error;
+      listens = poll(&p, 1, 1000) == 1 &&
+                getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+    close(fd);
+  }
+  freeaddrinfo(found);
+  return listens;
 }
 
 }  // namespace
@@ -202,9 +234,16 @@ bool RigSession::Configure() {
 
 std::string RigSession::OpenFailure(int code) const {
   if (settings_.method == PttMethod::Rigctld) {
-    if (code == -RIG_ETIMEOUT) return "rigctld at " + HostPort(settings_) + " did not answer";
-    return "rigctld is not running at " + HostPort(settings_) +
-           " (nothing answered there; start rigctld or check host and port)";
+    if (!SomethingListens(settings_)) {
+      return "rigctld is not running at " + HostPort(settings_) +
+             " (nothing answered there; start rigctld or check host and port)";
+    }
+    if (code == -RIG_ETIMEOUT) {
+      return "the program at " + HostPort(settings_) +
+             " took the connection but did not answer as rigctld does (is rigctld on that port?)";
+    }
+    return "the program at " + HostPort(settings_) +
+           " answered something that is not rigctld's protocol (is rigctld on that port?)";
   }
   const int serialErrno = errno;
   switch (-code) {
@@ -255,9 +294,14 @@ bool RigSession::SetPtt(bool on) {
   const ptt_t value = !on ? RIG_PTT_OFF : data ? RIG_PTT_ON_DATA : RIG_PTT_ON;
   const int code = rig_set_ptt(rig_, RIG_VFO_CURR, value);
   if (code == -RIG_EINVAL && settings_.method == PttMethod::Rigctld) {
-    error_ = "rigctld at " + HostPort(settings_) +
-             " refused PTT: start it with the rig's PTT type (e.g. -P RIG)";
-    mayBeKeyed_ = false;
+    if (on) {
+      // A rigctld started without a PTT type refuses every key.
+      error_ = "rigctld at " + HostPort(settings_) +
+               " refused PTT: start it with the rig's PTT type (e.g. -P RIG)";
+      mayBeKeyed_ = false;
+    } else {
+      error_ = "rigctld at " + HostPort(settings_) + " refused to release PTT";
+    }
     return false;
   }
   if (!Check(code, on ? "keying PTT" : "releasing PTT")) {
