@@ -1,12 +1,20 @@
 #include "cli/LiveCommands.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTimer>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "cli/ListenScan.h"
 #include "cli/Options.h"
@@ -147,6 +155,74 @@ class SendStation : public TransmitSource, public TransmitEvents, public ModemEv
   bool done_ = false;
 };
 
+// PortAudio can block for ever in a stop or a close once the sound server has gone away (in
+// a futex no signal reaches). The watchdog ends listen without the sound system when the
+// main thread does not come back: within kLetGo after a signal or once listening has been
+// wrapped up, and after kStall at any time; the copy is saved first.
+class SoundWatchdog {
+ public:
+  static constexpr std::chrono::seconds kLetGo{5};
+  static constexpr std::chrono::seconds kStall{20};
+
+  // `saveCopy` writes what is still held (the log's last line, the secondary text);
+  // `stderrFilter` is put out of the way before the last word.
+  SoundWatchdog(std::function<void()> saveCopy, PortAudioNoiseFilter& stderrFilter)
+      : saveCopy_(std::move(saveCopy)), filter_(stderrFilter), thread_([this] { Run(); }) {}
+  ~SoundWatchdog() {
+    {
+      const std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  SoundWatchdog(const SoundWatchdog&) = delete;
+  SoundWatchdog& operator=(const SoundWatchdog&) = delete;
+
+  // The main thread is alive.
+  void Beat() { lastBeat_ = Clock::now().time_since_epoch().count(); }
+  // The copy is saved and `status` is listen's; what follows only lets the sound system go.
+  void Ending(int status) {
+    status_ = status;
+    ending_ = true;
+    Beat();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Run() {
+    std::unique_lock lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) {
+      const auto stalled = Clock::now() - Clock::time_point(Clock::duration(lastBeat_.load()));
+      if (!(((ending_ || stopSignal != 0) && stalled > kLetGo) || stalled > kStall)) continue;
+      if (!ending_) {
+        try {
+          saveCopy_();
+        } catch (const std::exception& e) {
+          std::fprintf(stderr, "vela-modem: %s\n", e.what());
+        }
+      }
+      std::fflush(stdout);
+      filter_.Stop();
+      std::fprintf(stderr,
+                   "vela-modem: the sound system stopped answering (its server gone?); listen "
+                   "ended without it\n");
+      _exit(ending_ ? status_.load() : 1);
+    }
+  }
+
+  std::function<void()> saveCopy_;
+  PortAudioNoiseFilter& filter_;
+  std::atomic<Clock::rep> lastBeat_{Clock::now().time_since_epoch().count()};
+  std::atomic<bool> ending_{false};
+  std::atomic<int> status_{0};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
 }  // namespace
 
 int DeviceOption(const Options& opt, const PortAudioSystem& system) {
@@ -205,6 +281,7 @@ int RunListen(int argc, char** argv) {
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
+  PortAudioNoiseFilter stderrFilter;
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
   const int device = DeviceOption(opt, system);
@@ -229,11 +306,21 @@ int RunListen(int argc, char** argv) {
     throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
   }
   CatchStopSignals();
+  // The copy held, written at the end (or by the watchdog, should the sound system hang).
+  const auto saveCopy = [&] {
+    if (log) log->FlushAll();
+    std::printf("\n");
+    if (const auto out = opt.Get("secondary-out")) {
+      WriteFileBytes(*out, Windows1252ToUtf8(events.secondary));
+    }
+  };
+  SoundWatchdog watchdog(saveCopy, stderrFilter);
   QTimer watch;
   int ticks = 0;
   // Copy that can reach neither the log nor standard output ends listening, status 1.
   std::string failure;
   watch.callOnTimeout([&] {
+    watchdog.Beat();
     if (log && ++ticks % 10 == 0) {
       log->Flush();
       if (const auto error = log->TakeError()) failure = *error;
@@ -244,15 +331,15 @@ int RunListen(int argc, char** argv) {
   });
   watch.start(100);
   app.exec();
-  capture.StopCapture();
+  watchdog.Beat();
+  saveCopy();
   if (log) {
-    log->FlushAll();
     if (const auto error = log->TakeError(); error && failure.empty()) failure = *error;
   }
-  std::printf("\n");
-  if (const auto out = opt.Get("secondary-out")) {
-    WriteFileBytes(*out, Windows1252ToUtf8(events.secondary));
-  }
+  std::fflush(stdout);
+  watchdog.Ending(failure.empty() && sink.error.empty() ? 0 : 1);
+  capture.StopCapture();
+  input.Close();
   if (!failure.empty()) throw IoError(failure);
   if (!sink.error.empty()) throw IoError("capture stopped: " + sink.error);
   if (input.overruns() > 0) {

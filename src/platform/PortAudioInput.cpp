@@ -149,7 +149,9 @@ bool PortAudioInput::Start() {
 
 void PortAudioInput::HaltStream() {
   expectRunning_ = false;
-  if (stream_ != nullptr && Pa_IsStreamStopped(stream_) == 0) Pa_AbortStream(stream_);
+  if (stream_ == nullptr) return;
+  const QuietStderr quiet;
+  if (Pa_IsStreamStopped(stream_) == 0) Pa_AbortStream(stream_);
 }
 
 void PortAudioInput::Stop() {
@@ -167,6 +169,7 @@ void PortAudioInput::Reset() {
 void PortAudioInput::Close() {
   HaltStream();
   if (stream_ != nullptr) {
+    const QuietStderr quiet;
     Pa_CloseStream(stream_);
     stream_ = nullptr;
   }

@@ -141,6 +141,7 @@ void PortAudioOutput::Reset() {
 void PortAudioOutput::Close() {
   HaltStream();
   if (stream_ != nullptr) {
+    const QuietStderr quiet;
     Pa_CloseStream(stream_);
     stream_ = nullptr;
   }
@@ -164,7 +165,9 @@ void PortAudioOutput::Close() {
 
 void PortAudioOutput::HaltStream() {
   expectRunning_ = false;
-  if (stream_ != nullptr && Pa_IsStreamStopped(stream_) == 0) Pa_AbortStream(stream_);
+  if (stream_ == nullptr) return;
+  const QuietStderr quiet;
+  if (Pa_IsStreamStopped(stream_) == 0) Pa_AbortStream(stream_);
 }
 
 int PortAudioOutput::Callback(const void* /*input*/, void* output, unsigned long frames,

@@ -1,5 +1,9 @@
 #include "platform/PortAudioSystem.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,6 +15,70 @@
 #include <cstdlib>
 
 namespace vela {
+
+QuietStderr::QuietStderr() {
+  std::fflush(stderr);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (null < 0) return;
+  saved_ = fcntl(2, F_DUPFD_CLOEXEC, 3);
+  if (saved_ >= 0) dup2(null, 2);
+  close(null);
+}
+
+PortAudioNoiseFilter::PortAudioNoiseFilter() {
+  int ends[2];
+  std::fflush(stderr);
+  if (pipe2(ends, O_CLOEXEC) != 0) return;
+  saved_ = fcntl(2, F_DUPFD_CLOEXEC, 3);
+  if (saved_ < 0 || dup2(ends[1], 2) < 0) {
+    close(ends[0]);
+    close(ends[1]);
+    if (saved_ >= 0) close(saved_);
+    saved_ = -1;
+    return;
+  }
+  close(ends[1]);
+  thread_ = std::thread([in = ends[0], out = saved_] {
+    std::string pending;
+    char buffer[4096];
+    const auto pass = [out](std::string_view line) {
+      if (line.rfind("Expression '", 0) == 0 && line.find("pa_linux_alsa.c") != line.npos) return;
+      while (!line.empty()) {
+        const ssize_t n = write(out, line.data(), line.size());
+        if (n <= 0 && errno != EINTR) return;
+        if (n > 0) line.remove_prefix(static_cast<size_t>(n));
+      }
+    };
+    for (;;) {
+      const ssize_t n = read(in, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      pending.append(buffer, static_cast<size_t>(n));
+      for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        pass(std::string_view(pending).substr(0, end + 1));
+        pending.erase(0, end + 1);
+      }
+    }
+    pass(pending);
+    close(in);
+  });
+}
+
+void PortAudioNoiseFilter::Stop() {
+  if (saved_ < 0) return;
+  std::fflush(stderr);
+  dup2(saved_, 2);  // the pipe's last writer closes: the filter passes the rest and ends
+  thread_.join();
+  close(saved_);
+  saved_ = -1;
+}
+
+QuietStderr::~QuietStderr() {
+  if (saved_ < 0) return;
+  std::fflush(stderr);
+  dup2(saved_, 2);
+  close(saved_);
+}
 
 namespace {
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vela {
@@ -14,6 +15,37 @@ struct SoundDevice {
   int maxInputChannels = 0;
   int maxOutputChannels = 0;
   double defaultRate = 0;
+};
+
+// Standard error shut for the life of this object. ALSA's PortAudio backend prints its
+// internal assertion lines there when it stops or closes a stream whose device has gone;
+// the operator is told the reason in our own words instead.
+class QuietStderr {
+ public:
+  QuietStderr();
+  ~QuietStderr();
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+// Standard error through a filter that drops those assertion lines ("Expression '...' failed
+// in '.../pa_linux_alsa.c', line: N"), which PortAudio also prints from its own thread when
+// a device goes away, while everything else passes. Stop() (or the destructor) puts
+// standard error back after passing on what came before.
+class PortAudioNoiseFilter {
+ public:
+  PortAudioNoiseFilter();
+  ~PortAudioNoiseFilter() { Stop(); }
+  PortAudioNoiseFilter(const PortAudioNoiseFilter&) = delete;
+  PortAudioNoiseFilter& operator=(const PortAudioNoiseFilter&) = delete;
+  void Stop();
+
+ private:
+  int saved_ = -1;
+  std::thread thread_;
 };
 
 class PortAudioSystem {

@@ -383,10 +383,23 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
     std::ifstream in(dir + "/scan.txt");
     scanned.assign(std::istreambuf_iterator<char>(in), {});
   }
+  // The sound server killed under a listener: it ends at once with our reason alone (no
+  // PortAudio assertion lines) and its log written, never hanging in the sound system's
+  // close; a listener that did hang is killed by the timeout, failing the status check.
+  int lostStatus = -1;
+  Shell("(" + env + "timeout -s KILL 60 " + VELA_MODEM_BIN + " listen --squelch 0 --device 0 " +
+            "--log " + dir + "/lost.log >/dev/null 2>" + dir + "/lost.txt) & sleep 4; kill -9 " +
+            "$(cat " + dir + "/run/pulse/pid); wait $!",
+        &lostStatus);
+  std::ifstream lostErr(dir + "/lost.txt");
+  const std::string lost((std::istreambuf_iterator<char>(lostErr)), {});
   Shell(env + "pulseaudio --kill 2>/dev/null");
   std::filesystem::remove_all(dir);
   EXPECT_NE(heard.find("pulse copy de G3XYZ"), std::string::npos) << heard;
   EXPECT_TRUE(copied()) << scanned;
+  EXPECT_EQ(lostStatus, 1) << lost;
+  EXPECT_EQ(lost.rfind("vela-modem: ", 0), 0u) << lost;
+  EXPECT_EQ(std::count(lost.begin(), lost.end(), '\n'), 1) << lost;
 }
 
 }  // namespace
