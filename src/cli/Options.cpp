@@ -7,11 +7,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "cli/ChannelSim.h"
 #include "coding/Charset.h"
