@@ -83,6 +83,15 @@ std::span<const uint8_t> IterativeDecoder::Decide(int frames) {
   extrinsic_.resize(positions);
   last_.clear();
   CodeDecoder::Metrics kept{};
+  // Nothing heard in the window (band noise, mostly): the idle stream's zeros, and the code
+  // left in the state it ends in, without the work.
+  if (std::all_of(frames_, frames_ + frames, [](const HeldFrame& f) { return f.idle; })) {
+    passes_ = 0;
+    decided_.assign(n / 2, 0);
+    kept.fill(-kIdleLlr * 10);
+    kept[0] = 0.0f;
+    return Advance(kept);
+  }
   for (passes_ = 1; passes_ <= iterations_; ++passes_) {
     for (int w = 0; w < frames; ++w) {
       HeldFrame& f = frames_[w];
@@ -114,8 +123,12 @@ std::span<const uint8_t> IterativeDecoder::Decide(int frames) {
     last_ = decided_;
   }
   passes_ = std::min(passes_, iterations_);
-  start_ = kept;
   decided_.resize(n / 2);
+  return Advance(kept);
+}
+
+std::span<const uint8_t> IterativeDecoder::Advance(const CodeDecoder::Metrics& next) {
+  start_ = next;
   std::swap(frames_[0], frames_[1]);
   frames_[1].present = false;
   return decided_;

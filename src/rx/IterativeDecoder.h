@@ -55,6 +55,8 @@ class IterativeDecoder {
   };
   // Iterates over the held frames (one or two) and decides the first one's bits.
   std::span<const uint8_t> Decide(int frames);
+  // The decided frame dropped, the next one first, the code's start moved to it.
+  std::span<const uint8_t> Advance(const CodeDecoder::Metrics& next);
 
   int codedSymbols_;
   int frameLength_;
