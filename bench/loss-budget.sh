@@ -4,7 +4,8 @@
 # known symbols; phase: the carrier phase from the noisy squared rails; scale: the rails'
 # amplitude and noise from their moments; frames: the soft PN search), and how far each
 # moves its CER 1% threshold. Run bench/receivers.sh first with the same CHARS and SEEDS:
-# the genie's own sweep is read from the same folder.
+# the genie's own sweep is read from the same folder. All of it with the Viterbi decoder
+# (--iterations 0), the receiver and genie the estimates were first compared on.
 # Usage: bench/loss-budget.sh [CHARS] [SEEDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,7 @@ for mode in $modes; do
   row="| ${mode^^} | $g1 dB |"
   for est in $estimates; do
     range="$(echo "$g1 - 1.5" | bc -l):$(echo "$g1 + 2" | bc -l):0.5"
-    "$modem" sweep --mode "$mode" --receiver genie --genie-estimate "$est" --snr "$range" \
+    "$modem" sweep --mode "$mode" --receiver genie --iterations 0 --genie-estimate "$est" --snr "$range" \
       --chars "$chars" --seeds "$seeds" > "$out/sweep-$mode-genie-$est.csv"
     read -r _ t1 <<< "$(threshold "$out/sweep-$mode-genie-$est.csv")"
     row+=" $(printf '%+.1f' "$(echo "$t1 - $g1" | bc -l)") dB |"

@@ -8,6 +8,7 @@
 #include "coding/Frame.h"
 #include "rx/EnhancedDemodulator.h"
 #include "rx/FrameSync.h"
+#include "rx/IterativeDecoder.h"
 #include "rx/ReceivePane.h"
 #include "rx/SyncConfidence.h"
 #include "rx/VaricodeDecoder.h"
@@ -49,8 +50,10 @@ struct Pane : TextEvents {
 }  // namespace
 
 GenieReceiver::GenieReceiver(Mode mode, std::span<const double> signal, double offsetHz, double ppm,
-                             GenieEstimate estimate)
-    : mode_(mode), estimate_(estimate) {
+                             GenieEstimate estimate, int iterations)
+    : mode_(mode),
+      estimate_(estimate),
+      iterations_(estimate == GenieEstimate::Plain ? 0 : iterations) {
   const double stretch = 1.0 + ppm * 1e-6;
   samplesPerSymbol_ = kChannelRate / ModeTable(mode).symbolRate * stretch;
   carrier_ = (kNominalCentre / stretch + offsetHz) / kChannelRate;
@@ -237,7 +240,8 @@ void GenieReceiver::AddKnownSymbols(std::vector<double>& llr) const {
 std::string GenieReceiver::Decode(std::span<const int16_t> noisy, double signalScale,
                                   double noiseSigma) const {
   std::vector<double> llr = RailLlrs(noisy, signalScale, noiseSigma);
-  if (estimate_ != GenieEstimate::Plain && estimate_ != GenieEstimate::Frames) AddKnownSymbols(llr);
+  if (iterations_ == 0 && estimate_ != GenieEstimate::Plain && estimate_ != GenieEstimate::Frames)
+    AddKnownSymbols(llr);
   // Symbol k lies between boundaries k and k + 1; +1 (the lower tone) makes them differ.
   std::vector<float> symbols(llr.size() > 0 ? llr.size() - 1 : 0);
   for (size_t k = 0; k < symbols.size(); ++k)
@@ -252,22 +256,40 @@ std::string GenieReceiver::Decode(std::span<const int16_t> noisy, double signalS
   auto decode = [&](bool open) {
     DecodeFrame(coded, viterbi, [&](int bit) { varicode.Bit(bit, open, false, pane); });
   };
+  IterativeDecoder iterative(interleave, iterations_);
+  auto show = [&](std::span<const uint8_t> bits, bool open) {
+    for (uint8_t bit : bits) varicode.Bit(bit, open, false, pane);
+  };
   if (estimate_ == GenieEstimate::Frames) {
     SoftFrameHandler sync(interleave);
     for (size_t k = 0; k < symbols.size(); ++k) {
       if (!sync.Add(symbols[k], static_cast<float>(llr[k + 1]))) continue;
       const FrameResult frame = sync.result();
+      const bool open = SquelchOpen(SyncConfidence(frame.syncPeak), 5);
+      if (iterations_ > 0) {
+        show(iterative.Frame(sync.rails(), frame.syncLocation, frame.idle), open);
+        continue;
+      }
       coded.assign(frame.coded.begin(), frame.coded.end());
-      decode(SquelchOpen(SyncConfidence(frame.syncPeak), 5));
+      decode(open);
     }
+    if (iterations_ > 0) show(iterative.Finish(), true);
     return pane.text;
   }
+  // The rail after each symbol, for the iterative decoder.
+  std::vector<float> railsAfter(symbols.size());
+  for (size_t k = 0; k < railsAfter.size(); ++k) railsAfter[k] = static_cast<float>(llr[k + 1]);
   for (size_t f = static_cast<size_t>(firstFrame_); f + frameLength + 1 <= symbols.size();
        f += static_cast<size_t>(frameLength)) {
+    if (iterations_ > 0) {
+      show(iterative.Frame(railsAfter, static_cast<int>(f), false), true);
+      continue;
+    }
     DeinterleaveFrame(interleave, std::span(symbols).subspan(f, frameLength + 1), 0,
                       UnsentSymbol::Neutral, coded);
     decode(true);
   }
+  if (iterations_ > 0) show(iterative.Finish(), true);
   return pane.text;
 }
 

@@ -7,6 +7,9 @@
 // decoder and varicode decoder as the enhanced receiver. Its thresholds are the practical
 // bound of the air format. It cannot listen to a sound card: only `sweep` runs it.
 //
+// With iterations it decodes through the enhanced receiver's iterative decoder instead (the
+// rail pass then ties the rails at the known symbols itself).
+//
 // For the loss budget it can be made to estimate one of the quantities itself, the way the
 // enhanced receiver does, while it is still told the others.
 #pragma once
@@ -34,8 +37,9 @@ class GenieReceiver {
  public:
   // `signal`: the channel's signal alone at 8000 Hz (from ApplyChannel), which also holds the
   // transmission's start; `offsetHz` and `ppm` are the channel's.
+  // `iterations`: the iterative decoder's passes (0: the Viterbi decoder; `Plain` always).
   GenieReceiver(Mode mode, std::span<const double> signal, double offsetHz, double ppm,
-                GenieEstimate estimate = GenieEstimate::None);
+                GenieEstimate estimate = GenieEstimate::None, int iterations = 0);
 
   // The receive pane for noisy samples of that signal: `signal` times `signalScale` plus
   // Gaussian noise of `noiseSigma` (ChannelResult). With fading, `signal` must be the one
@@ -61,6 +65,7 @@ class GenieReceiver {
 
   Mode mode_;
   GenieEstimate estimate_;
+  int iterations_;
   double samplesPerSymbol_;
   double carrier_;  // cycles per sample
   double start_ = 0.0;

@@ -21,7 +21,7 @@ constexpr const char* kUsage =
     "  channel [--snr DB] [--offset HZ] [--ppm PPM] [--seed N]\n"
     "          [--impulses RATE[:DB]] [--fading HZ] IN.wav OUT.wav\n"
     "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K]\n"
-    "          [--receiver R|genie] [--no-blanker] [--genie-estimate E]\n"
+    "          [--receiver R|genie] [--no-blanker] [--iterations N] [--genie-estimate E]\n"
     "          [--offset HZ] [--ppm PPM] [--impulses RATE[:DB]] [--fading HZ]\n"
     "  scan    [--mode M|all] [--from HZ] [--to HZ] IN.wav\n"
     "  devices [--rigs]\n"

@@ -38,6 +38,7 @@ Receiver::Receiver(const ReceiverSettings& settings) : settings_(settings), mode
   modem_.SetSquelch(settings.squelch);
   modem_.SetReceiver(settings.receiver);
   modem_.SetNoiseBlanker(settings.noiseBlanker);
+  modem_.SetIterations(settings.iterations);
 }
 
 void Receiver::Finish() {

@@ -28,6 +28,7 @@ struct ReceiverSettings {
   bool printFrames = false;  // one line per frame on stderr
   ReceiverKind receiver = ReceiverKind::Standard;
   bool noiseBlanker = true;  // the enhanced receiver's; off only to measure what it gains
+  int iterations = kDefaultIterations;  // the enhanced receiver's decoder passes
 };
 
 class Receiver : public ModemEvents {

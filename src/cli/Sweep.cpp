@@ -59,7 +59,7 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
       int64_t found = 0, synced = 0;
       if (sweepReceiver.genie) {
         const GenieReceiver genie(mode, signal, channel.offsetHz, channel.ppm,
-                                  sweepReceiver.estimate);
+                                  sweepReceiver.estimate, sweepReceiver.iterations);
         pane = genie.Decode(noisy.samples, noisy.signalScale, noisy.noiseSigma);
         found = synced = static_cast<int64_t>(cleanLocations.size());
       } else {
@@ -67,6 +67,7 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
         settings.mode = mode;
         settings.receiver = sweepReceiver.kind;
         settings.noiseBlanker = sweepReceiver.noiseBlanker;
+        settings.iterations = sweepReceiver.iterations;
         Receiver receiver(settings);
         receiver.Process(noisy.samples);
         receiver.Finish();
@@ -104,7 +105,8 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
 
 namespace {
 
-// --receiver standard|enhanced|genie, --no-blanker (enhanced) and --genie-estimate (genie).
+// --receiver standard|enhanced|genie, --no-blanker (enhanced), --iterations (enhanced and
+// genie) and --genie-estimate (genie).
 SweepReceiver SweepReceiverOptions(const Options& opt) {
   SweepReceiver r;
   const auto receiver = opt.Get("receiver");
@@ -113,6 +115,9 @@ SweepReceiver SweepReceiverOptions(const Options& opt) {
   r.noiseBlanker = !opt.Has("no-blanker");
   if (!r.noiseBlanker && (r.genie || r.kind != ReceiverKind::Enhanced))
     throw UsageError("--no-blanker is for --receiver enhanced");
+  if (opt.Has("iterations") && r.kind != ReceiverKind::Enhanced)
+    throw UsageError("--iterations is for --receiver enhanced or genie");
+  r.iterations = static_cast<int>(opt.Integer("iterations", kDefaultIterations, 0, 100));
   if (const auto estimate = opt.Get("genie-estimate")) {
     if (!r.genie) throw UsageError("--genie-estimate is for --receiver genie");
     if (*estimate == "plain") {
@@ -135,7 +140,7 @@ SweepReceiver SweepReceiverOptions(const Options& opt) {
 int RunSweep(int argc, char** argv) {
   const Options opt(argc, argv, 2,
                     {"mode", "snr", "chars", "seeds", "receiver", "offset", "ppm", "impulses",
-                     "fading", "genie-estimate"},
+                     "fading", "genie-estimate", "iterations"},
                     {"no-blanker"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");

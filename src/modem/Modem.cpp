@@ -122,6 +122,9 @@ void Modem::SetReceiver(ReceiverKind kind) {
 void Modem::SetNoiseBlanker(bool on) {
   impl_->Reconfigure(&ReceiverConfig::noiseBlanker, on);
 }
+void Modem::SetIterations(int iterations) {
+  impl_->Reconfigure(&ReceiverConfig::iterations, iterations);
+}
 ReceiverKind Modem::receiver() const {
   return impl_->receiverKind;
 }

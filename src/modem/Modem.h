@@ -44,6 +44,8 @@ class Modem {
   void SetReceiver(ReceiverKind kind);
   // The enhanced receiver's noise blanker (on by default); off only to measure its gain.
   void SetNoiseBlanker(bool on);
+  // Passes of the enhanced receiver's iterative decoder (0: the Viterbi decoder alone).
+  void SetIterations(int iterations);
   ReceiverKind receiver() const;
 
   void DemodSample(int16_t x);

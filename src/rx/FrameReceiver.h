@@ -11,6 +11,7 @@
 #include "rx/Demodulator.h"
 #include "rx/EnhancedDemodulator.h"
 #include "rx/FrameSync.h"
+#include "rx/IterativeDecoder.h"
 #include "rx/Receiver.h"
 #include "rx/Viterbi.h"
 
@@ -47,12 +48,17 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   }
   void Refresh(int signalLevel) override { out_->Refresh(signalLevel); }
   FrameSync<Rule>& ActiveSync();
+  // Symbols the decoder holds back after the frame sync: a frame when it iterates.
+  int DecoderDelay() const;
 
   ReceiverConfig config_;
   Demod demod_;
   // Both interleave lengths' syncs keep their windows across a change of mode.
   std::array<FrameSync<Rule>, 2> syncs_{FrameSync<Rule>(InterleaveLength::Short),
                                         FrameSync<Rule>(InterleaveLength::Long)};
+  // The enhanced receiver's, likewise one per interleave length.
+  std::array<IterativeDecoder, 2> iterative_{IterativeDecoder(InterleaveLength::Short),
+                                             IterativeDecoder(InterleaveLength::Long)};
   ViterbiDecoder ownDecoder_;
   ViterbiDecoder* decoder_;
   ReceiverEvents* out_ = nullptr;

@@ -45,8 +45,6 @@ namespace {
 
 // Fresh-start test: the data's mean certainty of +1 against their mean certainty at all.
 constexpr double kNeverBuilt = 0.6;
-// How sure the idle stream read in place of a frame without text is.
-constexpr float kIdleLlr = 10.0f;
 
 bool NeverBuiltFrame(std::span<const float> coded) {
   double sum = 0.0, sure = 0.0;
@@ -60,7 +58,7 @@ bool NeverBuiltFrame(std::span<const float> coded) {
 
 }  // namespace
 
-void ReadSoftFrame(InterleaveLength length, std::span<const float> window,
+bool ReadSoftFrame(InterleaveLength length, std::span<const float> window,
                    std::span<const float> railsAfter, int loc, std::vector<float>& scratch,
                    std::vector<float>& coded) {
   const FrameGeometry& geo = Geometry(length);
@@ -83,7 +81,9 @@ void ReadSoftFrame(InterleaveLength length, std::span<const float> window,
       scratch[static_cast<size_t>(p - 1)] = -BoxPlus(rail(p - 2), rail(p - 1) - known * rail(p));
   }
   DeinterleaveFrame(length, scratch, loc, UnsentSymbol::Neutral, coded);
-  if (NeverBuiltFrame(coded)) ReadAsIdle(coded);
+  if (!NeverBuiltFrame(coded)) return false;
+  ReadAsIdle(coded);
+  return true;
 }
 
 void ReadAsIdle(std::vector<float>& coded) {
@@ -180,6 +180,7 @@ void FrameSync<Rule>::Reset() {
   searches_ = 0;
   syncPeak_ = 0.0;
   syncLocation_ = 0;
+  idle_ = false;
 }
 
 template <class Rule>
@@ -197,10 +198,13 @@ bool FrameSync<Rule>::Add(long double value, float railAfter) {
   ++searches_;
   rule_.Search(window_, *geometry_, correlations_, syncPeak_, syncLocation_);
   if constexpr (Rule::kSoftFrame) {
-    ReadSoftFrame(length_, window_, rails_, syncLocation_, scratch_, coded_);
+    idle_ = ReadSoftFrame(length_, window_, rails_, syncLocation_, scratch_, coded_);
     // Nothing heard: its decoded bits come out in the next frame's time, maybe with the
     // squelch open, so they had better be the idle stream's nothing than noise's junk.
-    if (syncPeak_ == 0.0) ReadAsIdle(coded_);
+    if (syncPeak_ == 0.0) {
+      ReadAsIdle(coded_);
+      idle_ = true;
+    }
   } else {
     DeinterleaveFrame(length_, window_, syncLocation_, Rule::kUnsent, coded_);
   }
@@ -209,7 +213,7 @@ bool FrameSync<Rule>::Add(long double value, float railAfter) {
 
 template <class Rule>
 FrameResult FrameSync<Rule>::result() const {
-  return {length_, searches_, syncPeak_, syncLocation_, correlations_, coded_};
+  return {length_, searches_, syncPeak_, syncLocation_, correlations_, coded_, idle_};
 }
 
 template class FrameSync<HardSync>;

@@ -27,7 +27,11 @@ struct FrameResult {
   int syncLocation;  // the chosen offset, 0..L
   std::span<const float> correlations;  // every offset 0..L, on the same 0..961 scale
   std::span<const float> coded;         // the frame's code symbols in encoder order (+ve = 1)
+  bool idle = false;  // read as the idle stream: nothing heard, or a never-built first frame
 };
+
+// How sure the idle stream read in place of a frame without text is.
+inline constexpr float kIdleLlr = 10.0f;
 
 // The last interleaved symbol is never sent: its slot holds the next frame's first PN
 // value. The standard receiver has always read that value as data; the enhanced receiver
@@ -97,8 +101,8 @@ class SoftSync {
 // symbol there is read with that help (`railsAfter[k]`: the rail LLR at the end of symbol
 // k). And a frame whose data all read +1 is the never-built first frame of a transmitter
 // just started, which carries no text: it is read as the idle stream (all code bits 0)
-// that encodes to nothing, so its Viterbi output shows no burst of junk.
-void ReadSoftFrame(InterleaveLength length, std::span<const float> window,
+// that encodes to nothing, so its Viterbi output shows no burst of junk (true then).
+bool ReadSoftFrame(InterleaveLength length, std::span<const float> window,
                    std::span<const float> railsAfter, int loc, std::vector<float>& scratch,
                    std::vector<float>& coded);
 // A frame's code symbols as the idle stream: every code bit a sure 0.
@@ -118,6 +122,8 @@ class FrameSync {
   // The last search's figures, with the frame read out at its sync location.
   FrameResult result() const;
   std::span<const float> window() const { return window_; }  // oldest first after a search
+  // The rail value after each value of the window (soft frames only), in the same order.
+  std::span<const float> rails() const { return rails_; }
   InterleaveLength interleave() const { return length_; }
   const FrameGeometry& geometry() const { return *geometry_; }
   double syncPeak() const { return syncPeak_; }
@@ -136,6 +142,7 @@ class FrameSync {
   int64_t searches_ = 0;
   double syncPeak_ = 0.0;
   int syncLocation_ = 0;
+  bool idle_ = false;
   std::vector<float> correlations_;
   std::vector<float> coded_;
 };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -27,13 +28,15 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
     demod_.SetCentreFrequency(config.centreFrequency);
   }
   config_.noiseBlanker = config.noiseBlanker;
+  config_.iterations = std::max(0, config.iterations);
+  for (IterativeDecoder& d : iterative_) d.SetIterations(config_.iterations);
   if constexpr (requires { demod_.SetNoiseBlanker(true); })
     demod_.SetNoiseBlanker(config.noiseBlanker);
 }
 
 template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::Flush(ReceiverEvents& out) {
-  const int held = Latency();
+  const int held = Latency() + DecoderDelay();
   if (held == 0) return;
   // Two symbols more: the boundaries either side of the last symbol held.
   const double symbols = held + 2;
@@ -52,6 +55,7 @@ void FrameReceiver<Demod, Rule>::Reset() {
   if constexpr (requires { demod_.SetNoiseBlanker(true); })
     demod_.SetNoiseBlanker(config_.noiseBlanker);
   for (FrameSync<Rule>& sync : syncs_) sync.Reset();
+  for (IterativeDecoder& d : iterative_) d.Reset();
   decoder_->Reset();
   railAfter_ = 0.0f;
 }
@@ -67,6 +71,12 @@ int EnhancedReceiver::Latency() const {
 }
 
 template <class Demod, class Rule>
+int FrameReceiver<Demod, Rule>::DecoderDelay() const {
+  if (!Rule::kSoftFrame || config_.iterations == 0) return 0;
+  return IterativeDecoder::LatencyFrames() * ModeTable(config_.mode).frameLength;
+}
+
+template <class Demod, class Rule>
 FrameSync<Rule>& FrameReceiver<Demod, Rule>::ActiveSync() {
   return syncs_[ModeTable(config_.mode).interleave == InterleaveLength::Short ? 0 : 1];
 }
@@ -77,6 +87,12 @@ void FrameReceiver<Demod, Rule>::Decision(long double value) {
   if (!sync.Add(value, railAfter_)) return;
   const FrameResult frame = sync.result();
   out_->Frame(frame);
+  if (Rule::kSoftFrame && config_.iterations > 0) {
+    IterativeDecoder& decoder = iterative_[&sync == syncs_.data() ? 0 : 1];
+    for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle))
+      out_->DecodedBit(bit);
+    return;
+  }
   DecodeFrame(frame.coded, *decoder_, [this](int bit) { out_->DecodedBit(bit); });
 }
 

@@ -10,6 +10,7 @@
 
 #include "coding/Modes.h"
 #include "rx/FrameSync.h"
+#include "rx/IterativeDecoder.h"
 
 namespace vela {
 
@@ -26,6 +27,9 @@ struct ReceiverConfig {
   long double centreFrequency = 1000.0L;
   // The enhanced receiver's blanker for static crashes; off only to measure its gain.
   bool noiseBlanker = true;
+  // Passes of the enhanced receiver's iterative decoder per frame; 0 decodes each frame's
+  // symbol values with the Viterbi decoder alone, a frame sooner.
+  int iterations = kDefaultIterations;
 };
 
 class ReceiverEvents {

@@ -15,6 +15,7 @@
 #include "cli/Receiver.h"
 #include "cli/Sweep.h"
 #include "modem/TextTransmission.h"
+#include "rx/Receiver.h"
 #include "support/Band.h"
 #include "tx/BitSource.h"
 
@@ -41,10 +42,12 @@ struct Copy {
   int64_t framesOpen;
 };
 
-Copy Receive(Mode mode, ReceiverKind kind, const std::vector<int16_t>& samples) {
+Copy Receive(Mode mode, ReceiverKind kind, const std::vector<int16_t>& samples,
+             int iterations = kDefaultIterations) {
   cli::ReceiverSettings settings;
   settings.mode = mode;
   settings.receiver = kind;
+  settings.iterations = iterations;
   cli::Receiver receiver(settings);
   receiver.Process(samples);
   receiver.Finish();
@@ -111,6 +114,48 @@ INSTANTIATE_TEST_SUITE_P(Modes, BelowStandardThreshold,
                          [](const auto& info) {
                            return std::string(ModeTable(info.param.mode).name);
                          });
+
+// Below the threshold of the enhanced receiver decoding symbol by symbol through the Viterbi
+// decoder, the iterative decoder still copies; and with no iterations the receiver's bits
+// are exactly the Viterbi decoder's over each frame's soft values, as before there were any.
+TEST(EnhancedReceiver, IterationsCopyBelowTheViterbiDecodersThreshold) {
+  struct Bits : ReceiverEvents {
+    std::vector<std::vector<float>> frames;
+    std::vector<int> bits;
+    void Frame(const FrameResult& f) override {
+      frames.emplace_back(f.coded.begin(), f.coded.end());
+    }
+    void DecodedBit(int bit) override { bits.push_back(bit); }
+  };
+  const std::string text = cli::SweepText(120);
+  for (Mode mode : {Mode::Vela8, Mode::Vela31, Mode::Vela63, Mode::Vela125}) {
+    const std::string name(ModeTable(mode).name);
+    const auto clean = Transmit(mode, text);
+    double viterbi = 0.0, iterative = 0.0;
+    for (uint64_t seed : {3, 4}) {
+      const auto noisy = Channel(clean, test::EnhancedThreshold(mode) - 1.1, seed);
+      viterbi += Cer(text, Receive(mode, ReceiverKind::Enhanced, noisy, 0).pane) / 2;
+      iterative += Cer(text, Receive(mode, ReceiverKind::Enhanced, noisy).pane) / 2;
+    }
+    EXPECT_GT(viterbi, 0.03) << name;
+    EXPECT_LE(iterative, std::min(0.02, 0.4 * viterbi)) << name;
+
+    const auto noisy = Channel(clean, test::EnhancedThreshold(mode), 3);
+    ViterbiDecoder unused;
+    const auto receiver = MakeReceiver(ReceiverKind::Enhanced, unused);
+    ReceiverConfig config;
+    config.mode = mode;
+    config.iterations = 0;
+    receiver->Configure(config);
+    Bits heard;
+    receiver->Process(noisy, heard);
+    ViterbiDecoder viterbiAlone;
+    std::vector<int> expected;
+    for (const auto& coded : heard.frames)
+      DecodeFrame(coded, viterbiAlone, [&](int bit) { expected.push_back(bit); });
+    EXPECT_EQ(heard.bits, expected) << name;
+  }
+}
 
 // Off-centre and off-rate: the fine tune's leftover and a sound card's clock error, at a
 // signal the standard receiver could not copy at all.
