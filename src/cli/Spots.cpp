@@ -60,6 +60,19 @@ void CliSpots::Heard(const ScanSignal& s, double agoSeconds) {
                     net::UnixSeconds() - static_cast<int64_t>(std::lround(agoSeconds))});
 }
 
+void CliSpots::Finish() {
+  reporter_->Flush();
+  Say();
+  std::fprintf(stderr, "vela-modem: %lld stations reported to %s",
+               static_cast<long long>(reporter_->reported()), Where().c_str());
+  if (reporter_->queued() > 0 || reporter_->dropped() > 0) {
+    std::fprintf(stderr, "; %lld not sent (%s)",
+                 static_cast<long long>(reporter_->queued()) + reporter_->dropped(),
+                 sink_.error().c_str());
+  }
+  std::fprintf(stderr, "\n");
+}
+
 std::string CliSpots::Where() const {
   return settings_.to.host + ":" + std::to_string(settings_.to.port);
 }

@@ -40,6 +40,8 @@ class CliSpots {
   void Heard(const ScanSignal& signal, double agoSeconds);
   // Notices and failures so far, on standard error.
   void Say();
+  // The end of a live run: what is queued goes now, and a line says what was reported.
+  void Finish();
   std::string Where() const;
 
  private:

@@ -11,11 +11,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <regex>
 #include <vector>
 
 #include "support/FullDisk.h"
+#include "support/IpfixReader.h"
 #include "support/Rigctld.h"
+#include "support/SpotCatcher.h"
 #include "support/Vectors.h"
 
 namespace vela {
@@ -360,28 +364,52 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
   // listener runs 22 s, the transmission about 10.
   // A scanning listener runs beside the tuned one: it prints the signal as it is listed and
   // sums up at the end, with the text.
+  // Both report the station to their own spots server as they stop.
   std::string heard, scanned;
+  test::SpotCatcher scanSpots, mainSpots;
+  bool scanSpotted = false, mainSpotted = false;
+  const auto spotted = [](test::SpotCatcher& catcher) {
+    bool found = false;
+    for (const auto& d : catcher.Take()) {
+      std::map<uint16_t, test::IpfixTemplate> known;
+      const test::IpfixMessage m = test::ReadIpfix(d, known);
+      EXPECT_EQ(m.error, "");
+      for (const test::IpfixRecord& r : m.records) {
+        found = found || (r.Text(30351, 1) == "G3XYZ" &&
+                          r.Unsigned(30351, 5) == std::optional<uint64_t>(473000 - 1000));
+      }
+    }
+    return found;
+  };
+  const auto spot = [](test::SpotCatcher& catcher) {
+    return " --spot --spot-to 127.0.0.1:" + std::to_string(catcher.port()) +
+           " --call G4XYZ --locator IO91 --dial 473000 --sideband lsb";
+  };
   const auto copied = [&] {
-    return heard.find("pulse copy de G3XYZ") != std::string::npos &&
+    return scanSpotted && mainSpotted && heard.find("pulse copy de G3XYZ") != std::string::npos &&
            scanned.find("freq 1000.00 mode VELA125 snr") == 0 &&
            scanned.find("call G3XYZ\n") != std::string::npos &&
            scanned.find("pulse copy de G3XYZ", scanned.find("\n\nfreq 1000.00 mode VELA125")) !=
                std::string::npos;
   };
   for (int attempt = 0; attempt < 3 && !copied(); ++attempt) {
-    heard =
-        Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --scan --device 0 >" +
-              dir + "/scan.txt 2>/dev/null) & (" + env + "timeout -s INT 22 " + VELA_MODEM_BIN +
-              " listen --mode 125 --device 0 2>/dev/null) & sleep 4; " + modem +
-              " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' "
-              "--secondary 'G3XYZ ' --tail-frames 6 >/dev/null 2>&1; wait");
+    heard = Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --scan --device 0" +
+                  spot(scanSpots) + " >" + dir + "/scan.txt 2>/dev/null) & (" + env +
+                  "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --mode 125 --device 0" +
+                  spot(mainSpots) + " 2>/dev/null) & sleep 4; " + modem +
+                  " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' "
+                  "--secondary 'G3XYZ ' --tail-frames 6 >/dev/null 2>&1; wait");
     std::ifstream in(dir + "/scan.txt");
     scanned.assign(std::istreambuf_iterator<char>(in), {});
+    scanSpotted = scanSpotted || spotted(scanSpots);
+    mainSpotted = mainSpotted || spotted(mainSpots);
   }
   Shell(env + "pulseaudio --kill 2>/dev/null");
   std::filesystem::remove_all(dir);
   EXPECT_NE(heard.find("pulse copy de G3XYZ"), std::string::npos) << heard;
   EXPECT_TRUE(copied()) << scanned;
+  EXPECT_TRUE(scanSpotted);
+  EXPECT_TRUE(mainSpotted);
 }
 
 }  // namespace

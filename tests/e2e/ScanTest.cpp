@@ -1,11 +1,7 @@
 // The band scan end to end: several transmissions on at once, made with the command line's
 // own transmit and channel code, found and copied by `vela-modem scan`; and the scanner
 // as the window drives it, live.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,6 +21,7 @@
 #include "support/Band.h"
 #include "support/IpfixReader.h"
 #include "support/ModemCli.h"
+#include "support/SpotCatcher.h"
 #include "support/Vectors.h"
 
 namespace vela {
@@ -68,34 +65,6 @@ std::vector<Listed> ParseScan(const std::string& out) {
   return listed;
 }
 
-// A UDP port on 127.0.0.1 that keeps what reaches it, for the spots.
-class SpotCatcher {
- public:
-  SpotCatcher() {
-    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof a;
-    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    EXPECT_EQ(getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n), 0);
-    port_ = ntohs(a.sin_port);
-  }
-  ~SpotCatcher() { close(fd_); }
-  int port() const { return port_; }
-  std::vector<std::vector<uint8_t>> Take() {
-    std::vector<std::vector<uint8_t>> out;
-    std::vector<uint8_t> buf(65536);
-    for (ssize_t n; (n = recv(fd_, buf.data(), buf.size(), MSG_DONTWAIT)) >= 0;)
-      out.emplace_back(buf.begin(), buf.begin() + n);
-    return out;
-  }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
 TEST(Scan, ListsCopiesAndReportsThreeTransmissionsAtOnce) {
   const std::string dir = test::ScratchDir("scan-three");
   // Different texts, so that a copy wired to the wrong signal cannot pass; the slowest
@@ -115,7 +84,7 @@ TEST(Scan, ListsCopiesAndReportsThreeTransmissionsAtOnce) {
   };
   const std::vector<int16_t> band = test::Band(sent, 11);
   Write(dir + "/band.wav", band);
-  SpotCatcher catcher;
+  test::SpotCatcher catcher;
   const int64_t before = std::time(nullptr);
   const CliResult scan =
       Modem("scan --mode all --spot-to 127.0.0.1:" + std::to_string(catcher.port()) +
