@@ -1,11 +1,14 @@
 #include "net/SpotReporter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace vela::net {
 
 namespace {
+
+constexpr size_t kRememberedCalls = 4096;
 
 // The bands a call is counted once in; elsewhere each megahertz counts as one.
 int Band(uint32_t hz) {
@@ -64,6 +67,12 @@ void SpotReporter::Heard(const HeardStation& s) {
   const auto last = lastQueued_.find(key);
   if (last != lastQueued_.end() && std::abs(s.when - last->second) < config_.repeatAfter.count())
     return;
+  // A station left on for weeks hears many calls: those long gone are forgotten.
+  if (lastQueued_.size() >= kRememberedCalls) {
+    std::erase_if(lastQueued_, [&](const auto& entry) {
+      return std::abs(s.when - entry.second) >= config_.repeatAfter.count();
+    });
+  }
   lastQueued_[key] = s.when;
   if (queue_.size() >= config_.queueLimit) {
     queue_.pop_front();
@@ -111,7 +120,7 @@ void SpotReporter::Send(int64_t now) {
       ++templatesSent_;
       lastTemplates_ = now;
     }
-    for (size_t i = done; i < done + taken; ++i) sentCalls_[batch[i].callsign] = batch[i].heard;
+    for (size_t i = done; i < done + taken; ++i) sentCalls_.insert(batch[i].callsign);
     done += taken;
     reported_ += static_cast<int64_t>(taken);
     ++datagrams_;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <utility>
@@ -98,7 +99,7 @@ class SpotReporter {
   bool transmitting_ = false;
   std::deque<SenderRecord> queue_;
   std::map<std::pair<std::string, int>, int64_t> lastQueued_;  // call and band: when heard
-  std::map<std::string, int64_t> sentCalls_;
+  std::set<std::string> sentCalls_;
   std::optional<int64_t> lastSent_;     // the last datagram that went
   std::optional<int64_t> lastAttempt_;  // the last time one was tried
   std::optional<int64_t> lastTemplates_;

@@ -23,16 +23,19 @@ std::optional<HostPort> ParseHostPort(const std::string& text) {
 }
 
 UdpSpotSink::UdpSpotSink(const std::string& host, uint16_t port) : host_(host), port_(port) {
-  if (address_.setAddress(QString::fromStdString(host))) return;
-  lookup_ =
-      QHostInfo::lookupHost(QString::fromStdString(host), &socket_, [this](const QHostInfo& info) {
-        lookup_ = -1;
-        if (!info.addresses().isEmpty()) {
-          address_ = info.addresses().first();
-        } else {
-          error_ = host_ + ": " + info.errorString().toStdString();
-        }
-      });
+  if (!address_.setAddress(QString::fromStdString(host))) Lookup();
+}
+
+void UdpSpotSink::Lookup() {
+  auto answer = [this](const QHostInfo& info) {
+    lookup_ = -1;
+    if (!info.addresses().isEmpty()) {
+      address_ = info.addresses().first();
+    } else {
+      error_ = host_ + ": " + info.errorString().toStdString();
+    }
+  };
+  lookup_ = QHostInfo::lookupHost(QString::fromStdString(host_), &socket_, answer);
 }
 
 UdpSpotSink::~UdpSpotSink() {
@@ -52,6 +55,8 @@ bool UdpSpotSink::Resolve() {
 
 bool UdpSpotSink::Send(std::span<const uint8_t> datagram) {
   if (address_.isNull()) {
+    // No answer yet, or the network was down when it was asked: ask again.
+    if (lookup_ < 0) Lookup();
     if (error_.empty()) error_ = host_ + ": no address yet";
     return false;
   }

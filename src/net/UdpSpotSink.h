@@ -36,6 +36,8 @@ class UdpSpotSink : public DatagramSink {
   const std::string& error() const { return error_; }
 
  private:
+  void Lookup();  // in the background; the answer comes through the event loop
+
   std::string host_;
   uint16_t port_;
   QHostAddress address_;

@@ -19,7 +19,6 @@
 #include "platform/WavFile.h"
 #include "scan/BandScanner.h"
 #include "support/Band.h"
-#include "support/IpfixReader.h"
 #include "support/ModemCli.h"
 #include "support/SpotCatcher.h"
 #include "support/Vectors.h"
@@ -111,10 +110,9 @@ TEST(Scan, ListsCopiesAndReportsThreeTransmissionsAtOnce) {
   }
   // The spots: one datagram, read back by the tests' own reader; lower sideband, so the RF
   // frequency is dial + offset - audio; heard when the recording, ending now, had them.
-  const auto datagrams = catcher.Take();
-  ASSERT_EQ(datagrams.size(), 1u) << scan.err;
-  std::map<uint16_t, test::IpfixTemplate> known;
-  const test::IpfixMessage m = test::ReadIpfix(datagrams[0], known);
+  const auto messages = catcher.Messages();
+  ASSERT_EQ(messages.size(), 1u) << scan.err;
+  const test::IpfixMessage& m = messages[0];
   ASSERT_EQ(m.error, "");
   ASSERT_EQ(m.records.size(), 4u);  // the receiver, and the three with calls
   EXPECT_EQ(m.records[0].Text(30351, 2), "G4XYZ");

@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <map>
 #include <vector>
+
+#include "support/IpfixReader.h"
 
 namespace vela::test {
 
@@ -26,6 +29,12 @@ class SpotCatcher {
   }
   ~SpotCatcher() { close(fd_); }
   int port() const { return port_; }
+  // The datagrams come so far, read (templates carried over from one to the next).
+  std::vector<IpfixMessage> Messages() {
+    std::vector<IpfixMessage> out;
+    for (const auto& d : Take()) out.push_back(ReadIpfix(d, known_));
+    return out;
+  }
   std::vector<std::vector<uint8_t>> Take() {
     std::vector<std::vector<uint8_t>> out;
     std::vector<uint8_t> buf(65536);
@@ -35,6 +44,7 @@ class SpotCatcher {
   }
 
  private:
+  std::map<uint16_t, IpfixTemplate> known_;
   int fd_ = -1;
   int port_ = 0;
 };
