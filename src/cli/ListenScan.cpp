@@ -78,10 +78,9 @@ class ScanPrinter : public ScanEvents {
       shown += take;
     }
   }
-  // Every station with a call, as heard now (the reporter keeps each to once a band in a
-  // while).
+  // Every station with a call (the reporter keeps each to once a band in a while).
   void Spot(const ScanSignal& s) {
-    if (spots != nullptr && scanner != nullptr) spots->Heard(s, scanner->seconds() - s.lastHeard);
+    if (spots != nullptr && scanner != nullptr) spots->Heard(s, *scanner);
   }
   std::map<int, size_t> shown_;
 

@@ -91,7 +91,7 @@ class ListenSpots : public ScanEvents {
 
  private:
   void Spot(const ScanSignal& s) {
-    if (scanner != nullptr) spots_.Heard(s, scanner->seconds() - s.lastHeard);
+    if (scanner != nullptr) spots_.Heard(s, *scanner);
   }
   CliSpots& spots_;
 
@@ -228,6 +228,10 @@ int RunListen(int argc, char** argv) {
   const std::optional<SpotSettings> spotSettings = SpotOptions(opt, opt.Has("spot"), false);
   if (spotSettings && CaptureCycle::CaptureRate(rate) != kScanSampleRate)
     throw UsageError("listen --spot takes audio at 8000 samples per second (--rate near 8000)");
+  // Spots measure the station over a few symbol rates around it, within the 8000 Hz audio.
+  const double reach = 2.0 * ModeTable(mode).symbolRate + 10.0;
+  if (spotSettings && freq + reach > 3999.0)
+    throw UsageError("listen --spot takes --freq below " + std::to_string(int(3999.0 - reach)));
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
@@ -257,7 +261,6 @@ int RunListen(int argc, char** argv) {
     spotEvents.emplace(*spots);
     ScanConfig config;
     config.modes = {mode};
-    const double reach = 2.0 * ModeTable(mode).symbolRate + 10.0;
     config.fromHz = std::max(1.0, freq - reach);
     config.toHz = std::min(3999.0, freq + reach);
     config.sampleRate = rate;

@@ -59,7 +59,7 @@ void ReportScan(const SpotSettings& settings, const BandScanner& scanner, char**
   QCoreApplication app(qtArgc, argv);
   CliSpots spots(settings);
   if (!spots.sink().Resolve()) throw IoError("spots: " + spots.sink().error());
-  for (const ScanSignal& s : scanner.Heard()) spots.Heard(s, scanner.seconds() - s.lastHeard);
+  for (const ScanSignal& s : scanner.Heard()) spots.Heard(s, scanner);
   spots.reporter().Flush();
   spots.Say();
   if (spots.reporter().queued() > 0)

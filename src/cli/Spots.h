@@ -8,7 +8,7 @@
 
 #include "net/SpotReporter.h"
 #include "net/UdpSpotSink.h"
-#include "scan/ScanSignal.h"
+#include "scan/BandScanner.h"
 
 namespace vela::cli {
 
@@ -38,6 +38,10 @@ class CliSpots {
   net::UdpSpotSink& sink() { return sink_; }
   // A station the scanner lists, heard `agoSeconds` before now.
   void Heard(const ScanSignal& signal, double agoSeconds);
+  // A station a scanner lists, heard when the scanner had it (its input ending now).
+  void Heard(const ScanSignal& signal, const BandScanner& scanner) {
+    Heard(signal, scanner.seconds() - signal.lastHeard);
+  }
   // Notices and failures so far, on standard error.
   void Say();
   // The end of a live run: what is queued goes now, and a line says what was reported.
