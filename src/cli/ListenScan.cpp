@@ -6,12 +6,14 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/LiveCommands.h"
 #include "cli/Options.h"
 #include "cli/Scan.h"
+#include "cli/Spots.h"
 #include "cli/StopSignals.h"
 #include "coding/Charset.h"
 #include "platform/PortAudioInput.h"
@@ -35,10 +37,17 @@ void Print(const std::string& utf8) {
 
 class ScanPrinter : public ScanEvents {
  public:
-  void SignalListed(const ScanSignal& s) override { Print(ScanHeadline(s) + "\n"); }
-  void SignalChanged(const ScanSignal& s) override { Show(s, false); }
+  void SignalListed(const ScanSignal& s) override {
+    Print(ScanHeadline(s) + "\n");
+    Spot(s);
+  }
+  void SignalChanged(const ScanSignal& s) override {
+    Show(s, false);
+    Spot(s);
+  }
   void SignalDropped(const ScanSignal& s) override {
     Show(s, true);
+    Spot(s);
     char line[96];
     std::snprintf(line, sizeof line, "lost freq %.2f mode %s call ", s.centreHz,
                   std::string(ModeTable(s.mode).name).c_str());
@@ -70,7 +79,15 @@ class ScanPrinter : public ScanEvents {
       shown += take;
     }
   }
+  // Every station with a call (the reporter keeps each to once a band in a while).
+  void Spot(const ScanSignal& s) {
+    if (spots != nullptr && scanner != nullptr) spots->Heard(s, *scanner);
+  }
   std::map<int, size_t> shown_;
+
+ public:
+  CliSpots* spots = nullptr;
+  const BandScanner* scanner = nullptr;
 };
 
 class ScanSink : public CaptureSink {
@@ -105,8 +122,12 @@ int ListenScan(const Options& opt, char** argv) {
   PortAudioSystem system;
   if (!system.ok()) throw IoError("sound system: " + system.error());
   const int device = DeviceOption(opt, system);
+  std::optional<CliSpots> spots;
+  if (const auto settings = SpotOptions(opt, opt.Has("spot"), false)) spots.emplace(*settings);
   ScanPrinter printer;
   BandScanner scanner(config, &printer);
+  printer.scanner = &scanner;
+  if (spots) printer.spots = &*spots;
   PortAudioInput input(system);
   ScanSink sink(scanner);
   CaptureCycle capture(input, sink);
@@ -125,6 +146,10 @@ int ListenScan(const Options& opt, char** argv) {
                    scanner.lagSeconds());
     }
     wasScanning = scanner.scanning();
+    if (spots) {
+      spots->reporter().Poll();
+      spots->Say();
+    }
   });
   tick.start(100);
   app.exec();
@@ -133,6 +158,7 @@ int ListenScan(const Options& opt, char** argv) {
   scanner.Flush();
   Print("\n");
   for (const ScanSignal& s : scanner.Heard()) Print(ScanHeadline(s) + "\n" + IndentedText(s.text));
+  if (spots) spots->Finish();
   if (!sink.error.empty()) throw IoError("capture stopped: " + sink.error);
   if (input.overruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld capture overruns (audio lost)\n",

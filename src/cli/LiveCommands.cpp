@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -11,16 +12,20 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/ListenScan.h"
 #include "cli/Options.h"
 #include "cli/PttOption.h"
 #include "cli/Receiver.h"
 #include "cli/RigCommands.h"
+#include "cli/Spots.h"
 #include "cli/StopSignals.h"
 #include "coding/Charset.h"
 #include "modem/Modem.h"
@@ -32,6 +37,7 @@
 #include "platform/SerialPtt.h"
 #include "rx/CaptureCycle.h"
 #include "rx/ReceivePane.h"
+#include "scan/BandScanner.h"
 #include "tx/BitSource.h"
 #include "tx/TransmitController.h"
 
@@ -68,13 +74,41 @@ class ListenEvents : public ModemEvents {
 class ListenSink : public CaptureSink {
  public:
   explicit ListenSink(Modem& modem) : modem_(modem) {}
-  void DemodSample(int16_t sample) override { modem_.DemodSample(sample); }
-  void SpectrumStep(std::span<const int16_t>) override {}
+  void DemodSample(int16_t sample) override {
+    modem_.DemodSample(sample);
+    if (scanner != nullptr) pending_.push_back(sample);
+  }
+  void SpectrumStep(std::span<const int16_t>) override {
+    if (scanner != nullptr) scanner->Push(pending_);
+    pending_.clear();
+  }
+  // Spots: a scanner over the receive frequency alone measures the station's S/N and reads
+  // its call by the same rule as the band scan.
+  BandScanner* scanner = nullptr;
   void CaptureError(const std::string& text) override { error = text; }
   std::string error;
 
  private:
   Modem& modem_;
+  std::vector<int16_t> pending_;
+};
+
+// What the scanner over the receive frequency hears, to the reporter.
+class ListenSpots : public ScanEvents {
+ public:
+  explicit ListenSpots(CliSpots& spots) : spots_(spots) {}
+  void SignalListed(const ScanSignal& s) override { Spot(s); }
+  void SignalChanged(const ScanSignal& s) override { Spot(s); }
+  void SignalDropped(const ScanSignal& s) override { Spot(s); }
+
+ private:
+  void Spot(const ScanSignal& s) {
+    if (scanner != nullptr) spots_.Heard(s, *scanner);
+  }
+  CliSpots& spots_;
+
+ public:
+  const BandScanner* scanner = nullptr;
 };
 
 // One text through the transmit controller. The controller sends its own 40-symbol
@@ -264,10 +298,10 @@ int RunDevices(int argc, char** argv) {
 }
 
 int RunListen(int argc, char** argv) {
-  const Options opt(argc, argv, 2,
-                    {"device", "mode", "freq", "rate", "squelch", "secondary-out", "receiver",
-                     "log", "from", "to"},
-                    {"scan"});
+  std::set<std::string> valued{"device",        "mode",     "freq", "rate", "squelch",
+                               "secondary-out", "receiver", "log",  "from", "to"};
+  valued.insert(std::begin(kSpotOptions), std::end(kSpotOptions));
+  const Options opt(argc, argv, 2, valued, {"scan", "spot"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
   if (opt.Has("scan")) return ListenScan(opt, argv);
@@ -278,6 +312,13 @@ int RunListen(int argc, char** argv) {
   const double freq = ReceiveFrequencyOption(opt, mode, rate);
   const int squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
   const ReceiverKind receiver = ReceiverOption(opt);
+  const std::optional<SpotSettings> spotSettings = SpotOptions(opt, opt.Has("spot"), false);
+  if (spotSettings && CaptureCycle::CaptureRate(rate) != kScanSampleRate)
+    throw UsageError("listen --spot takes audio at 8000 samples per second (--rate near 8000)");
+  // Spots measure the station over a few symbol rates around it, within the 8000 Hz audio.
+  const double reach = 2.0 * ModeTable(mode).symbolRate + 10.0;
+  if (spotSettings && freq + reach > 3999.0)
+    throw UsageError("listen --spot takes --freq below " + std::to_string(int(3999.0 - reach)));
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);
@@ -301,6 +342,23 @@ int RunListen(int argc, char** argv) {
   modem.SetReceiver(receiver);
   PortAudioInput input(system);
   ListenSink sink(modem);
+  std::optional<CliSpots> spots;
+  std::optional<ListenSpots> spotEvents;
+  std::optional<BandScanner> scanner;
+  if (spotSettings) {
+    spots.emplace(*spotSettings);
+    spotEvents.emplace(*spots);
+    ScanConfig config;
+    config.modes = {mode};
+    config.fromHz = std::max(1.0, freq - reach);
+    config.toHz = std::min(3999.0, freq + reach);
+    config.sampleRate = rate;
+    config.squelch = squelch;
+    config.textLimit = 4096;
+    scanner.emplace(config, &*spotEvents);
+    spotEvents->scanner = &*scanner;
+    sink.scanner = &*scanner;
+  }
   CaptureCycle capture(input, sink);
   if (!capture.StartCapture(device, rate)) {
     throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
@@ -328,10 +386,25 @@ int RunListen(int argc, char** argv) {
     if (stdoutError != 0 && failure.empty())
       failure = std::string("standard output: ") + std::strerror(stdoutError);
     if (stopSignal != 0 || !capture.running() || !failure.empty()) QCoreApplication::quit();
+    if (scanner) {
+      scanner->Run(std::chrono::milliseconds(50));
+      spots->reporter().Poll();
+      spots->Say();
+    }
   });
   watch.start(100);
   app.exec();
   watchdog.Beat();
+  if (scanner) {
+    // What the spot scanner still holds, in slices short enough to keep the watchdog fed.
+    for (int slice = 0; slice < 5; ++slice) {
+      scanner->Run(std::chrono::seconds(2));
+      watchdog.Beat();
+    }
+    scanner->Flush();
+    spots->Finish();
+    watchdog.Beat();
+  }
   saveCopy();
   if (log) {
     if (const auto error = log->TakeError(); error && failure.empty()) failure = *error;

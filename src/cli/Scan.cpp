@@ -1,12 +1,17 @@
 #include "cli/Scan.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <iterator>
+#include <optional>
+#include <set>
 
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "cli/Recording.h"
+#include "cli/Spots.h"
 #include "coding/Charset.h"
 
 namespace vela::cli {
@@ -45,10 +50,33 @@ std::string IndentedText(std::string_view windows1252) {
   return out;
 }
 
+namespace {
+
+// Every station listed with a call, the recording taken as ending now; IoError when the
+// report could not go.
+void ReportScan(const SpotSettings& settings, const BandScanner& scanner, char** argv) {
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  CliSpots spots(settings);
+  if (!spots.sink().Resolve()) throw IoError("spots: " + spots.sink().error());
+  for (const ScanSignal& s : scanner.Heard()) spots.Heard(s, scanner);
+  spots.reporter().Flush();
+  spots.Say();
+  if (spots.reporter().queued() > 0)
+    throw IoError("spots could not be sent to " + spots.Where() + ": " + spots.sink().error());
+  std::fprintf(stderr, "vela-modem: %lld stations reported to %s\n",
+               static_cast<long long>(spots.reporter().reported()), spots.Where().c_str());
+}
+
+}  // namespace
+
 int RunScan(int argc, char** argv) {
-  const Options opt(argc, argv, 2, {"mode", "from", "to"}, {});
+  std::set<std::string> valued{"mode", "from", "to"};
+  valued.insert(std::begin(kSpotOptions), std::end(kSpotOptions));
+  const Options opt(argc, argv, 2, valued, {});
   if (opt.positional().size() != 1) throw UsageError("scan needs exactly one input file");
   const ScanConfig config = ScanOptions(opt);
+  const std::optional<SpotSettings> spots = SpotOptions(opt, false, true);
   const std::string& path = opt.positional()[0];
   BandScanner scanner(config);
   ReadRecording(path, kScanSampleRate, "scan",
@@ -58,6 +86,7 @@ int RunScan(int argc, char** argv) {
     const std::string out = ScanHeadline(s) + "\n" + IndentedText(s.text);
     std::fwrite(out.data(), 1, out.size(), stdout);
   }
+  if (spots) ReportScan(*spots, scanner, argv);
   return 0;
 }
 

@@ -19,7 +19,7 @@ struct ScanSignal {
   int confidence = 0;     // mean sync confidence (0..100) of the frames that had sync
   int64_t frames = 0;     // frames searched, and those among them that had sync
   int64_t syncFrames = 0;
-  std::string call;         // the sender's callsign so far, from the secondary text
+  std::string call;         // the sender's callsign once copied whole (coding/Callsign.h)
   std::string secondary;    // the secondary text as copied (Windows-1252 bytes)
   std::string text;         // the copied text, receive pane rules applied (Windows-1252)
   double firstHeard = 0.0;  // seconds of input since the scanner started, when the first
@@ -38,10 +38,5 @@ struct ScanMark {
   double lowerToneHz = 0.0;
   double upperToneHz = 0.0;
 };
-
-// The callsign a secondary text keeps repeating: the complete word it holds most often
-// (ties to the latest), or else one period of a text repeating without a break, or what
-// has come so far.
-std::string CallFromSecondary(std::string_view secondary);
 
 }  // namespace vela

@@ -1,8 +1,10 @@
 #include "scan/SignalCopy.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
+#include "coding/Callsign.h"
 #include "rx/FrameReceiver.h"
 #include "rx/ReceivePane.h"
 #include "rx/SyncConfidence.h"
@@ -17,6 +19,7 @@ void Keep(std::string& text, size_t limit) {
 }
 
 constexpr size_t kCallSpan = 128;  // secondary characters the callsign is read from
+constexpr size_t kDeSpan = 40;     // text a "de CALL" is looked for in, back from a break
 // A frame counts as heard when its sync confidence is above the squelch and its code
 // symbols' soft values average at least this much (a log-likelihood ratio: the symbols are
 // mostly sure). Once a transmission has ended, the sync search's carried-over correlation
@@ -99,7 +102,19 @@ void SignalCopy::DecodedBit(int bit) {
 void SignalCopy::RxChar(uint8_t c) {
   ApplyToPane(signal_.text, c);
   Keep(signal_.text, textLimit_);
+  // A break may complete a "de CALL": the call sent in the text, for a station whose
+  // secondary text is no call.
+  if (!std::isalnum(c) && c != '/') {
+    const std::string_view all = signal_.text;
+    std::string call = CallAfterDe(all.substr(all.size() - std::min(all.size(), kDeSpan)));
+    if (!call.empty()) textCall_ = std::move(call);
+    UpdateCall();
+  }
   changed_ = true;
+}
+
+void SignalCopy::UpdateCall() {
+  signal_.call = secondaryCall_.empty() ? textCall_ : secondaryCall_;
 }
 
 void SignalCopy::SecondaryChar(uint8_t c) {
@@ -107,7 +122,8 @@ void SignalCopy::SecondaryChar(uint8_t c) {
   Keep(signal_.secondary, textLimit_);
   // The latest part alone: a new station taking over the frequency shows its own call.
   const std::string_view all = signal_.secondary;
-  signal_.call = CallFromSecondary(all.substr(all.size() - std::min(all.size(), kCallSpan)));
+  secondaryCall_ = CallFromSecondary(all.substr(all.size() - std::min(all.size(), kCallSpan)));
+  UpdateCall();
   changed_ = true;
 }
 

@@ -53,10 +53,13 @@ class SignalCopy : private ReceiverEvents, private TextEvents {
   void RxChar(uint8_t c) override;
   void SecondaryChar(uint8_t c) override;
   double AirSeconds() const;  // when the frame just decided went out
+  void UpdateCall();          // the secondary text's call, else the text's "de CALL"
 
   std::unique_ptr<Receiver> receiver_;
   VaricodeRxDecoder decoder_;
   ScanSignal signal_;
+  std::string secondaryCall_;
+  std::string textCall_;
   int squelch_;
   size_t textLimit_;
   bool squelchOpen_ = false;

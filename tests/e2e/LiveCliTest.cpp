@@ -16,6 +16,7 @@
 
 #include "support/FullDisk.h"
 #include "support/Rigctld.h"
+#include "support/SpotCatcher.h"
 #include "support/Vectors.h"
 
 namespace vela {
@@ -365,23 +366,39 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
   // listener runs 22 s, the transmission about 10.
   // A scanning listener runs beside the tuned one: it prints the signal as it is listed and
   // sums up at the end, with the text.
+  // Both report the station to their own spots server as they stop.
   std::string heard, scanned;
+  test::SpotCatcher scanSpots, mainSpots;
+  bool scanSpotted = false, mainSpotted = false;
+  const auto spotted = [](test::SpotCatcher& catcher) {
+    for (const test::IpfixMessage& m : catcher.Messages()) {
+      for (const test::IpfixRecord& r : m.records)
+        if (r.Text(30351, 1) == "G3XYZ" && r.Unsigned(30351, 5) == 472000u) return true;
+    }
+    return false;
+  };
+  const auto spot = [](test::SpotCatcher& catcher) {
+    return " --spot --spot-to 127.0.0.1:" + std::to_string(catcher.port()) +
+           " --call G4XYZ --locator IO91 --dial 473000 --sideband lsb";
+  };
   const auto copied = [&] {
-    return heard.find("pulse copy de G3XYZ") != std::string::npos &&
+    return scanSpotted && mainSpotted && heard.find("pulse copy de G3XYZ") != std::string::npos &&
            scanned.find("freq 1000.00 mode VELA125 snr") == 0 &&
            scanned.find("call G3XYZ\n") != std::string::npos &&
            scanned.find("pulse copy de G3XYZ", scanned.find("\n\nfreq 1000.00 mode VELA125")) !=
                std::string::npos;
   };
   for (int attempt = 0; attempt < 3 && !copied(); ++attempt) {
-    heard =
-        Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --scan --device 0 >" +
-              dir + "/scan.txt 2>/dev/null) & (" + env + "timeout -s INT 22 " + VELA_MODEM_BIN +
-              " listen --mode 125 --device 0 2>/dev/null) & sleep 4; " + modem +
-              " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' "
-              "--secondary 'G3XYZ ' --tail-frames 6 >/dev/null 2>&1; wait");
+    heard = Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --scan --device 0" +
+                  spot(scanSpots) + " >" + dir + "/scan.txt 2>/dev/null) & (" + env +
+                  "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --mode 125 --device 0" +
+                  spot(mainSpots) + " 2>/dev/null) & sleep 4; " + modem +
+                  " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' "
+                  "--secondary 'G3XYZ ' --tail-frames 6 >/dev/null 2>&1; wait");
     std::ifstream in(dir + "/scan.txt");
     scanned.assign(std::istreambuf_iterator<char>(in), {});
+    scanSpotted = scanSpotted || spotted(scanSpots);
+    mainSpotted = mainSpotted || spotted(mainSpots);
   }
   // The sound server killed under a listener: it ends at once with our reason alone (no
   // PortAudio assertion lines) and its log written, never hanging in the sound system's
@@ -400,6 +417,8 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
   EXPECT_EQ(lostStatus, 1) << lost;
   EXPECT_EQ(lost.rfind("vela-modem: ", 0), 0u) << lost;
   EXPECT_EQ(std::count(lost.begin(), lost.end(), '\n'), 1) << lost;
+  EXPECT_TRUE(scanSpotted);
+  EXPECT_TRUE(mainSpotted);
 }
 
 }  // namespace

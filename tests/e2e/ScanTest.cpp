@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <random>
@@ -19,6 +20,7 @@
 #include "scan/BandScanner.h"
 #include "support/Band.h"
 #include "support/ModemCli.h"
+#include "support/SpotCatcher.h"
 #include "support/Vectors.h"
 
 namespace vela {
@@ -62,21 +64,34 @@ std::vector<Listed> ParseScan(const std::string& out) {
   return listed;
 }
 
-TEST(Scan, ListsAndCopiesThreeTransmissionsAtOnce) {
+TEST(Scan, ListsCopiesAndReportsThreeTransmissionsAtOnce) {
   const std::string dir = test::ScratchDir("scan-three");
   // Different texts, so that a copy wired to the wrong signal cannot pass; the slowest
-  // mode the weakest, 3 dB over its threshold; the others start later, overlapping it.
+  // mode the weakest, 3 dB over its threshold; the others start later, overlapping it. One
+  // more sends a call over and over without a break: listed, but with no call, and not
+  // reported.
   const std::string text = cli::SweepText(480);
   const std::vector<test::BandTransmission> sent = {
       {Mode::Vela8, 612.34, test::EnhancedThreshold(Mode::Vela8) + 3.0, "G3ABC", text.substr(0, 40),
        0.0},
+      {Mode::Vela63, 950.5, test::EnhancedThreshold(Mode::Vela63) + 6.0, "PA3CPA3C",
+       text.substr(400, 40), 10.0},
       {Mode::Vela31, 1311.13, test::EnhancedThreshold(Mode::Vela31) + 4.0, "DL2XYZ",
        text.substr(40, 120), 20.0},
       {Mode::Vela125, 1787.71, test::EnhancedThreshold(Mode::Vela125) + 4.0, "PA0QQ",
        text.substr(160, 320), 45.0},
   };
-  Write(dir + "/band.wav", test::Band(sent, 11));
-  const CliResult scan = Modem("scan --mode all " + dir + "/band.wav", dir);
+  const std::vector<int16_t> band = test::Band(sent, 11);
+  Write(dir + "/band.wav", band);
+  test::SpotCatcher catcher;
+  const int64_t before = std::time(nullptr);
+  const CliResult scan =
+      Modem("scan --mode all --spot-to 127.0.0.1:" + std::to_string(catcher.port()) +
+                " --call g4xyz --locator IO91wm --dial 136000 --sideband lsb "
+                "--offset 1000 --antenna 'loop' " +
+                dir + "/band.wav",
+            dir);
+  const int64_t after = std::time(nullptr);
   ASSERT_EQ(scan.status, 0) << scan.err;
   const std::vector<Listed> listed = ParseScan(scan.out);
   ASSERT_EQ(listed.size(), sent.size()) << scan.out;
@@ -88,16 +103,44 @@ TEST(Scan, ListsAndCopiesThreeTransmissionsAtOnce) {
     EXPECT_NEAR(s.freq, t.centreHz, t.mode == Mode::Vela8 ? 0.05 : 0.2);
     EXPECT_NEAR(s.snr, t.snrDb, 1.5);
     EXPECT_GT(s.conf, 20);
-    EXPECT_EQ(s.call, t.call);
+    EXPECT_EQ(s.call, t.call == "PA3CPA3C" ? "-" : t.call);
     const double cer = static_cast<double>(cli::AlignedEditDistance(t.text, s.text)) /
                        static_cast<double>(t.text.size());
     EXPECT_LE(cer, 0.01) << s.text;
+  }
+  // The spots: one datagram, read back by the tests' own reader; lower sideband, so the RF
+  // frequency is dial + offset - audio; heard when the recording, ending now, had them.
+  const auto messages = catcher.Messages();
+  ASSERT_EQ(messages.size(), 1u) << scan.err;
+  const test::IpfixMessage& m = messages[0];
+  ASSERT_EQ(m.error, "");
+  ASSERT_EQ(m.records.size(), 4u);  // the receiver, and the three with calls
+  EXPECT_EQ(m.records[0].Text(30351, 2), "G4XYZ");
+  EXPECT_EQ(m.records[0].Text(30351, 4), "IO91wm");
+  EXPECT_EQ(m.records[0].Text(30351, 9), "loop");
+  const double seconds = static_cast<double>(band.size()) / 8000.0;
+  size_t next = 1;
+  for (const test::BandTransmission& t : sent) {
+    if (t.call == "PA3CPA3C") continue;
+    SCOPED_TRACE(t.call);
+    const test::IpfixRecord& r = m.records[next++];
+    EXPECT_EQ(r.Text(30351, 1), t.call);
+    EXPECT_NEAR(static_cast<double>(*r.Unsigned(30351, 5)), 137000.0 - t.centreHz, 1.0);
+    EXPECT_EQ(r.Text(30351, 10), ModeTable(t.mode).name);
+    EXPECT_NEAR(static_cast<double>(*r.Signed(30351, 6)), t.snrDb, 2.0);
+    // Last heard as its tail ended (Band puts it at its start), counted back from the end,
+    // give or take a frame.
+    const double end = static_cast<double>(test::Band({&t, 1}, 1).size()) / 8000.0;
+    const auto heard = static_cast<double>(*r.Unsigned(0, 150));
+    EXPECT_GE(heard, static_cast<double>(before) - (seconds - end) - 8.0);
+    EXPECT_LE(heard, static_cast<double>(after) - (seconds - end) + 5.0);
   }
 }
 
 TEST(Scan, CommandLineContract) {
   const std::string dir = test::ScratchDir("scan-cli");
   Write(dir + "/noise.wav", test::Noise(40.0, 4));
+  const std::string spot = "--call G4XYZ --locator IO91 --dial 475000 ";
   const CliResult quiet = Modem("scan " + dir + "/noise.wav", dir);
   EXPECT_EQ(quiet.status, 0) << quiet.err;
   EXPECT_EQ(quiet.out, "");
@@ -105,12 +148,19 @@ TEST(Scan, CommandLineContract) {
     std::string args;
     int status;
   };
-  for (const Bad& bad : std::vector<Bad>{{"--mode vela9 " + dir + "/noise.wav", 2},
-                                         {"--from 2000 --to 1000 " + dir + "/noise.wav", 2},
-                                         {"--to 5000 " + dir + "/noise.wav", 2},
-                                         {"--bandwidth 3 " + dir + "/noise.wav", 2},
-                                         {"", 2},
-                                         {dir + "/missing.wav", 1}}) {
+  for (const Bad& bad : std::vector<Bad>{
+           {"--mode vela9 " + dir + "/noise.wav", 2},
+           {"--from 2000 --to 1000 " + dir + "/noise.wav", 2},
+           {"--to 5000 " + dir + "/noise.wav", 2},
+           {"--bandwidth 3 " + dir + "/noise.wav", 2},
+           {"--call G4XYZ " + dir + "/noise.wav", 2},
+           {"--spot-to 127.0.0.1 " + spot + dir + "/noise.wav", 2},
+           {"--spot-to 127.0.0.1:9 --call G4XYZ --locator IO91 " + dir + "/noise.wav", 2},
+           {"--spot-to 127.0.0.1:9 --call PA3 --locator IO91 --dial 1 " + dir + "/noise.wav", 2},
+           {"--spot-to 127.0.0.1:9 --call G4XYZ --locator IO9 --dial 1 " + dir + "/noise.wav", 2},
+           {"--sideband dsb --spot-to 127.0.0.1:9 " + spot + dir + "/noise.wav", 2},
+           {"", 2},
+           {dir + "/missing.wav", 1}}) {
     const CliResult r = Modem("scan " + bad.args, dir);
     EXPECT_EQ(r.status, bad.status) << bad.args;
     EXPECT_EQ(r.out, "") << bad.args;

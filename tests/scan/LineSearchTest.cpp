@@ -64,23 +64,7 @@ TEST(LineSearch, FindsEveryModeAtItsCentreWithItsSignalToNoise) {
   }
 }
 
-TEST(ScanSignal, CallsignFromAnyPartOfTheSecondaryText) {
-  struct Case {
-    std::string secondary, call;
-  };
-  for (const Case& c : std::vector<Case>{
-           {"", ""},
-           {"G3", "G3"},                     // what has come so far
-           {"G3ABC ", "G3ABC"},              // one complete word
-           {"3ABC G3ABC G3", "G3ABC"},       // copy began mid-word; ties to the latest
-           {"BC G3ABC G3ABC G3A", "G3ABC"},  // the word held most often
-           {"DL2XYZ/P DL2XYZ/P D", "DL2XYZ/P"},
-           {"G3ABC PA0QQ PA0QQ G3ABC PA0QQ ", "PA0QQ"},
-           {"NOCALLNOCALLNOCA", "NOCALL"},       // repeating without a break
-           {"NOCAXLNOCALLNOCALLNOC", "NOCAXL"},  // one error in ten allowed
-       }) {
-    EXPECT_EQ(CallFromSecondary(c.secondary), c.call) << c.secondary;
-  }
+TEST(ScanSignal, LastLineOfTheText) {
   ScanSignal s;
   for (const auto& [text, last] : std::vector<std::pair<std::string, std::string>>{
            {"", ""}, {"CQ de G3ABC", "CQ de G3ABC"}, {"one\ntwo", "two"}, {"one\ntwo\n", "two"}}) {

@@ -1,0 +1,48 @@
+// The station's own details, for spots and for the operator's first start: where it is,
+// what it listens with, and, for a station without CAT, where its dial stays. Kept in a
+// small file of their own beside VELApreferences.INI (whose layout older versions still
+// read), one "key=value" a line. The callsign itself stays in VELApreferences.INI.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vela {
+
+inline constexpr char kStationFileName[] = "VELAstation.INI";
+
+struct StationDetails {
+  std::string locator;  // Maidenhead, 4 or 6 characters ("IO91" or "IO91wm"); empty unknown
+  std::string antenna;  // free text, one line
+  // A dial that does not move, for a station without CAT: 0 when none is set.
+  int64_t fixedDialHz = 0;
+  bool lowerSideband = false;
+  int64_t converterOffsetHz = 0;  // added to the dial (a converter or transverter)
+  // The number spots are sent under (kept, so the service sees one station); 0 none yet.
+  uint32_t reportId = 0;
+  bool reporting = false;  // spots on
+  bool operator==(const StationDetails&) const = default;
+};
+
+// A Maidenhead locator of 4 or 6 characters (field letters A-R, square digits, subsquare
+// letters A-X; case ignored).
+bool IsLocator(std::string_view text);
+
+struct StationDetailsLoad {
+  enum class Status { Read, Missing, Garbled };
+  StationDetails details;  // the defaults unless Read
+  Status status = Status::Missing;
+  std::string message;  // Garbled: one line saying what was wrong and that defaults are used
+};
+
+std::string FormatStationDetails(const StationDetails& details);
+// Read or Garbled. Unknown keys are passed over (a later version may add some).
+StationDetailsLoad ParseStationDetails(const std::string& text);
+// A missing file is the defaults without a word; a garbled one the defaults with a message.
+StationDetailsLoad LoadStationDetails(const std::string& path);
+// Written safely: the old file stays whole on any failure. False with a one-line `error`.
+bool SaveStationDetails(const std::string& path, const StationDetails& details, std::string* error);
+
+}  // namespace vela
