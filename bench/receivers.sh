@@ -21,8 +21,8 @@ declare -A iterative=([vela8]="-27:-22.5:$step" [vela31]="-21:-16.5:$step" [vela
 declare -A genie=([vela8]="-26:-21.5:$step" [vela31]="-20:-15.5:$step" [vela63]="-17:-13:$step" [vela125]="-14:-10:$step")
 declare -A genieiter=([vela8]="-27.5:-23:$step" [vela31]="-21.5:-17:$step" [vela63]="-18.5:-14.5:$step" [vela125]="-15.5:-11.5:$step")
 declare -A options=([standard]="--receiver standard" [enhanced]="--receiver enhanced --iterations 0"
-  [iterative]="--receiver enhanced" [genie]="--receiver genie --iterations 0"
-  [genieiter]="--receiver genie")
+  [iterative]="--receiver enhanced --iterations 8" [genie]="--receiver genie --iterations 0"
+  [genieiter]="--receiver genie --iterations 8")
 threshold() { python3 bench/threshold.py "$1"; }
 receivers="standard enhanced iterative genie genieiter"
 echo "| mode | CER | standard | enhanced, 0 iterations | enhanced, iterative | genie, 0 iterations | genie, iterative | iterations gain |"

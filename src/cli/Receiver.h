@@ -27,8 +27,8 @@ struct ReceiverSettings {
   int squelch = 5;
   bool printFrames = false;  // one line per frame on stderr
   ReceiverKind receiver = ReceiverKind::Standard;
-  bool noiseBlanker = true;  // the enhanced receiver's; off only to measure what it gains
-  int iterations = kDefaultIterations;  // the enhanced receiver's decoder passes
+  bool noiseBlanker = true;          // the enhanced receiver's; off only to measure what it gains
+  int iterations = kModeIterations;  // the enhanced receiver's decoder passes
 };
 
 class Receiver : public ModemEvents {

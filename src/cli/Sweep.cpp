@@ -58,8 +58,9 @@ SweepPoint MeasurePoint(Mode mode, std::string_view text, std::span<const int16_
       std::string pane;
       int64_t found = 0, synced = 0;
       if (sweepReceiver.genie) {
-        const GenieReceiver genie(mode, signal, channel.offsetHz, channel.ppm,
-                                  sweepReceiver.estimate, sweepReceiver.iterations);
+        const GenieReceiver genie(
+            mode, signal, channel.offsetHz, channel.ppm, sweepReceiver.estimate,
+            sweepReceiver.iterations < 0 ? DefaultIterations(mode) : sweepReceiver.iterations);
         pane = genie.Decode(noisy.samples, noisy.signalScale, noisy.noiseSigma);
         found = synced = static_cast<int64_t>(cleanLocations.size());
       } else {
@@ -117,7 +118,7 @@ SweepReceiver SweepReceiverOptions(const Options& opt) {
     throw UsageError("--no-blanker is for --receiver enhanced");
   if (opt.Has("iterations") && r.kind != ReceiverKind::Enhanced)
     throw UsageError("--iterations is for --receiver enhanced or genie");
-  r.iterations = static_cast<int>(opt.Integer("iterations", kDefaultIterations, 0, 100));
+  r.iterations = static_cast<int>(opt.Integer("iterations", kModeIterations, 0, 100));
   if (const auto estimate = opt.Get("genie-estimate")) {
     if (!r.genie) throw UsageError("--genie-estimate is for --receiver genie");
     if (*estimate == "plain") {

@@ -35,7 +35,7 @@ struct SweepReceiver {
   bool noiseBlanker = true;
   bool genie = false;
   GenieEstimate estimate = GenieEstimate::None;
-  int iterations = kDefaultIterations;  // the enhanced receiver's and the genie's decoder passes
+  int iterations = kModeIterations;  // the enhanced receiver's and the genie's decoder passes
 };
 
 // For `seeds` channel seeds adds noise at `snrDb` to the clean transmission of `text` and

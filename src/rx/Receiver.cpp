@@ -28,7 +28,7 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
     demod_.SetCentreFrequency(config.centreFrequency);
   }
   config_.noiseBlanker = config.noiseBlanker;
-  config_.iterations = std::max(0, config.iterations);
+  config_.iterations = config.iterations < 0 ? DefaultIterations(config_.mode) : config.iterations;
   for (IterativeDecoder& d : iterative_) d.SetIterations(config_.iterations);
   if constexpr (requires { demod_.SetNoiseBlanker(true); })
     demod_.SetNoiseBlanker(config.noiseBlanker);

@@ -29,7 +29,7 @@ struct ReceiverConfig {
   bool noiseBlanker = true;
   // Passes of the enhanced receiver's iterative decoder per frame; 0 decodes each frame's
   // symbol values with the Viterbi decoder alone, a frame sooner.
-  int iterations = kDefaultIterations;
+  int iterations = kModeIterations;
 };
 
 class ReceiverEvents {
