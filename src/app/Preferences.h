@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include "station/SettingsFolder.h"
 
 namespace vela::app {
 
@@ -14,7 +15,7 @@ struct MacroEntry {
 };
 
 struct Preferences {
-  static constexpr const char* kFileName = "VELApreferences.INI";
+  static constexpr const char* kFileName = kPreferencesFileName;
   static constexpr int kMacroCount = 10;  // F1..F8, the SEND line, delayed receive
   static constexpr int kSendLine = 8;
   static constexpr int kDelayedReceive = 9;
