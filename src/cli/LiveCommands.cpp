@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +16,7 @@
 #include "cli/Receiver.h"
 #include "cli/RigCommands.h"
 #include "cli/StopSignals.h"
+#include "cli/UdpOption.h"
 #include "coding/Charset.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
@@ -43,7 +46,21 @@ class ListenEvents : public ModemEvents {
   void RxChar(uint8_t c) override {
     PrintBytes(std::string(1, static_cast<char>(c)));
     if (log) log->Add(ReceiveLog::Kind::Received, c);
+    if (!udp) return;
+    // A logger is told of each line of copy as it ends.
+    if (c == '\n' || c == '\r' || line.size() >= kLineLength) EndLine();
+    if (c != '\n' && c != '\r') line.push_back(static_cast<char>(c));
   }
+  void EndLine() {
+    if (udp) SendDecodeLine(*udp, Windows1252ToUtf8(line), mode, audioHz, level(), false);
+    line.clear();
+  }
+  static constexpr size_t kLineLength = 100;
+  UdpMessages* udp = nullptr;
+  std::string mode;
+  double audioHz = 0;
+  std::function<int()> level;
+  std::string line;
   void SecondaryChar(uint8_t c) override {
     secondary.push_back(static_cast<char>(c));
     if (log) log->Add(ReceiveLog::Kind::Secondary, c);
@@ -178,11 +195,14 @@ int RunDevices(int argc, char** argv) {
 int RunListen(int argc, char** argv) {
   const Options opt(argc, argv, 2,
                     {"device", "mode", "freq", "rate", "squelch", "secondary-out", "receiver",
-                     "log", "from", "to"},
+                     "log", "from", "to", "udp"},
                     {"scan"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
-  if (opt.Has("scan")) return ListenScan(opt, argv);
+  if (opt.Has("scan")) {
+    if (opt.Has("udp")) throw UsageError("--udp does not go with --scan");
+    return ListenScan(opt, argv);
+  }
   if (opt.Has("from") || opt.Has("to")) throw UsageError("--from and --to go with --scan");
   const int device = DeviceOption(opt);
   const Mode mode = opt.ModeOption();
@@ -204,6 +224,23 @@ int RunListen(int argc, char** argv) {
     events.log = &*log;
   }
   Modem modem(events);
+  const std::unique_ptr<UdpMessages> udp = OpenUdpOption(opt);
+  wsjtx::Status status;
+  if (udp) {
+    events.udp = udp.get();
+    events.mode = std::string(ModeTable(mode).name);
+    events.audioHz = freq;
+    events.level = [&modem] { return modem.signalLevel(); };
+    status.mode = events.mode;
+    status.rxAudioHz = status.txAudioHz = static_cast<uint32_t>(std::lround(freq));
+    status.decoding = true;
+    udp->SetStatus(status);
+    // Only a locator is ours to take from a logger while listening; there is no transmitter.
+    udp->handlers.location = [&](const std::string& locator) {
+      status.deGrid = locator;
+      udp->SetStatus(status);
+    };
+  }
   modem.SetMode(mode);
   modem.SetRxSampleRate(rate);
   modem.SetRxCentreFrequency(freq);
@@ -232,6 +269,13 @@ int RunListen(int argc, char** argv) {
   watch.start(100);
   app.exec();
   capture.StopCapture();
+  if (udp) {
+    events.EndLine();
+    status.decoding = false;
+    udp->SetStatus(status);
+    udp->Close();
+    if (const auto error = udp->TakeError(); error && failure.empty()) failure = *error;
+  }
   if (log) {
     log->FlushAll();
     if (const auto error = log->TakeError(); error && failure.empty()) failure = *error;
@@ -252,7 +296,7 @@ int RunListen(int argc, char** argv) {
 int RunSend(int argc, char** argv) {
   const Options opt(argc, argv, 2,
                     {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text",
-                     "text-file", "tx-limit"},
+                     "text-file", "tx-limit", "udp"},
                     {"iq"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
@@ -273,6 +317,23 @@ int RunSend(int argc, char** argv) {
   controller.SetOutputDevice(device);
   controller.SetTimeLimit(std::chrono::minutes(txLimit));
   CatchStopSignals();
+  const std::unique_ptr<UdpMessages> udp = OpenUdpOption(opt);
+  bool halted = false;
+  wsjtx::Status status;
+  if (udp) {
+    status.mode = std::string(ModeTable(settings.mode).name);
+    status.rxAudioHz = status.txAudioHz =
+        static_cast<uint32_t>(std::lround(static_cast<double>(settings.centreFrequency)));
+    status.txEnabled = status.transmitting = true;
+    udp->SetStatus(status);
+    // A logger's halt stops the transmitter at once (PTT drops with it). Asked only to stop
+    // repeating, there is nothing to do: this one text is all send sends.
+    udp->handlers.haltTx = [&](bool autoTxOnly) {
+      if (autoTxOnly || controller.exitRequested()) return;
+      halted = true;
+      controller.RequestExit();
+    };
+  }
   controller.Send();
   if (!controller.state().outputOpen()) throw IoError(station.error);
   QTimer watch;
@@ -283,7 +344,13 @@ int RunSend(int argc, char** argv) {
   watch.start(100);
   app.exec();
   std::printf("\n");
+  if (udp) {
+    status.txEnabled = status.transmitting = false;
+    udp->SetStatus(status);
+    FinishUdp(*udp);
+  }
   if (!station.error.empty()) throw IoError(station.error);
+  if (halted) throw IoError("send: halted by the logger (UDP); PTT released");
   if (stopSignal != 0) {
     throw IoError(std::string("send: interrupted by SIG") + sigabbrev_np(stopSignal) +
                   "; PTT released");

@@ -30,7 +30,8 @@ constexpr const char* kUsage =
     "  listen  --scan [--device N] [--mode M|all] [--from HZ] [--to HZ] [--rate HZ]\n"
     "          [--squelch N]\n"
     "  send    [--device N] [--ptt P] [--mode M] [--freq HZ] [--secondary TEXT]\n"
-    "          [--iq] [--tail-frames N] [--tx-limit MIN] (--text TEXT | --text-file FILE)\n"
+    "          [--iq] [--tail-frames N] [--tx-limit MIN] [--udp HOST:PORT]\n"
+    "          (--text TEXT | --text-file FILE)\n"
     "  rig     [--ptt P]\n"
     "  log     --my-call CALL --call CALL [--freq HZ] [--mode M] [--rst-sent R]\n"
     "          [--rst-rcvd R] [--name N] [--qth Q] [--grid G] [--my-grid G]\n"
@@ -45,7 +46,8 @@ constexpr const char* kUsage =
     "log appends a QSO to VELAlog.adi in the settings folder (or --adif FILE); its --freq\n"
     "    is the RF frequency in Hz, --time-on 2026-12-09T14:05[:SS] in UTC (default now).\n"
     "--udp sends what a logger listens for (heartbeat, status, decodes, logged QSOs)\n"
-    "    to HOST:PORT, 127.0.0.1:2237 by convention; a multicast group is allowed.\n";
+    "    to HOST:PORT, 127.0.0.1:2237 by convention; a multicast group is allowed; a halt\n"
+    "    from it stops send's transmission at once.\n";
 
 // Standard output flushed and closed, and checked: copy that never reached it (a full disk,
 // /dev/full) fails a command that had otherwise succeeded, with a one-line reason.

@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 #include <vector>
 
 #include "support/FullDisk.h"
+#include "support/LoggerSocket.h"
 #include "support/Rigctld.h"
 #include "support/Vectors.h"
 
@@ -95,12 +97,22 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   }
   const int device = DeviceIndex("velacap");
   ASSERT_GE(device, 0);
-  // Ended by SIGHUP (a closed terminal), it still writes the log and the secondary text.
+  // Ended by SIGHUP (a closed terminal), it still writes the log and the secondary text, and
+  // tells a logger goodbye.
+  test::LoggerSocket logger;
   const std::string out =
       Shell(env_ + "timeout -s HUP 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
             std::to_string(device) + " --freq 1000 --secondary-out " + dir_ + "/sec.txt --log " +
-            dir_ + "/copy.log 2>/dev/null");
+            dir_ + "/copy.log --udp " + logger.address() + " 2>/dev/null");
   EXPECT_NE(out.find("live copy de G3XYZ"), std::string::npos) << out;
+  std::string decodes;
+  int last = -1;
+  while (const auto m = logger.Receive(0.5)) {
+    last = test::LoggerSocket::Type(*m);
+    if (last == 2) decodes += *m;
+  }
+  EXPECT_NE(decodes.find("live copy de G3XYZ"), std::string::npos) << decodes;
+  EXPECT_EQ(last, 6);  // Close
   // The log holds the copy on RX lines stamped with UTC time, mode and frequency (the
   // text may be split across lines a few seconds long, so it is put back together).
   std::ifstream logFile(dir_ + "/copy.log");
@@ -231,11 +243,12 @@ class LiveCliRig : public LiveCli {
   }
   // Starts `send` in the background, waits (up to 20 s) for the rig to read keyed, then
   // runs `then` with the sender's pid in $pid, and prints "keyed" once it was seen keyed.
-  std::string SendWhileWatching(int chars, const std::string& then) {
+  std::string SendWhileWatching(int chars, const std::string& then,
+                                const std::string& options = "") {
     std::ofstream(dir_ + "/text.txt") << std::string(static_cast<size_t>(chars), 'x');
     const std::string rigctl = "rigctl -m 2 -r " + rigctld_.address() + " t 2>/dev/null";
     return Shell(env_ + VELA_MODEM_BIN + " send --mode 8 --device " + std::to_string(device_) +
-                 " --ptt rigctld:" + rigctld_.address() + " --text-file " + dir_ +
+                 " --ptt rigctld:" + rigctld_.address() + options + " --text-file " + dir_ +
                  "/text.txt >/dev/null 2>" + dir_ + "/stderr.txt & pid=$!; " +
                  "for i in $(seq 200); do [ \"$(" + rigctl +
                  ")\" = 1 ] && echo keyed && break; sleep 0.1; done; " + then);
@@ -247,6 +260,27 @@ class LiveCliRig : public LiveCli {
 TEST_F(LiveCliRig, SendKeysTheRigWhileAudioGoesOutAndReleasesItAtTheEnd) {
   // About eight seconds of VELA8 on an idle machine: long enough to see it keyed.
   EXPECT_EQ(SendWhileWatching(600, "wait $pid; echo $?"), "keyed\n0\n") << Stderr();
+  EXPECT_EQ(rigctld_.Rigctl("t"), "0");
+}
+
+// A logger's halt stops a transmission of minutes at once, and the rig is released.
+TEST_F(LiveCliRig, AHaltFromALoggerStopsTheTransmissionAndReleasesTheRig) {
+  test::LoggerSocket logger;
+  std::thread halter([&] {
+    // Halted once the station has said hello and the rig reads keyed.
+    if (!logger.Receive(30)) return;
+    for (int i = 0; i < 300 && rigctld_.Rigctl("t") != "1"; ++i) usleep(100000);
+    logger.Reply(test::LoggerSocket::Halt());
+  });
+  const std::string result = SendWhileWatching(
+      3000,
+      // Not halted within 20 s: killed, so the test fails rather than sends for hours.
+      "for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done; "
+      "kill -KILL $pid 2>/dev/null; wait $pid; echo $?",
+      " --udp " + logger.address());
+  halter.join();
+  EXPECT_EQ(result, "keyed\n1\n") << Stderr();
+  EXPECT_NE(Stderr().find("halted by the logger"), std::string::npos) << Stderr();
   EXPECT_EQ(rigctld_.Rigctl("t"), "0");
 }
 
