@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -51,22 +52,23 @@ class ListenEvents : public ModemEvents {
     if (c == '\n' || c == '\r' || line.size() >= kLineLength) EndLine();
     if (c != '\n' && c != '\r') line.push_back(static_cast<char>(c));
   }
+  void SecondaryChar(uint8_t c) override {
+    secondary.push_back(static_cast<char>(c));
+    if (log) log->Add(ReceiveLog::Kind::Secondary, c);
+  }
   void EndLine() {
     if (udp) SendDecodeLine(*udp, Windows1252ToUtf8(line), mode, audioHz, level(), false);
     line.clear();
   }
+  std::string secondary;
+  ReceiveLog* log = nullptr;
+  // The logger's end, with what its decodes say.
   static constexpr size_t kLineLength = 100;
   UdpMessages* udp = nullptr;
   std::string mode;
   double audioHz = 0;
   std::function<int()> level;
   std::string line;
-  void SecondaryChar(uint8_t c) override {
-    secondary.push_back(static_cast<char>(c));
-    if (log) log->Add(ReceiveLog::Kind::Secondary, c);
-  }
-  std::string secondary;
-  ReceiveLog* log = nullptr;
 };
 
 class ListenSink : public CaptureSink {
@@ -344,10 +346,12 @@ int RunSend(int argc, char** argv) {
   watch.start(100);
   app.exec();
   std::printf("\n");
+  std::optional<std::string> udpError;
   if (udp) {
     status.txEnabled = status.transmitting = false;
     udp->SetStatus(status);
-    FinishUdp(*udp);
+    udp->Close();
+    udpError = udp->TakeError();
   }
   if (!station.error.empty()) throw IoError(station.error);
   if (halted) throw IoError("send: halted by the logger (UDP); PTT released");
@@ -356,6 +360,7 @@ int RunSend(int argc, char** argv) {
                   "; PTT released");
   }
   if (station.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
+  if (udpError) throw IoError(*udpError);
   if (output.underruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld output underruns (silence sent)\n",
                  static_cast<long long>(output.underruns()));

@@ -157,33 +157,18 @@ TEST(Logbook, AFailedWriteLeavesTheFileAsItWasAndIsTold) {
 }
 
 TEST(Logbook, RecordsALoggerCouldNotTakeAreRefused) {
+  const auto with = [](auto change) {
+    QsoRecord r = Qso("G4ABC", 475500);
+    change(r);
+    return r;
+  };
   const std::pair<QsoRecord, std::string_view> cases[] = {
       {Qso("", 475500), "missing"},
       {Qso("G4 ABC", 475500), "odd character"},
-      {[] {
-         QsoRecord r = Qso("G4ABC", 475500);
-         r.name = "two\nlines";
-         return r;
-       }(),
-       "name"},
-      {[] {
-         QsoRecord r = Qso("G4ABC", 475500);
-         r.qth = "\xff\xfe";
-         return r;
-       }(),
-       "QTH"},
-      {[] {
-         QsoRecord r = Qso("G4ABC", 475500);
-         r.comment = "\xe2\x82";  // a character cut short
-         return r;
-       }(),
-       "comment"},
-      {[] {
-         QsoRecord r = Qso("G4ABC", 475500);
-         r.timeOff = r.timeOn - std::chrono::seconds(1);
-         return r;
-       }(),
-       "before"},
+      {with([](QsoRecord& r) { r.name = "two\nlines"; }), "name"},
+      {with([](QsoRecord& r) { r.qth = "\xff\xfe"; }), "QTH"},
+      {with([](QsoRecord& r) { r.comment = "\xe2\x82"; }), "comment"},  // a character cut short
+      {with([](QsoRecord& r) { r.timeOff = r.timeOn - std::chrono::seconds(1); }), "before"},
   };
   const fs::path path = test::ScratchDir("logbook-refused") + "/VELAlog.adi";
   fs::remove(path);

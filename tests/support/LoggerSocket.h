@@ -29,6 +29,7 @@ class LoggerSocket {
   LoggerSocket(const LoggerSocket&) = delete;
   LoggerSocket& operator=(const LoggerSocket&) = delete;
 
+  int port() const { return port_; }
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
 
   // The next datagram, or nothing after `seconds`.
