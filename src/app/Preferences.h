@@ -6,6 +6,8 @@
 #include <QString>
 #include <array>
 
+#include "station/SettingsFolder.h"
+
 namespace vela::app {
 
 struct MacroEntry {
@@ -38,7 +40,7 @@ struct SettingLimits {
 };
 
 struct Preferences {
-  static constexpr const char* kFileName = "VELApreferences.INI";
+  static constexpr const char* kFileName = kPreferencesFileName;
   static constexpr int kMacroCount = 10;  // F1..F8, the SEND line, delayed receive
   static constexpr int kSendLine = 8;
   static constexpr int kDelayedReceive = 9;

@@ -9,5 +9,6 @@ int RunDecode(int argc, char** argv);
 int RunChannel(int argc, char** argv);
 int RunSweep(int argc, char** argv);
 int RunScan(int argc, char** argv);
+int RunLog(int argc, char** argv);
 
 }  // namespace vela::cli

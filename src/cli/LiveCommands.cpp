@@ -8,11 +8,13 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -27,6 +29,7 @@
 #include "cli/RigCommands.h"
 #include "cli/Spots.h"
 #include "cli/StopSignals.h"
+#include "cli/UdpOption.h"
 #include "coding/Charset.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
@@ -62,13 +65,28 @@ class ListenEvents : public ModemEvents {
   void RxChar(uint8_t c) override {
     PrintBytes(std::string(1, static_cast<char>(c)));
     if (log) log->Add(ReceiveLog::Kind::Received, c);
+    if (!udp) return;
+    // A logger is told of each line of copy as it ends.
+    if (c == '\n' || c == '\r' || line.size() >= kLineLength) EndLine();
+    if (c != '\n' && c != '\r') line.push_back(static_cast<char>(c));
   }
   void SecondaryChar(uint8_t c) override {
     secondary.push_back(static_cast<char>(c));
     if (log) log->Add(ReceiveLog::Kind::Secondary, c);
   }
+  void EndLine() {
+    if (udp) SendDecodeLine(*udp, Windows1252ToUtf8(line), mode, audioHz, level(), false);
+    line.clear();
+  }
   std::string secondary;
   ReceiveLog* log = nullptr;
+  // The logger's end, with what its decodes say.
+  static constexpr size_t kLineLength = 100;
+  UdpMessages* udp = nullptr;
+  std::string mode;
+  double audioHz = 0;
+  std::function<int()> level;
+  std::string line;
 };
 
 class ListenSink : public CaptureSink {
@@ -298,13 +316,16 @@ int RunDevices(int argc, char** argv) {
 }
 
 int RunListen(int argc, char** argv) {
-  std::set<std::string> valued{"device",        "mode",     "freq", "rate", "squelch",
-                               "secondary-out", "receiver", "log",  "from", "to"};
+  std::set<std::string> valued{"device",   "mode", "freq", "rate", "squelch", "secondary-out",
+                               "receiver", "log",  "from", "to",   "udp"};
   valued.insert(std::begin(kSpotOptions), std::end(kSpotOptions));
   const Options opt(argc, argv, 2, valued, {"scan", "spot"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
-  if (opt.Has("scan")) return ListenScan(opt, argv);
+  if (opt.Has("scan")) {
+    if (opt.Has("udp")) throw UsageError("--udp does not go with --scan");
+    return ListenScan(opt, argv);
+  }
   if (opt.Has("from") || opt.Has("to")) throw UsageError("--from and --to go with --scan");
   opt.Integer("device", 0, 0, 999);  // checked against the cards once the sound system is up
   const Mode mode = opt.ModeOption();
@@ -335,6 +356,23 @@ int RunListen(int argc, char** argv) {
     events.log = &*log;
   }
   Modem modem(events);
+  const std::unique_ptr<UdpMessages> udp = OpenUdpOption(opt);
+  wsjtx::Status status;
+  if (udp) {
+    events.udp = udp.get();
+    events.mode = std::string(ModeTable(mode).name);
+    events.audioHz = freq;
+    events.level = [&modem] { return modem.signalLevel(); };
+    status.mode = events.mode;
+    status.rxAudioHz = status.txAudioHz = static_cast<uint32_t>(std::lround(freq));
+    status.decoding = true;
+    udp->SetStatus(status);
+    // Only a locator is ours to take from a logger while listening; there is no transmitter.
+    udp->handlers.location = [&](const std::string& locator) {
+      status.deGrid = locator;
+      udp->SetStatus(status);
+    };
+  }
   modem.SetMode(mode);
   modem.SetRxSampleRate(rate);
   modem.SetRxCentreFrequency(freq);
@@ -405,6 +443,13 @@ int RunListen(int argc, char** argv) {
     spots->Finish();
     watchdog.Beat();
   }
+  if (udp) {
+    events.EndLine();
+    status.decoding = false;
+    udp->SetStatus(status);
+    udp->Close();
+    if (const auto error = udp->TakeError(); error && failure.empty()) failure = *error;
+  }
   saveCopy();
   if (log) {
     if (const auto error = log->TakeError(); error && failure.empty()) failure = *error;
@@ -425,7 +470,7 @@ int RunListen(int argc, char** argv) {
 int RunSend(int argc, char** argv) {
   const Options opt(argc, argv, 2,
                     {"device", "ptt", "mode", "freq", "secondary", "tail-frames", "text",
-                     "text-file", "tx-limit"},
+                     "text-file", "tx-limit", "udp"},
                     {"iq"});
   if (!opt.positional().empty())
     throw UsageError("unexpected argument \"" + opt.positional()[0] + "\"");
@@ -447,6 +492,23 @@ int RunSend(int argc, char** argv) {
   controller.SetOutputDevice(device);
   controller.SetTimeLimit(std::chrono::minutes(txLimit));
   CatchStopSignals();
+  const std::unique_ptr<UdpMessages> udp = OpenUdpOption(opt);
+  bool halted = false;
+  wsjtx::Status status;
+  if (udp) {
+    status.mode = std::string(ModeTable(settings.mode).name);
+    status.rxAudioHz = status.txAudioHz =
+        static_cast<uint32_t>(std::lround(static_cast<double>(settings.centreFrequency)));
+    status.txEnabled = status.transmitting = true;
+    udp->SetStatus(status);
+    // A logger's halt stops the transmitter at once (PTT drops with it). Asked only to stop
+    // repeating, there is nothing to do: this one text is all send sends.
+    udp->handlers.haltTx = [&](bool autoTxOnly) {
+      if (autoTxOnly || controller.exitRequested()) return;
+      halted = true;
+      controller.RequestExit();
+    };
+  }
   controller.Send();
   if (!controller.state().outputOpen()) throw IoError(station.error);
   QTimer watch;
@@ -457,12 +519,21 @@ int RunSend(int argc, char** argv) {
   watch.start(100);
   app.exec();
   std::printf("\n");
+  std::optional<std::string> udpError;
+  if (udp) {
+    status.txEnabled = status.transmitting = false;
+    udp->SetStatus(status);
+    udp->Close();
+    udpError = udp->TakeError();
+  }
   if (!station.error.empty()) throw IoError(station.error);
+  if (halted) throw IoError("send: halted by the logger (UDP); PTT released");
   if (stopSignal != 0) {
     throw IoError(std::string("send: interrupted by SIG") + sigabbrev_np(stopSignal) +
                   "; PTT released");
   }
   if (station.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
+  if (udpError) throw IoError(*udpError);
   if (output.underruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld output underruns (silence sent)\n",
                  static_cast<long long>(output.underruns()));

@@ -17,7 +17,7 @@ constexpr const char* kUsage =
     "  encode  [--mode M] [--freq HZ] [--secondary TEXT] [--iq] [--tail-frames N]\n"
     "          (--text TEXT | --text-file FILE) -o OUT.wav\n"
     "  decode  [--mode M] [--freq HZ] [--rate HZ] [--squelch N] [--receiver R]\n"
-    "          [--secondary-out FILE] [--frames] IN.wav\n"
+    "          [--secondary-out FILE] [--frames] [--udp HOST:PORT] IN.wav\n"
     "  channel [--snr DB] [--offset HZ] [--ppm PPM] [--seed N]\n"
     "          [--impulses RATE[:DB]] [--fading HZ] IN.wav OUT.wav\n"
     "  sweep   [--mode M] --snr FROM:TO:STEP [--chars N] [--seeds K]\n"
@@ -26,12 +26,16 @@ constexpr const char* kUsage =
     "  scan    [--mode M|all] [--from HZ] [--to HZ] [SPOTS --dial HZ] IN.wav\n"
     "  devices [--rigs]\n"
     "  listen  [--device N] [--mode M] [--freq HZ] [--rate HZ] [--squelch N] [--receiver R]\n"
-    "          [--secondary-out FILE] [--log FILE] [--spot [SPOTS]]\n"
+    "          [--secondary-out FILE] [--log FILE] [--spot [SPOTS]] [--udp HOST:PORT]\n"
     "  listen  --scan [--device N] [--mode M|all] [--from HZ] [--to HZ] [--rate HZ]\n"
     "          [--squelch N] [--spot [SPOTS]]\n"
     "  send    [--device N] [--ptt P] [--mode M] [--freq HZ] [--secondary TEXT]\n"
-    "          [--iq] [--tail-frames N] [--tx-limit MIN] (--text TEXT | --text-file FILE)\n"
+    "          [--iq] [--tail-frames N] [--tx-limit MIN] [--udp HOST:PORT]\n"
+    "          (--text TEXT | --text-file FILE)\n"
     "  rig     [--ptt P]\n"
+    "  log     --my-call CALL --call CALL [--freq HZ] [--mode M] [--rst-sent R]\n"
+    "          [--rst-rcvd R] [--name N] [--qth Q] [--grid G] [--my-grid G]\n"
+    "          [--comment T] [--time-on UTC] [--adif FILE] [--udp HOST:PORT]\n"
     "M is vela8, vela31, vela63 (default) or vela125.\n"
     "SPOTS reports the stations heard with a call to PSK Reporter:\n"
     "    [--spot-to HOST:PORT] --call CALL --locator LOC [--dial HZ] [--sideband usb|lsb]\n"
@@ -41,7 +45,12 @@ constexpr const char* kUsage =
     "E is plain, phase, scale or frames: what the genie estimates itself.\n"
     "P is COM1 to COM9 or a serial device (DTR/RTS), none (VOX; send's default),\n"
     "    cat:MODEL:DEVICE[:BAUD], rigctld[:HOST[:PORT]] (rig's default: localhost:4532)\n"
-    "    or cm108:HIDRAW_DEVICE; devices --rigs lists the Hamlib rig models.\n";
+    "    or cm108:HIDRAW_DEVICE; devices --rigs lists the Hamlib rig models.\n"
+    "log appends a QSO to VELAlog.adi in the settings folder (or --adif FILE); its --freq\n"
+    "    is the RF frequency in Hz, --time-on 2026-12-09T14:05[:SS] in UTC (default now).\n"
+    "--udp sends what a logger listens for (heartbeat, status, decodes, logged QSOs)\n"
+    "    to HOST:PORT, 127.0.0.1:2237 by convention; a multicast group is allowed; a halt\n"
+    "    from it stops send's transmission at once.\n";
 
 // Standard output flushed and closed, and checked: copy that never reached it (a full disk,
 // /dev/full) fails a command that had otherwise succeeded, with a one-line reason.
@@ -74,6 +83,7 @@ static int RunCommand(int argc, char** argv) {
     if (command == "listen") return RunListen(argc, argv);
     if (command == "send") return RunSend(argc, argv);
     if (command == "rig") return RunRig(argc, argv);
+    if (command == "log") return RunLog(argc, argv);
     if (command == "help" || command == "--help" || command == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

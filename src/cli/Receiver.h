@@ -44,6 +44,7 @@ class Receiver : public ModemEvents {
   int64_t frames() const { return frames_; }
   int64_t framesOpen() const { return framesOpen_; }                // frames with the squelch open
   const std::vector<int>& locations() const { return locations_; }  // sync location per frame
+  int signalLevel() const { return modem_.signalLevel(); }          // the S/N bar's figure
 
   void RxChar(uint8_t c) override;
   void SecondaryChar(uint8_t c) override;

@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 #include <vector>
 
 #include "support/FullDisk.h"
+#include "support/LoggerSocket.h"
 #include "support/Rigctld.h"
 #include "support/SpotCatcher.h"
 #include "support/Vectors.h"
@@ -99,13 +101,23 @@ TEST_F(LiveCli, ListenCopiesARecordingPlayedIntoTheCaptureDevice) {
   }
   const int device = DeviceIndex("velacap");
   ASSERT_GE(device, 0);
-  // Ended by SIGHUP (a closed terminal), it still writes the log and the secondary text.
+  // Ended by SIGHUP (a closed terminal), it still writes the log and the secondary text, and
+  // tells a logger goodbye.
+  test::LoggerSocket logger;
   const std::string out =
       Shell(env_ + "timeout -s HUP 5 " + VELA_MODEM_BIN + " listen --mode 125 --device " +
             std::to_string(device) + " --freq 1000 --secondary-out " + dir_ + "/sec.txt --log " +
-            dir_ + "/copy.log 2>/dev/null");
+            dir_ + "/copy.log --udp " + logger.address() + " 2>/dev/null");
   EXPECT_NE(out.find("live de G3XYZ<ESC>[2J"), std::string::npos) << out;
   EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+  std::string decodes;
+  int last = -1;
+  while (const auto m = logger.Receive(0.5)) {
+    last = test::LoggerSocket::Type(*m);
+    if (last == 2) decodes += *m;
+  }
+  EXPECT_NE(decodes.find("live de G3XYZ"), std::string::npos) << decodes;
+  EXPECT_EQ(last, 6);  // Close
   // The log holds the copy on RX lines stamped with UTC time, mode and frequency (the
   // text may be split across lines a few seconds long, so it is put back together).
   std::ifstream logFile(dir_ + "/copy.log");
@@ -253,6 +265,33 @@ class LiveCliRig : public LiveCli {
 TEST_F(LiveCliRig, SendKeysTheRigWhileAudioGoesOutAndReleasesItAtTheEnd) {
   // About eight seconds of VELA8 on an idle machine: long enough to see it keyed.
   EXPECT_EQ(SendWhileWatching(600, "wait $pid; echo $?"), "keyed\n0\n") << Stderr();
+  EXPECT_EQ(rigctld_.Rigctl("t"), "0");
+}
+
+// A logger's halt stops a transmission of minutes at once, and the rig is released.
+TEST_F(LiveCliRig, AHaltFromALoggerStopsTheTransmissionAndReleasesTheRig) {
+  test::LoggerSocket logger;
+  bool keyed = false;
+  std::thread halter([&] {
+    // Halted once the station has said hello and the rig reads keyed.
+    if (!logger.Receive(60)) return;
+    for (int i = 0; i < 600 && !keyed; ++i) {
+      keyed = rigctld_.Rigctl("t") == "1";
+      if (!keyed) usleep(100000);
+    }
+    logger.Reply(test::LoggerSocket::Halt());
+  });
+  std::ofstream(dir_ + "/text.txt") << std::string(3000, 'x');  // hours of VELA8
+  // Not halted within two minutes: killed, so the test fails rather than sends for hours.
+  const std::string result =
+      Shell(env_ + "timeout -s KILL 120 " + VELA_MODEM_BIN + " send --mode 8 --device " +
+            std::to_string(device_) + " --ptt rigctld:" + rigctld_.address() + " --udp " +
+            logger.address() + " --text-file " + dir_ + "/text.txt >/dev/null 2>" + dir_ +
+            "/stderr.txt; echo $?");
+  halter.join();
+  EXPECT_TRUE(keyed);
+  EXPECT_EQ(result, "1\n") << Stderr();
+  EXPECT_NE(Stderr().find("halted by the logger"), std::string::npos) << Stderr();
   EXPECT_EQ(rigctld_.Rigctl("t"), "0");
 }
 
