@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "platform/SafeFile.h"
+#include "platform/SettingLines.h"
 
 namespace vela {
 
@@ -117,16 +118,9 @@ std::string FormatRigSettingsFile(const RigSettings& s) {
 RigSettingsLoad ParseRigSettingsFile(const std::string& text) {
   RigSettings s;
   bool method = false;
-  std::istringstream in(text);
-  int number = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // edited on Windows
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    if (const std::string why = ReadLine(line, s, method); !why.empty()) {
-      return Garbled("line " + std::to_string(number) + ": " + why);
-    }
-  }
+  const std::string why =
+      ReadSettingLines(text, [&](const std::string& line) { return ReadLine(line, s, method); });
+  if (!why.empty()) return Garbled(why);
   if (!method) return Garbled("it names no PTT method");
   return {s, RigSettingsLoad::Status::Read, {}};
 }

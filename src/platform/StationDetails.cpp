@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/SafeFile.h"
+#include "platform/SettingLines.h"
 
 namespace vela {
 
@@ -76,19 +77,14 @@ std::string FormatStationDetails(const StationDetails& d) {
 
 StationDetailsLoad ParseStationDetails(const std::string& text) {
   StationDetails d;
-  std::istringstream in(text);
-  int number = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // edited on Windows
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    if (const std::string why = ReadLine(line, d); !why.empty()) {
-      StationDetailsLoad load;
-      load.status = StationDetailsLoad::Status::Garbled;
-      load.message = std::string(kStationFileName) + " is garbled (line " + std::to_string(number) +
-                     ": " + why + "): the station details are back to none";
-      return load;
-    }
+  const std::string why =
+      ReadSettingLines(text, [&](const std::string& line) { return ReadLine(line, d); });
+  if (!why.empty()) {
+    StationDetailsLoad load;
+    load.status = StationDetailsLoad::Status::Garbled;
+    load.message = std::string(kStationFileName) + " is garbled (" + why +
+                   "): the station details are back to none";
+    return load;
   }
   return {d, StationDetailsLoad::Status::Read, {}};
 }
