@@ -154,8 +154,11 @@ TEST(Spots, ReporterKeepsToItsSchedule) {
     // A new call every minute, an old one repeating every 40 s, both on 630 m, and the old
     // one on 2200 m too (a converter: dial 136000 LSB here is 137000 minus audio).
     if (second % 60 == 0) {
-      const std::string call = "G" + std::to_string(second / 600 % 10) + "N" +
-                               std::string(1, static_cast<char>('A' + second / 60 % 10)) + "X";
+      std::string call = "G";
+      call += std::to_string(second / 600 % 10);
+      call += 'N';
+      call += static_cast<char>('A' + second / 60 % 10);
+      call += 'X';
       reporter.Heard({call, Mode::Vela63, 1234.4, -3.6, now});
       if (!transmitting && second < 5000) expected[call] = now;  // later may wait still
     }
