@@ -157,7 +157,13 @@ TEST(Cli, OptionsAreTakenStrictly) {
       {"listen --device 99", 1, "99"},
   };
   for (const Case& c : cases) {
-    const CliResult r = Modem(c.args, dir);
+    CliResult r = Modem(c.args, dir);
+    // Under the leak checker, a sound plugin the machine's ALSA set-up loads and unloads again
+    // can leave a report with no frame of ours (only "<unknown module>"); it is not ours.
+    if (const auto at = r.err.find("\n=====");
+        at != std::string::npos && r.err.find("(<unknown module>)", at) != std::string::npos &&
+        r.err.find("vela::", at) == std::string::npos)
+      r.err.erase(at);
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
     if (c.status == 0) {
       EXPECT_NE(r.out.find(c.said), std::string::npos) << c.args << "\n" << r.out;
