@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindow.h"
-#include "app/SignalBrowser.h"
+#include "app/window/MainWindow.h"
+#include "app/window/SignalBrowser.h"
 #include "cli/Sweep.h"
-#include "rx/CaptureCycle.h"
+#include "station/CaptureCycle.h"
 #include "support/Band.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "app/CorrelationWindow.h"
-#include "app/GraphicControls.h"
+#include "app/window/CorrelationWindow.h"
+#include "app/window/GraphicControls.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
 #include "rx/Spectrum.h"

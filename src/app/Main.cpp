@@ -12,10 +12,10 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#include "app/Preferences.h"
-#include "app/SettingsFolder.h"
-#include "app/Terminal.h"
-#include "platform/PttGuard.h"
+#include "app/settings/Preferences.h"
+#include "app/settings/SettingsFolder.h"
+#include "app/window/Terminal.h"
+#include "rig/PttGuard.h"
 
 int main(int argc, char** argv) {
   // The guard that releases a rig's PTT should this process die keyed is this program again,

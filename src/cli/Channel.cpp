@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <limits>
 
-#include "cli/ChannelSim.h"
+#include "audio/WavFile.h"
 #include "cli/Commands.h"
 #include "cli/Options.h"
-#include "platform/SafeFile.h"
-#include "platform/WavFile.h"
+#include "sim/ChannelSim.h"
+#include "station/SafeFile.h"
 
 namespace vela::cli {
 

@@ -1,10 +1,10 @@
 #include <cstdio>
 
+#include "audio/WavFile.h"
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "modem/TextTransmission.h"
-#include "platform/SafeFile.h"
-#include "platform/WavFile.h"
+#include "station/SafeFile.h"
 
 namespace vela::cli {
 

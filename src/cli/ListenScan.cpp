@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "audio/PortAudioInput.h"
+#include "audio/PortAudioSystem.h"
 #include "cli/LiveCommands.h"
 #include "cli/Options.h"
 #include "cli/Scan.h"
 #include "cli/Spots.h"
 #include "cli/StopSignals.h"
 #include "coding/Charset.h"
-#include "platform/PortAudioInput.h"
-#include "platform/PortAudioSystem.h"
-#include "rx/CaptureCycle.h"
 #include "scan/BandScanner.h"
+#include "station/CaptureCycle.h"
 
 namespace vela::cli {
 

@@ -22,6 +22,9 @@
 #include <thread>
 #include <vector>
 
+#include "audio/PortAudioInput.h"
+#include "audio/PortAudioOutput.h"
+#include "audio/PortAudioSystem.h"
 #include "cli/ListenScan.h"
 #include "cli/Options.h"
 #include "cli/PttOption.h"
@@ -33,16 +36,13 @@
 #include "coding/Charset.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
-#include "platform/PortAudioInput.h"
-#include "platform/PortAudioOutput.h"
-#include "platform/PortAudioSystem.h"
-#include "platform/ReceiveLog.h"
-#include "platform/SerialPtt.h"
-#include "rx/CaptureCycle.h"
+#include "rig/SerialPtt.h"
 #include "rx/ReceivePane.h"
 #include "scan/BandScanner.h"
+#include "station/CaptureCycle.h"
+#include "station/ReceiveLog.h"
+#include "station/TransmitController.h"
 #include "tx/BitSource.h"
-#include "tx/TransmitController.h"
 
 namespace vela::cli {
 

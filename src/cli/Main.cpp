@@ -8,7 +8,7 @@
 #include "cli/LiveCommands.h"
 #include "cli/Options.h"
 #include "cli/RigCommands.h"
-#include "platform/PttGuard.h"
+#include "rig/PttGuard.h"
 
 namespace {
 

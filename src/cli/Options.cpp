@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/ChannelSim.h"
 #include "coding/Charset.h"
-#include "platform/SafeFile.h"
+#include "sim/ChannelSim.h"
+#include "station/SafeFile.h"
 
 namespace vela::cli {
 

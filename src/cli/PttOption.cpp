@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "cli/Options.h"
-#include "platform/PttGuard.h"
-#include "platform/SerialPtt.h"
+#include "rig/PttGuard.h"
+#include "rig/SerialPtt.h"
 
 namespace vela::cli {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/RigControl.h"
-#include "platform/RigSettings.h"
-#include "tx/PttControl.h"
+#include "rig/RigControl.h"
+#include "rig/RigSettings.h"
+#include "station/PttControl.h"
 
 namespace vela::cli {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "audio/WavFile.h"
 #include "cli/Options.h"
-#include "platform/WavFile.h"
 
 namespace vela::cli {
 

@@ -4,7 +4,7 @@
 
 #include "cli/Options.h"
 #include "cli/PttOption.h"
-#include "platform/RigModels.h"
+#include "rig/RigModels.h"
 
 namespace vela::cli {
 

@@ -6,7 +6,7 @@
 
 #include "cli/Options.h"
 #include "coding/Callsign.h"
-#include "platform/StationDetails.h"
+#include "station/StationDetails.h"
 
 namespace vela::cli {
 

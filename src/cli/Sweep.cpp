@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "cli/ChannelSim.h"
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "cli/Receiver.h"
 #include "modem/TextTransmission.h"
+#include "sim/ChannelSim.h"
 
 namespace vela::cli {
 

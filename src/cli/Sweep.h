@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/ChannelSim.h"
-#include "cli/Genie.h"
 #include "coding/Modes.h"
 #include "modem/Modem.h"
+#include "sim/ChannelSim.h"
+#include "sim/Genie.h"
 
 namespace vela::cli {
 

@@ -22,12 +22,12 @@
 #include <cmath>
 #include <functional>
 
-#include "app/DialogPrompts.h"
-#include "app/Dialogs.h"
-#include "app/GraphicControls.h"
-#include "app/HelpWindow.h"
-#include "app/MainWindow.h"
-#include "app/StatusBar.h"
+#include "app/dialogs/DialogPrompts.h"
+#include "app/dialogs/Dialogs.h"
+#include "app/window/GraphicControls.h"
+#include "app/window/HelpWindow.h"
+#include "app/window/MainWindow.h"
+#include "app/window/StatusBar.h"
 #include "support/ScriptedPrompts.h"
 
 using vela::app::MainWindow;

@@ -10,7 +10,7 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "app/Dialogs.h"
+#include "app/dialogs/Dialogs.h"
 
 using namespace vela::app;
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CorrelationWindow.h"
-#include "app/GraphicControls.h"
+#include "app/window/CorrelationWindow.h"
+#include "app/window/GraphicControls.h"
 #include "display/CorrelationDisplay.h"
 #include "display/LevelBars.h"
 #include "display/Waterfall.h"

@@ -27,14 +27,14 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "app/FileDrops.h"
-#include "app/GraphicControls.h"
-#include "app/MainWindow.h"
-#include "app/StatusBar.h"
-#include "app/UpDownControl.h"
+#include "app/window/FileDrops.h"
+#include "app/window/GraphicControls.h"
+#include "app/window/MainWindow.h"
+#include "app/window/StatusBar.h"
+#include "app/window/UpDownControl.h"
+#include "station/TransmitController.h"
 #include "support/ScriptedOutput.h"
 #include "support/ScriptedPrompts.h"
-#include "tx/TransmitController.h"
 
 using vela::app::MainWindow;
 using vela::app::OperatorSettings;

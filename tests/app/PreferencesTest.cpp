@@ -8,8 +8,8 @@
 #include <QTest>
 #include <random>
 
-#include "app/Preferences.h"
-#include "app/SettingsFolder.h"
+#include "app/settings/Preferences.h"
+#include "app/settings/SettingsFolder.h"
 
 using vela::app::FormatPreferenceNumber;
 using vela::app::ParsePreferenceNumber;

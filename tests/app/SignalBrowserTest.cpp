@@ -20,14 +20,14 @@
 #include <string>
 #include <vector>
 
-#include "app/GraphicControls.h"
-#include "app/MainWindow.h"
-#include "app/SignalBrowser.h"
-#include "app/Station.h"
+#include "app/window/GraphicControls.h"
+#include "app/window/MainWindow.h"
+#include "app/window/SignalBrowser.h"
+#include "app/window/Station.h"
+#include "audio/WavFileDevices.h"
 #include "cli/Sweep.h"
 #include "display/FrequencyScale.h"
 #include "display/Waterfall.h"
-#include "platform/WavFileDevices.h"
 #include "support/Band.h"
 #include "support/ScriptedInput.h"
 #include "support/ScriptedPrompts.h"

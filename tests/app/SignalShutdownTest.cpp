@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/Preferences.h"
+#include "app/settings/Preferences.h"
 #include "support/FullDisk.h"
 #include "support/Rigctld.h"
 

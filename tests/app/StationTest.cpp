@@ -27,14 +27,14 @@
 #include <string>
 #include <vector>
 
-#include "app/CorrelationWindow.h"
-#include "app/GraphicControls.h"
-#include "app/MainWindow.h"
-#include "app/Station.h"
-#include "app/StatusBar.h"
+#include "app/window/CorrelationWindow.h"
+#include "app/window/GraphicControls.h"
+#include "app/window/MainWindow.h"
+#include "app/window/Station.h"
+#include "app/window/StatusBar.h"
+#include "audio/WavFile.h"
+#include "audio/WavFileDevices.h"
 #include "modem/Modem.h"
-#include "platform/WavFile.h"
-#include "platform/WavFileDevices.h"
 #include "support/Rigctld.h"
 #include "support/ScriptedOutput.h"
 #include "support/ScriptedPrompts.h"

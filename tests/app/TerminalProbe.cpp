@@ -16,9 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/MainWindow.h"
-#include "app/Terminal.h"
-#include "platform/PttGuard.h"
+#include "app/window/MainWindow.h"
+#include "app/window/Terminal.h"
+#include "rig/PttGuard.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/WindowArithmetic.h"
+#include "app/window/WindowArithmetic.h"
 
 namespace vela::app {
 namespace {

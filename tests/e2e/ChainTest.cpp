@@ -6,10 +6,10 @@
 #include <random>
 #include <vector>
 
-#include "cli/ChannelSim.h"
 #include "cli/Receiver.h"
 #include "cli/Sweep.h"
 #include "modem/TextTransmission.h"
+#include "sim/ChannelSim.h"
 
 namespace vela {
 namespace {

@@ -11,11 +11,11 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/ChannelSim.h"
 #include "cli/Receiver.h"
 #include "cli/Sweep.h"
 #include "modem/TextTransmission.h"
 #include "rx/Receiver.h"
+#include "sim/ChannelSim.h"
 #include "support/Band.h"
 #include "tx/BitSource.h"
 

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/WavFile.h"
 #include "cli/Sweep.h"
-#include "platform/WavFile.h"
 #include "scan/BandScanner.h"
 #include "support/Band.h"
 #include "support/ModemCli.h"

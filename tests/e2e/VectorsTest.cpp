@@ -4,9 +4,9 @@
 #include <cmath>
 #include <vector>
 
+#include "audio/WavFile.h"
 #include "cli/Receiver.h"
 #include "modem/TextTransmission.h"
-#include "platform/WavFile.h"
 #include "rx/Demodulator.h"
 #include "support/Vectors.h"
 

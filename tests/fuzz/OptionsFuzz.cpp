@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/ChannelSim.h"
+#include "sim/ChannelSim.h"
 #include "cli/Options.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/Preferences.h"
+#include "app/settings/Preferences.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using vela::app::Preferences;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/WavFile.h"
 #include "modem/Modem.h"
-#include "platform/WavFile.h"
 #include "tx/BitSource.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/ChannelSim.h"
 #include "modem/TextTransmission.h"
+#include "sim/ChannelSim.h"
 
 namespace vela::test {
 

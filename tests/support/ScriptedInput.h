@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "rx/AudioInputDevice.h"
+#include "station/AudioInputDevice.h"
 
 namespace vela::test {
 

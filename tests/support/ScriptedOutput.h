@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "tx/AudioOutputDevice.h"
+#include "station/AudioOutputDevice.h"
 
 namespace vela::test {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/OperatorPrompts.h"
+#include "app/dialogs/OperatorPrompts.h"
 
 namespace vela::test {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tx/TransmitController.h"
+#include "station/TransmitController.h"
 
 namespace vela::test {
 

@@ -1,0 +1,248 @@
+#include "app/window/GraphicControls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace vela::app {
+
+QImage WrapPixels(const PixelImage& image) {
+  return QImage(image.bytes(), image.width(), image.height(), 3 * image.width(),
+                QImage::Format_RGB888);
+}
+
+namespace {
+
+// How much wider than designed the scale and the waterfall are drawn.
+double Stretch(const QWidget& w) {
+  return w.width() / static_cast<double>(kScaleWidth);
+}
+
+QPoint ToDesignColumns(const QWidget& w, QPoint pos) {
+  return {static_cast<int>(pos.x() / Stretch(w)), pos.y()};
+}
+
+Rgb ToRgb(QColor c) {
+  return Rgb{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()),
+             static_cast<uint8_t>(c.blue())};
+}
+
+}  // namespace
+
+GraphicControl::GraphicControl(int id, QColor background, bool sunken, QWidget* parent)
+    : QFrame(parent), id_(id), background_(background) {
+  setObjectName(QStringLiteral("c%1").arg(id));
+  if (sunken) setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  setLineWidth(1);
+  setMouseTracking(true);
+  // Every pixel is painted each time, so Qt need not clear the area first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void GraphicControl::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.fillRect(rect(), background_);
+  PaintContents(painter);
+  if (noAudio_) {
+    const QString text = QStringLiteral("No audio");
+    QRect box = painter.fontMetrics().boundingRect(text).adjusted(-4, -2, 4, 2);
+    box.moveCenter(rect().center());
+    painter.fillRect(box, QColor(0, 0, 0, 170));
+    painter.setPen(QColor(255, 255, 0));
+    painter.drawText(box, Qt::AlignCenter, text);
+  }
+  painter.end();
+  QFrame::paintEvent(event);
+}
+
+void GraphicControl::SetNoAudio(bool noAudio) {
+  if (noAudio == noAudio_) return;
+  noAudio_ = noAudio;
+  update();
+}
+
+void GraphicControl::PaintContents(QPainter& /*painter*/) {}
+
+void GraphicControl::mouseMoveEvent(QMouseEvent* event) {
+  emit mouseMovedTo(PictureAt(event->position().toPoint()));
+  QFrame::mouseMoveEvent(event);
+}
+
+void GraphicControl::mousePressEvent(QMouseEvent* event) {
+  const QPoint pos = PictureAt(event->position().toPoint());
+  if (event->button() == Qt::LeftButton) emit leftClicked(pos);
+  if (event->button() == Qt::RightButton) emit rightClicked(pos);
+  QFrame::mousePressEvent(event);
+}
+
+// ---- Eye diagram ----
+
+EyeDiagramView::EyeDiagramView(QWidget* parent)
+    : GraphicControl(300, Qt::black, true, parent), wrapped_(WrapPixels(canvas_.shown())) {}
+
+void EyeDiagramView::EyeStep(int subSymbol, long double phaseStep) {
+  if (canvas_.Apply(eye_.EyeStep(subSymbol, phaseStep))) update();
+}
+
+void EyeDiagramView::PaintContents(QPainter& painter) {
+  painter.drawImage(0, 0, wrapped_);
+}
+
+// ---- Bars ----
+
+BarView::BarView(int id, QWidget* parent)
+    : GraphicControl(id, Qt::white, false, parent),
+      image_(kBarWidth, kBarHeight, ToRgb(background())),
+      wrapped_(WrapPixels(image_)) {}
+
+void BarView::Show(const BarDrawing& bar) {
+  PaintBar(bar, ToRgb(background()), image_);
+  update();
+}
+
+void BarView::PaintContents(QPainter& painter) {
+  painter.drawImage(0, 0, wrapped_);
+}
+
+LevelBarView::LevelBarView(QWidget* parent) : BarView(3910, parent) {
+  SetLevel(kStartUpLevel);
+}
+
+void LevelBarView::SetLevel(int v) {
+  // The demodulator reports the level 50 times a second in the fastest mode; an unchanged
+  // bar needs no repaint.
+  if (v == level_) return;
+  level_ = v;
+  Show(DrawLevelBar(v));
+}
+
+SquelchBarView::SquelchBarView(QWidget* parent) : BarView(2001, parent) {
+  setCursor(Qt::CrossCursor);
+  SetConfidence(1, 0.0, 5);
+}
+
+void SquelchBarView::SetConfidence(int value, double syncPeak, int threshold) {
+  const bool sameColour = SyncConfidence(syncPeak) == SyncConfidence(syncPeak_);
+  if (value == value_ && threshold == threshold_ && sameColour) return;
+  value_ = value;
+  syncPeak_ = syncPeak;
+  threshold_ = threshold;
+  Show(DrawConfidenceBar(value, syncPeak, threshold));
+}
+
+// ---- Frequency scale ----
+
+FrequencyScaleView::FrequencyScaleView(QWidget* parent)
+    : GraphicControl(330, QColor(kScaleBackground.r, kScaleBackground.g, kScaleBackground.b), false,
+                     parent),
+      image_(kScaleWidth, kScaleHeight, kScaleBackground),
+      wrapped_(WrapPixels(image_)) {
+  SetFrequencies(1000.0, 1000.0);
+  for (int i = 0; i < layout_.labelCount; ++i) {
+    const auto slot = static_cast<size_t>(i);
+    labelText_[slot] = QString::number(layout_.labels[slot].hz);
+  }
+}
+
+void FrequencyScaleView::SetFrequencies(double receiveHz, double transmitHz) {
+  receiveHz_ = receiveHz;
+  transmitHz_ = transmitHz;
+  LayOutFrequencyScale(receiveHz, transmitHz, layout_, image_.width(), image_.height(), signalHz_);
+  PaintFrequencyScale(layout_, image_);
+  update();
+}
+
+void FrequencyScaleView::SetSignalMarks(std::vector<double> centresHz) {
+  if (centresHz == signalHz_) return;
+  signalHz_ = std::move(centresHz);
+  SetFrequencies(receiveHz_, transmitHz_);
+}
+
+QPoint FrequencyScaleView::PictureAt(QPoint pos) const {
+  return ToDesignColumns(*this, pos);
+}
+
+void FrequencyScaleView::PaintContents(QPainter& painter) {
+  const double stretch = Stretch(*this);
+  painter.save();
+  painter.scale(stretch, 1.0);
+  painter.drawImage(0, 0, wrapped_);
+  painter.restore();
+  painter.setPen(QColor(kScaleTickColour.r, kScaleTickColour.g, kScaleTickColour.b));
+  painter.setFont(font());
+  for (int i = 0; i < layout_.labelCount; ++i) {
+    const auto slot = static_cast<size_t>(i);
+    const ScaleLabel& label = layout_.labels[slot];
+    // The figures keep their size; only their places follow the stretched ticks.
+    const int x =
+        static_cast<int>(std::lround((label.x + kScaleLabelLeftPx) * stretch)) - kScaleLabelLeftPx;
+    painter.drawText(QRect(x, label.y, 40, height() - label.y), Qt::AlignLeft | Qt::AlignTop,
+                     labelText_[slot]);
+  }
+  // The markers go over the labels, as over the ticks.
+  painter.scale(stretch, 1.0);
+  for (int i = 0; i < layout_.markerCount; ++i) {
+    const ScaleBox& box = layout_.markers[static_cast<size_t>(i)];
+    painter.fillRect(box.rect.x, box.rect.y, box.rect.width, box.rect.height,
+                     QColor(box.colour.r, box.colour.g, box.colour.b));
+  }
+}
+
+// ---- Waterfall ----
+
+namespace {
+
+// The design size less the sunken frame: 465 x 102 outside, 100 rows inside.
+constexpr int kWaterfallDesignRows = 100;
+
+}  // namespace
+
+WaterfallView::WaterfallView(QWidget* parent)
+    : GraphicControl(5100, Qt::black, true, parent), image_(kWaterfallBins, kWaterfallDesignRows) {
+  setCursor(Qt::CrossCursor);
+  Rewrap();
+}
+
+void WaterfallView::Rewrap() {
+  wrapped_ = QImage(image_.ShownBytes(), image_.width(), image_.height(), 3 * image_.width(),
+                    QImage::Format_RGB888);
+}
+
+void WaterfallView::resizeEvent(QResizeEvent* event) {
+  const int rows = std::max(contentsRect().height(), 1);
+  if (rows != image_.height()) {
+    // Only happens while the window is laid out, before any audio: start a fresh image.
+    image_ = WaterfallImage(kWaterfallBins, rows);
+    Rewrap();
+  }
+  GraphicControl::resizeEvent(event);
+}
+
+void WaterfallView::AddCaptureBuffer(std::span<const int16_t> samples1024) {
+  ComputeSpectrum(samples1024, spectrum_);
+  WaterfallLine(spectrum_.magnitudes(), paletteSwitch_, line_);
+  image_.AddLine(line_);
+  update(contentsRect());
+}
+
+void WaterfallView::SetPaletteSwitch(int paletteSwitch) {
+  paletteSwitch_ = paletteSwitch;
+}
+
+QPoint WaterfallView::PictureAt(QPoint pos) const {
+  return ToDesignColumns(*this, pos);
+}
+
+void WaterfallView::PaintContents(QPainter& painter) {
+  // Each bin two screen columns wide (more in a wider window), nearest-neighbour: a
+  // smoothed stretch would smear a narrow signal over its neighbours.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  const QRect contents = contentsRect();
+  const int shownWidth = static_cast<int>(std::lround(2 * image_.width() * Stretch(*this)));
+  painter.drawImage(QRect(0, contents.top(), shownWidth, image_.height()), wrapped_);
+}
+
+}  // namespace vela::app

@@ -1,0 +1,503 @@
+#include "app/window/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPaintEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTextEdit>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+#include "app/TextCodec.h"
+#include "app/dialogs/DialogPrompts.h"
+#include "app/dialogs/Dialogs.h"
+#include "app/window/CaptionFit.h"
+#include "app/window/CommandMenus.h"
+#include "app/window/FileDrops.h"
+#include "app/window/GraphicControls.h"
+#include "app/window/Panes.h"
+#include "app/window/StatusBar.h"
+#include "app/window/UpDownControl.h"
+#include "app/window/WindowArithmetic.h"
+#include "coding/Morse.h"
+#include "rig/RigFrequency.h"
+
+namespace vela::app {
+
+namespace {
+
+QString FromStd(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QString FromLatin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorPrompts> prompts,
+                       QWidget* parent)
+    : QMainWindow(parent),
+      settings_(OperatorSettings::FromPreferences(preferences)),
+      prompts_(prompts ? std::move(prompts) : std::make_unique<DialogPrompts>(this)) {
+  setWindowTitle(QStringLiteral("VELA63 for LF/MF"));
+  setWindowIcon(ProgramIcon());
+  setAcceptDrops(true);
+
+  client_ = new ClientArea(settings_.macros, this);
+  ui_ = client_->controls();
+  setCentralWidget(client_);
+  ConnectControls();
+  client_->installEventFilter(this);
+  const CommandRunner run = [this](int id) { Command(id); };
+  BuildMenuBar(menuBar(), this, run);
+  menuCommand(CommandNumber(CommandId::ReceiveLog))->setChecked(settings_.receiveLog);
+  BuildFunctionKeys(this, run);
+
+  clockTimer_ = new QTimer(this);
+  clockTimer_->setInterval(250);
+  connect(clockTimer_, &QTimer::timeout, this, &MainWindow::ClockTick);
+  clockTimer_->start();
+
+  RebuildCwIdPattern();
+  SelectMode(Mode::Vela63);
+  ui_.sampleRate->setText(FromStd(FormatSampleRate(settings_.rxSampleRate)));
+  ui_.waterfall->SetPaletteSwitch(settings_.waterfallPalette);
+  SetStatusPart(3, QStringLiteral("Tune signal OFF"));
+  SetStatusPart(4, QStringLiteral("Beacon mode OFF"));
+  RefreshStatus();
+  ClockTick();
+  RedrawScale();
+  // The design's client area is the smallest that shows every control whole; a larger
+  // window gives the panes and the waterfall the room.
+  client_->setMinimumSize(ClientArea::kDesignWidth, kDesignClientHeight);
+  resize(727, 512);
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- Building ----
+
+void MainWindow::ConnectControls() {
+  connect(client_, &ClientArea::commandClicked, this, &MainWindow::Command);
+  connect(client_, &ClientArea::contextHelpRequested, this, &MainWindow::ContextHelp);
+  connect(ui_.fineTune, &QSlider::sliderMoved, this, &MainWindow::FineTune);
+  connect(ui_.sampleRateTrim, &UpDownControl::stepped, this, &MainWindow::StepSampleRate);
+  connect(ui_.waterfall, &GraphicControl::leftClicked, this,
+          [this](QPoint p) { WaterfallClicked(p.x()); });
+  connect(ui_.waterfall, &GraphicControl::rightClicked, this,
+          [this](QPoint p) { WaterfallRightClicked(p.x()); });
+  connect(ui_.waterfall, &GraphicControl::mouseMovedTo, this,
+          [this](QPoint p) { WaterfallHover(p.x()); });
+  connect(ui_.squelchBar, &GraphicControl::leftClicked, this,
+          [this](QPoint p) { SquelchClicked(p.y()); });
+  drops_ =
+      new FileDrops([this](const QString& path) { return AppendFileToTransmitPane(path); }, this);
+  for (QAbstractScrollArea* pane : std::initializer_list<QAbstractScrollArea*>{
+           ui_.transmitPane, ui_.receivePane, ui_.secondaryPane}) {
+    drops_->Watch(pane);
+  }
+  ui_.transmitPane->setFocus();
+}
+
+// ---- Looking at the window ----
+
+QAction* MainWindow::menuCommand(int id) const {
+  return findChild<QAction*>(QStringLiteral("m%1").arg(id));
+}
+
+QString MainWindow::statusPart(int part) const {
+  return ui_.statusBar->part(part)->text();
+}
+
+void MainWindow::SetStatusPart(int part, const QString& text) {
+  ui_.statusBar->part(part)->setText(text);
+}
+
+int MainWindow::modeRate() const {
+  return ModeTable(settings_.mode).modeRate;
+}
+
+void MainWindow::ShowDial(const std::optional<Dial>& dial) {
+  dial_ = dial;
+  RefreshStatus();
+}
+
+long double MainWindow::OnAir(long double audioHz) const {
+  if (!dial_) return audioHz;
+  return RfFrequency(static_cast<double>(audioHz), dial_->hz, dial_->mode,
+                     settings_.rig.converterOffsetHz);
+}
+
+void MainWindow::RefreshStatus() {
+  SetStatusPart(1, FromStd(FormatWhole(OnAir(settings_.rxCentreFrequency))) + QStringLiteral("Hz"));
+  SetStatusPart(2, FromStd(FormatOneDecimal(static_cast<float>(OnAir(cursorFrequency_)))) +
+                       QStringLiteral("Hz, ") + FromStd(FormatOneDecimal(cursorLevel_)) +
+                       QStringLiteral("dB"));
+  SetStatusPart(5, FromLatin1(ModeTable(settings_.mode).statusText));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A repaint of the whole window writes status parts 1 to 5 afresh from the state; part 3
+  // then carries the tune note, so a "CWID ON" lasts until the next full repaint.
+  if (watched == client_ && event->type() == QEvent::Paint &&
+      static_cast<QPaintEvent*>(event)->region().contains(client_->rect())) {
+    RefreshStatus();
+    SetStatusPart(
+        3, tuneActive() ? QStringLiteral("Tune signal ON") : QStringLiteral("Tune signal OFF"));
+    SetStatusPart(
+        4, beaconMode() ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::RedrawScale() {
+  ui_.scale->SetFrequencies(static_cast<double>(settings_.rxCentreFrequency),
+                            static_cast<double>(settings_.txCentreFrequency));
+}
+
+void MainWindow::ClockTick() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  SetStatusPart(
+      6, FromStd(FormatClock(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second())));
+}
+
+void MainWindow::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
+  prompts_->Tell(icon, title, text);
+}
+
+void MainWindow::ShowReceivedChar(uint8_t c, QColor colour) {
+  ShowOnReceivePane(*ui_.receivePane, c, colour);
+}
+
+void MainWindow::ShowSecondaryChar(uint8_t c) {
+  ShowOnSecondaryPane(*ui_.secondaryPane, c);
+}
+
+// ---- Commands ----
+
+void MainWindow::Command(int id) {
+  const CommandEntry* command = FindCommand(id);
+  if (command == nullptr) return;
+  switch (command->site) {
+    case CommandSite::PaneMenu:
+      // The copy or paste goes where the focus is, and the focus stays there.
+      RunPaneCommand(command->id);
+      return;
+    case CommandSite::FunctionKey:
+      qobject_cast<QAbstractButton*>(control(CommandNumber(ButtonOfKey(command->id))))->click();
+      break;
+    case CommandSite::MacroButton:
+      InsertIntoTransmitPane(settings_.macros[MacroIndex(command->id)].text);
+      break;
+    case CommandSite::ModeButton:
+      SelectMode(ModeOf(command->id));
+      break;
+    default:
+      RunCommand(command->id);
+      break;
+  }
+  // The operator goes on typing where the text goes out.
+  ui_.transmitPane->setFocus();
+}
+
+// What goes on the air is the transmit controller's to decide.
+void MainWindow::RunTransmitCommand(CommandId id) {
+  if (transmitter_ == nullptr) return;
+  switch (id) {
+    case CommandId::Send:
+      transmitter_->Send();
+      break;
+    case CommandId::CwId:
+      transmitter_->ToggleCwId();
+      break;
+    case CommandId::Tune:
+      transmitter_->ToggleTune();
+      break;
+    case CommandId::Beacon:
+      transmitter_->ToggleBeacon();
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::RunCommand(CommandId id) {
+  switch (id) {
+    case CommandId::Send:
+    case CommandId::CwId:
+    case CommandId::Tune:
+    case CommandId::Beacon:
+      RunTransmitCommand(id);
+      break;
+    case CommandId::DelayedReceive:
+      InsertIntoTransmitPane(settings_.endMarker());
+      break;
+    case CommandId::SaveScreen:
+      SaveScreen();
+      break;
+    case CommandId::DecodeRecording:
+      ChooseRecording();
+      break;
+    case CommandId::PttPort:
+      PickPttPort();
+      break;
+    case CommandId::Cat:
+      // The caption is the program's, whatever mode the window's title shows now.
+      ShowMessage(QMessageBox::Warning, QStringLiteral("VELA63 for LF/MF"),
+                  QStringLiteral("CAT control not yet implemented"));
+      break;
+    case CommandId::TransmitFrequency:
+      ChangeTransmitFrequency();
+      break;
+    case CommandId::Mixer:
+    case CommandId::AudioDevices:
+      StartMixer(id == CommandId::AudioDevices);
+      break;
+    case CommandId::SelectSoundcard:
+      SelectSoundcard();
+      break;
+    case CommandId::OutputMode:
+      OpenOutputModeDialog();
+      break;
+    case CommandId::CorrelationDisplay:
+      emit correlationDisplayRequested();
+      break;
+    case CommandId::SignalBrowser:
+      emit signalBrowserRequested();
+      break;
+    case CommandId::ReceiveLog:
+      settings_.receiveLog = menuCommand(CommandNumber(id))->isChecked();
+      emit settingsChanged(settings_);
+      break;
+    case CommandId::EnhancedReceiver: {
+      // The check mark follows the menu item itself.
+      const bool on = menuCommand(CommandNumber(id))->isChecked();
+      settings_.enhancedReceiver = on;
+      emit settingsChanged(settings_);
+      break;
+    }
+    case CommandId::WaterfallPalette:
+      settings_.waterfallPalette = settings_.waterfallPalette == 1 ? 0 : 1;
+      emit settingsChanged(settings_);
+      ui_.waterfall->SetPaletteSwitch(settings_.waterfallPalette);
+      break;
+    case CommandId::ClearRx:
+      ui_.receivePane->clear();
+      break;
+    case CommandId::ClearTx:
+      clearTxRequest_ = true;
+      ui_.transmitPane->clear();
+      emit clearTxRequested();
+      break;
+    case CommandId::SecondaryText:
+      ChangeSecondaryText();
+      break;
+    case CommandId::Callsign:
+      ChangeCallsign();
+      break;
+    case CommandId::Help:
+      OpenHelp();
+      break;
+    case CommandId::About:
+      ShowAbout();
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::RunPaneCommand(CommandId id) {
+  QWidget* focus = QApplication::focusWidget();
+  auto* rich = qobject_cast<QTextEdit*>(focus);
+  auto* plain = qobject_cast<QPlainTextEdit*>(focus);
+  if (!rich && !plain) rich = ui_.receivePane;
+  // What is pasted is to be sent: the read-only panes hand it to the transmit pane.
+  if (id == CommandId::Paste && rich && rich->isReadOnly()) {
+    rich = nullptr;
+    plain = ui_.transmitPane;
+  }
+  switch (id) {
+    case CommandId::Copy:
+      rich ? rich->copy() : plain->copy();
+      break;
+    case CommandId::Paste:
+      rich ? rich->paste() : plain->paste();
+      break;
+    case CommandId::ClearReceiveScreen:
+      ui_.receivePane->clear();
+      break;
+    case CommandId::SelectAll:
+      rich ? rich->selectAll() : plain->selectAll();
+      break;
+    case CommandId::PauseScreen:
+      settings_.pause = !settings_.pause;
+      emit settingsChanged(settings_);
+      ShowPaused(*ui_.receivePane, settings_.pause);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::ContextHelp(int id, QPoint globalPos) {
+  const CommandEntry* command = FindCommand(id);
+  if (command != nullptr && command->site == CommandSite::MacroButton) {
+    DefineMacro(MacroIndex(command->id));
+  } else if (id == CommandNumber(CommandId::DelayedReceive)) {
+    ChangeEndMarker();
+  } else if (id == ClientArea::kReceivePaneId) {
+    RunPaneMenu(this, globalPos, settings_.pause, [this](int item) { Command(item); });
+  }
+}
+
+void MainWindow::InsertIntoTransmitPane(const QString& text) {
+  QTextCursor cursor = ui_.transmitPane->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(QStringLiteral(" ") + text);
+  ui_.transmitPane->setTextCursor(cursor);
+  ui_.transmitPane->ensureCursorVisible();
+  ui_.transmitPane->setFocus();
+}
+
+// ---- The transmitter ----
+
+void MainWindow::AttachTransmitter(TransmitController* transmitter) {
+  transmitter_ = transmitter;
+  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
+}
+
+const TransmitState& MainWindow::transmitState() const {
+  static const TransmitState kReceiving;
+  return transmitter_ ? transmitter_->state() : kReceiving;
+}
+
+void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState& before) {
+  if (now.sending() != before.sending()) {
+    SetFittedCaption(*ui_.sendButton,
+                     now.sending() ? QStringLiteral("F9 Receive") : QStringLiteral("F9 Send"));
+  }
+  if (now.identifying() != before.identifying()) {
+    SetStatusPart(3, now.identifying() ? QStringLiteral("CWID ON") : QStringLiteral("CWID OFF"));
+  }
+  if (now.tuning() != before.tuning()) {
+    SetStatusPart(
+        3, now.tuning() ? QStringLiteral("Tune signal ON") : QStringLiteral("Tune signal OFF"));
+  }
+  if (now.beacon != before.beacon) {
+    SetStatusPart(
+        4, now.beacon ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
+  }
+  if (now.onAir() != before.onAir()) LockTransmitControls(now.onAir());
+}
+
+void MainWindow::LockTransmitControls(bool locked) {
+  for (QRadioButton* b : ui_.modeButtons) b->setEnabled(!locked);
+  menuCommand(CommandNumber(CommandId::PttPort))->setEnabled(!locked);
+}
+
+void MainWindow::RebuildCwIdPattern() {
+  cwIdPattern_ = MorsePattern(AirBytes(settings_.callsign));
+  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
+}
+
+// ---- Tuning and the receiver ----
+
+void MainWindow::SelectMode(Mode mode) {
+  settings_.mode = mode;
+  emit settingsChanged(settings_);
+  cwIdPeriodMs_ = MorseTickMs(mode, settings_.cwIdFlag);
+  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
+  ui_.modeButtons[static_cast<int>(mode)]->setChecked(true);
+  setWindowTitle(FromLatin1(ModeTable(mode).title));
+  RefreshStatus();
+}
+
+void MainWindow::WaterfallHover(int x) {
+  cursorFrequency_ = static_cast<float>(WaterfallFrequency(x));
+  if (x >= 0 && x < static_cast<int>(spectrum_.size())) {
+    cursorLevel_ = WaterfallLevel(spectrum_[x]);
+  }
+  RefreshStatus();
+}
+
+void MainWindow::WaterfallClicked(int x) {
+  TuneTo(WaterfallFrequency(x), settings_.mode);
+}
+
+void MainWindow::TuneTo(long double f, Mode mode) {
+  if (mode != settings_.mode) SelectMode(mode);
+  f = SettingLimits::ClampReceiveHz(f, settings_.rxSampleRate);
+  rxClickFrequency_ = f;
+  ui_.fineTune->setValue(FineTunePositionAfterClick(f));
+  settings_.rxCentreFrequency = f;
+  emit settingsChanged(settings_);
+  RefreshStatus();
+  RedrawScale();
+}
+
+void MainWindow::WaterfallRightClicked(int x) {
+  settings_.txCentreFrequency = SettingLimits::ClampTransmitHz(WaterfallFrequency(x));
+  emit settingsChanged(settings_);
+  RedrawScale();
+}
+
+void MainWindow::FineTune(int position) {
+  const long double f = SettingLimits::ClampReceiveHz(
+      FineTuneFrequency(rxClickFrequency_, modeRate(), position), settings_.rxSampleRate);
+  settings_.rxCentreFrequency = f;
+  emit settingsChanged(settings_);
+  RefreshStatus();
+  ui_.transmitPane->setFocus();
+  RedrawScale();
+}
+
+void MainWindow::SquelchClicked(int y) {
+  const int level = SquelchFromClick(ui_.squelchBar->height(), y);
+  ui_.squelchBar->SetThreshold(level);
+  settings_.squelchLevel = level;
+  emit settingsChanged(settings_);
+}
+
+void MainWindow::StepSampleRate(int delta) {
+  settings_.rxSampleRate =
+      std::clamp(vela::app::StepSampleRate(settings_.rxSampleRate, delta),
+                 SettingLimits::kLowestSampleRate, SettingLimits::kHighestSampleRate);
+  emit settingsChanged(settings_);
+  ui_.sampleRate->setText(FromStd(FormatSampleRate(settings_.rxSampleRate)));
+}
+
+// ---- Drops and closing ----
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  drops_->DragEnter(event);
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  drops_->Drop(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing while the transmitter is on: stop the output first; the window closes once
+  // the controller says the output has closed, so the carrier and PTT never stay up.
+  if (transmitter_ && !transmitter_->RequestExit()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace vela::app

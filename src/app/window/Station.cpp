@@ -1,0 +1,492 @@
+#include "app/window/Station.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <utility>
+#include <vector>
+
+#include "app/TextCodec.h"
+#include "app/settings/OperatorSettings.h"
+#include "app/window/CorrelationWindow.h"
+#include "app/window/GraphicControls.h"
+#include "app/window/MainWindow.h"
+#include "app/window/StatusBar.h"
+#include "audio/WavFileDevices.h"
+#include "tx/BitSource.h"
+
+namespace vela::app {
+
+namespace {
+
+const QColor kReceivedColour(0, 128, 0);
+const QColor kEchoColour(255, 0, 0);
+constexpr char kOutputOpenError[] = "Error opening waveform audio device!";
+constexpr char kTransmitCaption[] = "VELA63 for LF/MF";
+
+}  // namespace
+
+// ---- The station ----
+
+Station::Station(MainWindow& window, StationDevices devices)
+    : window_(window),
+      devices_(devices),
+      modem_(*this),
+      soundCapture_(*devices.input, *this),
+      capture_(&soundCapture_),
+      transmit_(*devices.output, *this, *this) {
+  transmit_.SetPtt(devices_.ptt);
+  connect(&morseClock_, &QTimer::timeout, this, [this] { transmit_.MorseTick(); });
+  connect(&logClock_, &QTimer::timeout, this, [this] { FlushLog(false); });
+  audioWatch_.setSingleShot(true);
+  audioWatch_.setInterval(kNoAudioMs);
+  connect(&audioWatch_, &QTimer::timeout, this, [this] {
+    // Capture rests while we transmit: that is not a silent card.
+    if (transmit_.state().onAir()) {
+      audioWatch_.start();
+      return;
+    }
+    ShowNoAudio(true);
+  });
+  window_.AttachTransmitter(&transmit_);
+  ConnectWindow();
+}
+
+Station::~Station() {
+  FlushLog(true);
+  window_.AttachTransmitter(nullptr);
+  StopCapture();
+}
+
+void Station::Start(const QString& recording, Pacing pacing) {
+  OpenPtt(false);
+  ApplyWindowSettings();
+  // The displays' resting state until the first signal arrives.
+  window_.levelBar()->SetLevel(19);
+  lastConfidence_ = 1;
+  RedrawSquelchBar();
+  RefreshCaptureDevices();
+  captureDevice_ = 0;
+  audioWatch_.start();
+  if (recording.isEmpty()) {
+    StartSoundCapture(0);
+  } else {
+    PlayRecording(recording, pacing, true);
+  }
+}
+
+void Station::ClosePtt() {
+  if (devices_.ptt != nullptr) devices_.ptt->Close();
+}
+
+void Station::StopCapture() {
+  if (recordingCapture_) recordingCapture_->StopCapture();
+  soundCapture_.StopCapture();
+}
+
+void Station::ConnectWindow() {
+  MainWindow* w = &window_;
+  connect(w, &MainWindow::settingsChanged, this, [this](const OperatorSettings& settings) {
+    ApplyToModem(modem_, settings);
+    SetReceiveLogEnabled(settings.receiveLog);
+    RedrawSquelchBar();
+  });
+  connect(w, &MainWindow::clearTxRequested, this, [this] {
+    modem_.bitSource().RequestClear();
+    window_.AcknowledgeClearTxRequest();
+  });
+  connect(w, &MainWindow::pttChosen, this, [this] { OpenPtt(true); });
+  connect(w, &MainWindow::soundcardSelectionStarting, this, [this] {
+    // The card is chosen afresh: a recording being played gives way to it.
+    if (recordingCapture_) EndRecording();
+    RefreshCaptureDevices();
+  });
+  connect(w, &MainWindow::captureDeviceChosen, this,
+          [this](int index) { ChooseCaptureDevice(index); });
+  connect(w, &MainWindow::correlationDisplayRequested, this, [this] { OpenCorrelationWindow(); });
+  connect(w, &MainWindow::signalBrowserRequested, this, [this] { OpenSignalBrowser(); });
+  connect(w, &MainWindow::recordingChosen, this,
+          [this](const QString& path) { DecodeRecording(path, recordingPacing_); });
+  // The transmitter reads the pane afresh for every bit: keep its copy current.
+  connect(window_.transmitPane(), &QPlainTextEdit::textChanged, this, [this] {
+    modem_.bitSource().SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
+  });
+}
+
+void Station::ApplyWindowSettings() {
+  ApplyToModem(modem_, window_.settings());
+  BitSource& bits = modem_.bitSource();
+  bits.SetBeacon(transmit_.state().beacon);
+  bits.SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
+}
+
+void Station::OpenPtt(bool chosen) {
+  window_.ShowDial(std::nullopt);
+  transmit_.SetTimeLimit(std::chrono::minutes(window_.settings().rig.txLimitMinutes));
+  if (devices_.ptt == nullptr) return;
+  rig_ = window_.settings().rig;
+  rig_.comPort = window_.settings().comPort;
+  const bool noPort =
+      rig_.method == PttMethod::SerialDtrRts && rig_.comPort == 0 && rig_.pttSerialDevice.empty();
+  std::optional<OperatorMessage> message = devices_.ptt->Open(rig_);
+  // "none" chosen in the picker is port 0, which does not open: the operator is told so,
+  // where at start-up port 0 only gets the notice to set one up.
+  if (chosen && noPort) message = PttOpenMessage(1, false);
+  if (message) {
+    Tell(noPort && !chosen ? QMessageBox::Information : QMessageBox::Critical,
+         QString::fromStdString(message->caption), QString::fromStdString(message->text));
+  }
+  if (RigControl* rig = devices_.ptt->rig(); rig != nullptr && HasDial(rig_)) {
+    rig->StartPolling([this](const RigReading& reading) { DialRead(reading); });
+  }
+}
+
+void Station::DialRead(const RigReading& reading) {
+  if (reading.ok) {
+    window_.ShowDial(MainWindow::Dial{reading.dialHz, reading.mode});
+    return;
+  }
+  // Told once (the poll goes on trying quietly); the frequencies go back to audio.
+  window_.ShowDial(std::nullopt);
+  Tell(QMessageBox::Warning, QString::fromLatin1(kRigCaption),
+       QString::fromStdString(reading.error) +
+           QStringLiteral("\nThe terminal goes on receiving; SEND keys nothing until the rig "
+                          "answers again."));
+}
+
+void Station::StartSoundCapture(int device) {
+  captureDevice_ = device;
+  transmit_.SetOutputDevice(device);
+  if (!soundCapture_.StartCapture(device, modem_.rxSampleRate())) return;
+  // Started while the transmitter is on air (a recording ended, say): hold it until the
+  // transmission ends, as the transmitter expects.
+  if (transmit_.state().onAir()) soundCapture_.PauseCapture();
+}
+
+void Station::ChooseCaptureDevice(int device) {
+  if (recordingCapture_) EndRecording();
+  soundCapture_.StopCapture();
+  // The old card gets a moment to let go before the new one opens.
+  QTimer::singleShot(kReselectDelayMs, this, [this, device] {
+    if (!recordingCapture_) StartSoundCapture(device);
+  });
+}
+
+void Station::RefreshCaptureDevices() {
+  QStringList names;
+  for (const std::string& name : soundCapture_.ListCaptureDevices()) {
+    names << QString::fromStdString(name);
+  }
+  window_.SetCaptureDevices(names);
+}
+
+bool Station::DecodeRecording(const QString& path, Pacing pacing) {
+  if (transmit_.state().outputOpen()) {
+    window_.statusBarWidget()->ShowNote(
+        QStringLiteral("A recording can be played once the transmitter is off"), 5000);
+    return false;
+  }
+  // One recording after another: the sound card stays off in between.
+  const bool soundAfter =
+      recordingCapture_ ? std::exchange(soundWasListening_, false) : soundCapture_.running();
+  return PlayRecording(path, pacing, soundAfter);
+}
+
+bool Station::PlayRecording(const QString& path, Pacing pacing, bool soundAfter) {
+  if (recordingCapture_) EndRecording();
+  soundCapture_.StopCapture();
+  auto input = std::make_unique<WavFileInput>(path.toStdString(), pacing);
+  auto cycle = std::make_unique<CaptureCycle>(*input, static_cast<CaptureSink&>(*this));
+  recording_ = std::move(input);
+  recordingCapture_ = std::move(cycle);
+  recordingPath_ = path;
+  soundWasListening_ = soundAfter;
+  capture_ = recordingCapture_.get();
+  // The recording's end is posted by the device; the cycle is let go after that event.
+  recording_->SetOnFinished(
+      [this] { QTimer::singleShot(0, this, [this] { EndRecording(true); }); });
+  if (!recordingCapture_->StartCapture(0, modem_.rxSampleRate())) {
+    // CaptureError has told the operator why; the sound card goes on as before.
+    EndRecording();
+    return false;
+  }
+  window_.statusBarWidget()->ShowNote(
+      QStringLiteral("Decoding recording ") + QFileInfo(path).fileName(), 5000);
+  return true;
+}
+
+void Station::EndRecording(bool reachedEnd) {
+  if (!recordingCapture_) return;
+  recordingCapture_->StopCapture();
+  capture_ = &soundCapture_;
+  // Let go later: this may run inside one of the recording's own events.
+  retiredCaptures_.push_back(std::move(recordingCapture_));
+  retiredRecordings_.push_back(std::move(recording_));
+  QTimer::singleShot(0, this, [this] {
+    retiredCaptures_.clear();
+    retiredRecordings_.clear();
+  });
+  const QString path = recordingPath_;
+  recordingPath_.clear();
+  quietCardProblem_.clear();
+  if (soundWasListening_) {
+    quietCardStart_ = reachedEnd;
+    StartSoundCapture(captureDevice_);
+    quietCardStart_ = false;
+  }
+  soundWasListening_ = false;
+  if (!reachedEnd) return;
+  QString note = QStringLiteral("End of recording ") + QFileInfo(path).fileName();
+  if (!quietCardProblem_.isEmpty()) {
+    note += QStringLiteral("; ") + quietCardProblem_ +
+            QStringLiteral(": no receive audio. Soundcard > SelectSoundcard tries a card again");
+  }
+  window_.statusBarWidget()->ShowNote(note, quietCardProblem_.isEmpty() ? 5000 : 20000);
+  emit recordingFinished(path);
+}
+
+void Station::OpenCorrelationWindow() {
+  // One window, drawn into for as long as it is open; asked for again, it comes forward.
+  if (!correlation_) correlation_ = new CorrelationWindow(&window_);
+  correlation_->show();
+  correlation_->raise();
+  correlation_->activateWindow();
+}
+
+void Station::OpenSignalBrowser() {
+  if (!browser_) {
+    browser_ = new SignalBrowser(window_, modem_.rxSampleRate());
+    browser_->SetTransmitting(transmit_.state().onAir());
+  }
+  browser_->show();
+  browser_->raise();
+  browser_->activateWindow();
+}
+
+void Station::RedrawSquelchBar() {
+  window_.squelchBar()->SetConfidence(lastConfidence_, modem_.syncPeak(),
+                                      window_.settings().squelchLevel);
+}
+
+void Station::Tell(int icon, const QString& title, const QString& text) {
+  notices_.push_back({icon, title, text});
+  if (notices_.size() == 1) QTimer::singleShot(0, this, [this] { ShowNotices(); });
+}
+
+void Station::ShowNotices() {
+  const std::vector<Notice> notices = std::exchange(notices_, {});
+  if (notices.empty()) return;
+  int icon = notices.front().icon;
+  QString title = notices.front().title;
+  QStringList texts;
+  for (const Notice& n : notices) {
+    // The gravest of them sets the icon; differing captions give way to the window's.
+    icon = std::max(icon, n.icon);
+    if (n.title != title) title = window_.windowTitle();
+    texts << n.text;
+  }
+  window_.ShowMessage(static_cast<QMessageBox::Icon>(icon), title,
+                      texts.join(QStringLiteral("\n\n")));
+}
+
+// ---- What the modem reports ----
+
+void Station::RxChar(uint8_t c) {
+  window_.ShowReceivedChar(c, kReceivedColour);
+  LogChar(ReceiveLog::Kind::Received, c);
+}
+
+void Station::SecondaryChar(uint8_t c) {
+  window_.ShowSecondaryChar(c);
+  LogChar(ReceiveLog::Kind::Secondary, c);
+}
+
+void Station::EchoChar(uint8_t c) {
+  window_.ShowReceivedChar(c, kEchoColour);
+  LogChar(ReceiveLog::Kind::Sent, c);
+}
+
+// ---- The receive log ----
+
+void Station::OpenReceiveLog(const QString& folder) {
+  log_ = ReceiveLog::InFolder(folder.toStdString());
+  log_->SetEnabled(window_.settings().receiveLog);
+  logClock_.start(1000);
+}
+
+void Station::SetReceiveLogEnabled(bool on) {
+  if (log_) log_->SetEnabled(on);
+}
+
+void Station::FlushReceiveLog() {
+  FlushLog(true);
+}
+
+void Station::LogChar(ReceiveLog::Kind kind, uint8_t c) {
+  if (!log_) return;
+  // What we send is logged on the frequency it goes out on; what we hear on ours.
+  const long double hz =
+      kind == ReceiveLog::Kind::Sent ? modem_.txCentreFrequency() : modem_.rxCentreFrequency();
+  log_->SetMode(std::string(modem_.params().name));
+  log_->SetFrequency(static_cast<double>(hz));
+  log_->Add(kind, c);
+}
+
+void Station::FlushLog(bool all) {
+  if (!log_) return;
+  if (all) {
+    log_->FlushAll();
+  } else {
+    log_->Flush();
+  }
+  if (const auto error = log_->TakeError()) {
+    Tell(QMessageBox::Warning, QStringLiteral("Receive log"),
+         QString::fromStdString(*error) +
+             QStringLiteral("\nThe terminal goes on; copy is logged again as soon as the "
+                            "folder can be written. File > Receive log switches the log off."));
+  }
+}
+
+void Station::EndMarkerEchoed() {
+  transmit_.EndMarkerEchoed();
+}
+
+void Station::EyeStep(int subSymbol, long double phaseStep) {
+  window_.eyeDiagram()->EyeStep(subSymbol, phaseStep);
+}
+
+void Station::LevelBar(int signalLevel) {
+  window_.levelBar()->SetLevel(signalLevel);
+}
+
+void Station::ConfidenceBar(int value) {
+  lastConfidence_ = value;
+  RedrawSquelchBar();
+}
+
+void Station::CorrelationRow(int row, std::span<const float> correlationPerOffset) {
+  if (correlation_) correlation_->SetRow(row, correlationPerOffset);
+}
+
+void Station::FrameProcessed(const FrameReport& report) {
+  if (correlation_) correlation_->SetSyncFigures(report.syncPeak, report.location);
+}
+
+// ---- The transmitter's side ----
+
+void Station::SetBeacon(bool on) {
+  modem_.bitSource().SetBeacon(on);
+}
+
+void Station::TransmitStateChanged(const TransmitState& now, const TransmitState& before) {
+  // Capture rests while our own audio goes out, and listens again as soon as a stop is
+  // under way.
+  if (now.onAir() != before.onAir()) {
+    if (browser_) browser_->SetTransmitting(now.onAir());
+    if (now.onAir()) {
+      capture_->PauseCapture();
+    } else {
+      capture_->ResumeCapture();
+    }
+  }
+  window_.ShowTransmitState(now, before);
+}
+
+void Station::TransmitPaneSent() {
+  window_.transmitPane()->clear();
+}
+
+void Station::TransmitFailed(TransmitProblem problem, const std::string& detail) {
+  QApplication::beep();
+  const QString reason = QString::fromStdString(detail);
+  const QString line = reason.isEmpty() ? QString() : u'\n' + reason;
+  switch (problem) {
+    case TransmitProblem::OutputOpenFailed:
+      Tell(QMessageBox::Warning, QString::fromLatin1(kTransmitCaption),
+           QString::fromLatin1(kOutputOpenError) + line);
+      break;
+    case TransmitProblem::OutputFailed:
+      Tell(QMessageBox::Warning, QString::fromLatin1(kTransmitCaption),
+           QStringLiteral("Sound output failed: ") + reason +
+               QStringLiteral("\nThe transmission has ended and PTT is released; the text not "
+                              "sent is still in the transmit pane."));
+      break;
+    case TransmitProblem::PttFailed:
+      Tell(QMessageBox::Critical, QStringLiteral("PTT"),
+           QStringLiteral("The transmitter could not be keyed, so nothing was sent.") + line +
+               QStringLiteral("\nCheck the rig and TX options > PTT, then press SEND again."));
+      break;
+    case TransmitProblem::PttReleaseFailed:
+      Tell(QMessageBox::Critical, QStringLiteral("PTT"),
+           QStringLiteral("The rig did not confirm the end of transmission: it may still be "
+                          "keyed.") +
+               line + QStringLiteral("\nCheck the rig now."));
+      break;
+    case TransmitProblem::TimeLimit:
+      Tell(QMessageBox::Warning, QString::fromLatin1(kTransmitCaption),
+           QStringLiteral("The transmission reached the transmit time limit of %1 min and was "
+                          "stopped; PTT is released. The text not sent is still in the "
+                          "transmit pane.\nTX options > PTT sets the limit.")
+               .arg(transmit_.timeLimit().count() / 60));
+      break;
+  }
+}
+
+void Station::SetMorseClock(int periodMs) {
+  if (periodMs > 0) {
+    morseClock_.start(periodMs);
+  } else {
+    morseClock_.stop();
+  }
+}
+
+void Station::ReadyToExit() {
+  // Not from inside the output's own notice: the window closes once it has returned.
+  QPointer<MainWindow> window(&window_);
+  QTimer::singleShot(0, this, [window] {
+    if (window) window->close();
+  });
+}
+
+// ---- The receiver's side ----
+
+void Station::ShowNoAudio(bool none) {
+  window_.waterfall()->SetNoAudio(none);
+  window_.eyeDiagram()->SetNoAudio(none);
+}
+
+void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
+  ShowNoAudio(false);
+  audioWatch_.start();
+  WaterfallView* waterfall = window_.waterfall();
+  waterfall->AddCaptureBuffer(sampleArray.first(kCaptureBufferSamples));
+  // The main receiver has had this buffer: the scanner only queues it for later.
+  if (browser_) browser_->Push(sampleArray.first(kCaptureBufferSamples));
+  const auto magnitudes = waterfall->spectrum().magnitudes();
+  window_.SetSpectrum(std::vector<float>(magnitudes.begin(), magnitudes.end()));
+}
+
+void Station::CaptureError(const std::string& text) {
+  ShowNoAudio(true);
+  QString message = QString::fromStdString(text);
+  if (quietCardStart_) {
+    quietCardProblem_ = message;
+    return;
+  }
+  if (capture_ != &soundCapture_) {
+    const std::string reason = recording_ ? recording_->error() : std::string();
+    message = QStringLiteral("Cannot play the recording %1: %2")
+                  .arg(recordingPath_, QString::fromStdString(reason.empty() ? text : reason));
+  } else {
+    const std::string detail = devices_.input->error();
+    if (!detail.empty() && detail != text) message += u'\n' + QString::fromStdString(detail);
+    message += QStringLiteral(
+        "\n\nThe terminal carries on without receive audio. Soundcard > SelectSoundcard "
+        "tries a card again; File > Decode recording... plays a recording instead.");
+  }
+  Tell(QMessageBox::Warning, window_.windowTitle(), message);
+}
+
+}  // namespace vela::app

@@ -1,0 +1,181 @@
+// The station behind the window: the modem, the receive and transmit sound cycles, the
+// sound devices and the PTT port, wired to the operator's window. Everything runs on the
+// window's thread; devices only post their buffers back to it through the event loop.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/settings/StationPtt.h"
+#include "app/window/CorrelationWindow.h"
+#include "app/window/SignalBrowser.h"
+#include "audio/WavFileDevices.h"
+#include "modem/Modem.h"
+#include "modem/ModemEvents.h"
+#include "rig/RigControl.h"
+#include "station/CaptureCycle.h"
+#include "station/ReceiveLog.h"
+#include "station/TransmitController.h"
+
+namespace vela::app {
+
+class MainWindow;
+
+// What the station listens and talks through: normally the sound card; recordings in
+// tests and for a station without a radio.
+struct StationDevices {
+  AudioInputDevice* input = nullptr;
+  AudioOutputDevice* output = nullptr;
+  PttPort* ptt = nullptr;
+};
+
+class Station : public QObject,
+                private ModemEvents,
+                private TransmitSource,
+                private TransmitEvents,
+                private CaptureSink {
+  Q_OBJECT
+ public:
+  static constexpr int kReselectDelayMs = 500;
+  // Input silent this long (and not because we are transmitting): the displays say so.
+  static constexpr int kNoAudioMs = 2000;
+
+  Station(MainWindow& window, StationDevices devices);
+  ~Station() override;
+  Station(const Station&) = delete;
+  Station& operator=(const Station&) = delete;
+
+  // The window's start-up: PTT port, modem settings as the window holds them, the
+  // displays' first drawing, then capture on device 0; or, when `recording` is given,
+  // that recording first and the sound card once it has ended.
+  void Start(const QString& recording = {}, Pacing pacing = Pacing::RealTime);
+  // Shut-down, first step: the PTT port is let go.
+  void ClosePtt();
+  // Shut-down, last step: capture stops and the devices are let go.
+  void StopCapture();
+
+  // Plays a recording into the receiver in place of the sound card; when it ends the
+  // sound card (if it was listening) takes over again. Refused while on air.
+  bool DecodeRecording(const QString& path, Pacing pacing);
+  bool decodingRecording() const { return recordingCapture_ != nullptr; }
+  // How a recording chosen from the File menu is played (in real time unless told).
+  void SetRecordingPacing(Pacing pacing) { recordingPacing_ = pacing; }
+
+  Modem& modem() { return modem_; }
+  TransmitController& transmitter() { return transmit_; }
+  // The capture cycle in use: the sound card's, or the recording's while one plays.
+  CaptureCycle& capture() { return *capture_; }
+
+  // The running log of copy: one file per UTC day in `folder` (beside the settings), on
+  // until switched off.
+  void OpenReceiveLog(const QString& folder);
+  void SetReceiveLogEnabled(bool on);
+  bool receiveLogEnabled() const { return log_ && log_->enabled(); }
+  // Writes every line held: at the end of the program.
+  void FlushReceiveLog();
+
+  // A message for the operator, shown once the current device event has finished, so a
+  // modal box never runs the event loop inside one of the cycles. Messages told in one go
+  // (start-up's settings, PTT and sound card, say) come up together in one box.
+  void Tell(int icon, const QString& title, const QString& text);
+
+ signals:
+  // A played recording has reached its end and the receiver is back on the sound card.
+  void recordingFinished(const QString& path);
+
+ private:
+  // ModemEvents
+  void RxChar(uint8_t c) override;
+  void SecondaryChar(uint8_t c) override;
+  void EchoChar(uint8_t c) override;
+  void EndMarkerEchoed() override;
+  void EyeStep(int subSymbol, long double phaseStep) override;
+  void LevelBar(int signalLevel) override;
+  void ConfidenceBar(int value) override;
+  void CorrelationRow(int row, std::span<const float> correlationPerOffset) override;
+  void FrameProcessed(const FrameReport& report) override;
+
+  // TransmitSource
+  int bufferLength() const override { return modem_.bufferLength(); }
+  int frameLength() const override { return modem_.params().frameLength; }
+  int NextSymbol() override { return modem_.NextSymbol(); }
+  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) override {
+    modem_.SynthesiseSymbol(buffer, symbol, carrier);
+  }
+  void TransmissionStopped() override { modem_.TransmissionStopped(); }
+  void SetBeacon(bool on) override;
+
+  // TransmitEvents
+  void TransmitStateChanged(const TransmitState& now, const TransmitState& before) override;
+  void TransmitPaneSent() override;
+  void TransmitFailed(TransmitProblem problem, const std::string& detail) override;
+  void SetMorseClock(int periodMs) override;
+  void ReadyToExit() override;
+
+  // CaptureSink
+  void DemodSample(int16_t sample) override { modem_.DemodSample(sample); }
+  void SpectrumStep(std::span<const int16_t> sampleArray) override;
+  void CaptureError(const std::string& text) override;
+
+  void ConnectWindow();
+  void ApplyWindowSettings();
+  // Opens the PTT the window's settings name: at start-up, or `chosen` in TX options > PTT.
+  void OpenPtt(bool chosen);
+  void DialRead(const RigReading& reading);
+  void StartSoundCapture(int device);
+  void ChooseCaptureDevice(int device);
+  bool PlayRecording(const QString& path, Pacing pacing, bool soundAfter);
+  // The recording gives way (to another, to the sound card, or because it has ended).
+  void EndRecording(bool reachedEnd = false);
+  void RefreshCaptureDevices();
+  void OpenCorrelationWindow();
+  // One browser at most: choosing it again brings it to the front.
+  void OpenSignalBrowser();
+  void RedrawSquelchBar();
+  void ShowNotices();
+  void ShowNoAudio(bool none);
+
+  MainWindow& window_;
+  StationDevices devices_;
+  Modem modem_;
+  CaptureCycle soundCapture_;
+  CaptureCycle* capture_;
+  TransmitController transmit_;
+  QTimer morseClock_;
+  std::unique_ptr<WavFileInput> recording_;
+  std::unique_ptr<CaptureCycle> recordingCapture_;
+  QString recordingPath_;
+  // Recordings that have ended, let go once their last event has run (cycles first).
+  std::vector<std::unique_ptr<WavFileInput>> retiredRecordings_;
+  std::vector<std::unique_ptr<CaptureCycle>> retiredCaptures_;
+  bool soundWasListening_ = false;
+  Pacing recordingPacing_ = Pacing::RealTime;
+  int captureDevice_ = 0;
+  int lastConfidence_ = 1;
+  QPointer<CorrelationWindow> correlation_;
+  QPointer<SignalBrowser> browser_;
+  struct Notice {
+    int icon;
+    QString title;
+    QString text;
+  };
+  std::vector<Notice> notices_;
+  // Set while the sound card is tried again after a recording has played to its end: a
+  // card missing then is expected, and goes to the status bar rather than a box.
+  bool quietCardStart_ = false;
+  QString quietCardProblem_;
+  void LogChar(ReceiveLog::Kind kind, uint8_t c);
+  void FlushLog(bool all);
+  std::optional<ReceiveLog> log_;
+  RigSettings rig_;  // what the PTT was last opened with
+  QTimer logClock_;
+  QTimer audioWatch_;
+};
+
+}  // namespace vela::app

@@ -1,0 +1,73 @@
+#include "app/window/StatusBar.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include "app/window/CaptionFit.h"
+
+namespace vela::app {
+
+namespace {
+
+constexpr std::array<const char*, 6> kPartNames = {
+    "Receive frequency", "Cursor frequency and level", "Tune and CWID", "Beacon mode", "Mode",
+    "Date and time"};
+
+}  // namespace
+
+StatusBar::StatusBar(QWidget* parent)
+    : QFrame(parent), note_(new QLabel(this)), noteTimer_(new QTimer(this)) {
+  setObjectName(QStringLiteral("c9999"));
+  setAccessibleName(QStringLiteral("Status bar"));
+  setAccessibleDescription(QStringLiteral("Frequencies, transmit notes, mode and time"));
+  for (int i = 0; i < 6; ++i) {
+    auto* label = new QLabel(this);
+    label->setObjectName(QStringLiteral("c9999p%1").arg(i + 1));
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setIndent(2);
+    label->setAccessibleName(QString::fromLatin1(kPartNames[static_cast<size_t>(i)]));
+    label->setAccessibleDescription(QStringLiteral("Status bar"));
+    parts_[i] = label;
+  }
+  note_->setObjectName(QStringLiteral("c9999note"));
+  note_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  note_->setIndent(2);
+  note_->setAutoFillBackground(true);
+  note_->hide();
+  noteTimer_->setSingleShot(true);
+  connect(noteTimer_, &QTimer::timeout, note_, &QLabel::hide);
+}
+
+QSize StatusBar::sizeHint() const {
+  return {727, fontMetrics().height() + 8};
+}
+
+void StatusBar::ShowNote(const QString& text, int ms) {
+  note_->setText(text);
+  note_->show();
+  note_->raise();
+  noteTimer_->start(ms);
+}
+
+QString StatusBar::note() const {
+  return note_->isVisible() ? note_->text() : QString();
+}
+
+void StatusBar::resizeEvent(QResizeEvent* event) {
+  int x = 0;
+  const int h = height() - 2;
+  for (int i = 0; i < 6; ++i) {
+    const int w = i < 5 ? kPartWidths[i] : std::max(0, width() - x);
+    parts_[i]->setGeometry(x, 2, w, h);
+    x += w;
+  }
+  // The widest each part will show, so a long month or mode line is never cut off.
+  static const std::array<const char*, 5> kWidest = {"4000.0Hz, -100.0dB", "Tune signal OFF",
+                                                     "Beacon mode OFF", "125 baud; Long interleave",
+                                                     "30 September 2026 - 23:59:59 local time"};
+  for (int i = 1; i < 6; ++i) FitLabel(*parts_[i], QString::fromLatin1(kWidest[i - 1]));
+  note_->setGeometry(kPartWidths[0], 2, std::max(0, width() - kPartWidths[0]), h);
+  QFrame::resizeEvent(event);
+}
+
+}  // namespace vela::app

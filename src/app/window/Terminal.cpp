@@ -1,0 +1,98 @@
+#include "app/window/Terminal.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+#include <utility>
+
+#include "app/settings/SettingsKeeper.h"
+#include "app/settings/StationPtt.h"
+#include "app/window/MainWindow.h"
+#include "app/window/SignalShutdown.h"
+#include "app/window/Station.h"
+#include "app/window/StatusBar.h"
+#include "rig/RigSettingsFile.h"
+#include "rig/SerialPtt.h"
+
+namespace vela::app {
+
+Terminal::Terminal(QString settingsPath, QString recording)
+    : settingsPath_(std::move(settingsPath)),
+      recording_(std::move(recording)),
+      // First of all, so a signal ends even a start-up that a box holds up.
+      shutdown_(std::make_unique<SignalShutdown>(
+          SignalShutdown::Steps{[this] {
+                                  if (!station_) return true;
+                                  station_->transmitter().RequestExit();  // PTT drops with the stop
+                                  return !station_->transmitter().state().outputOpen();
+                                },
+                                [this] {
+                                  if (station_) station_->FlushReceiveLog();
+                                  if (keeper_) keeper_->SaveAll();
+                                }})),
+      input_(sound_),
+      output_(sound_),
+      ptt_(std::make_unique<StationPtt>()) {
+  const Preferences preferences = Preferences::Load(settingsPath_, &warning_);
+  window_ = std::make_unique<MainWindow>(preferences);
+  station_ = std::make_unique<Station>(*window_, StationDevices{&input_, &output_, ptt_.get()});
+  const QString folder = QFileInfo(settingsPath_).absolutePath();
+  station_->OpenReceiveLog(folder);
+  // How the transmitter is keyed lives in a file of its own, so the settings file keeps
+  // the layout older versions read.
+  rigPath_ = folder + u'/' + QString::fromLatin1(kRigSettingsFileName);
+  RigSettingsLoad rig = LoadRigSettings(rigPath_.toStdString());
+  // The COM number stays the settings file's, where older versions look for it.
+  rig.settings.comPort = window_->settings().comPort;
+  window_->SetRigSettings(rig.settings);
+  if (!rig.message.empty()) {
+    warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
+                QString::fromStdString(rig.message);
+  }
+  QPointer<MainWindow> window(window_.get());
+  const auto preferencesBytes = [this] { return window_->CurrentPreferences().Serialise(); };
+  const auto rigBytes = [this] {
+    return QByteArray::fromStdString(FormatRigSettingsFile(window_->settings().rig));
+  };
+  keeper_ = std::make_unique<SettingsKeeper>(
+      std::vector<SettingsKeeper::File>{{settingsPath_, preferencesBytes, preferences.Serialise()},
+                                        {rigPath_, rigBytes, rigBytes()}},
+      [window](const QString& reason) {
+        QTimer::singleShot(0, [window, reason] {
+          if (window) window->ShowMessage(QMessageBox::Warning, window->windowTitle(), reason);
+        });
+      });
+}
+
+Terminal::~Terminal() {
+  keeper_.reset();
+  station_.reset();
+  window_.reset();
+}
+
+int Terminal::Run() {
+  window_->show();
+  // A settings file that could not be read is told in the same box as the PTT and sound
+  // card problems start-up finds.
+  if (!warning_.isEmpty()) station_->Tell(QMessageBox::Warning, window_->windowTitle(), warning_);
+  station_->Start(recording_);
+  if (!sound_.ok()) {
+    window_->statusBarWidget()->ShowNote(
+        QStringLiteral("No sound system: ") + QString::fromStdString(sound_.error()), 10000);
+  }
+  const int result = QApplication::exec();
+
+  // Shut-down: the PTT port first, then the settings and the log, then capture.
+  station_->ClosePtt();
+  station_->FlushReceiveLog();
+  QString error;
+  if (!keeper_->SaveAll(&error) && !keeper_->reported())  // told once, not again on the way out
+    QMessageBox::warning(nullptr, QStringLiteral("VELA Terminal"), error);
+  station_->StopCapture();
+  shutdown_->EndIfSignalled();
+  return result;
+}
+
+}  // namespace vela::app
