@@ -1,19 +1,10 @@
 #include "app/TextCodec.h"
 
 #include <QStringDecoder>
-#include <array>
+
+#include "coding/Charset.h"
 
 namespace vela::app {
-
-namespace {
-
-// Bytes 0x80..0x9F of Windows-1252; the rest of the code page is Latin-1.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-}  // namespace
 
 bool IsValidUtf8(const QByteArray& bytes) {
   QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -25,12 +16,7 @@ QString DecodeWindows1252(const QByteArray& bytes) {
   QString text;
   text.reserve(bytes.size());
   for (char c : bytes) {
-    auto b = static_cast<unsigned char>(c);
-    if (b >= 0x80 && b < 0xA0) {
-      text.append(QChar(kHighControls[b - 0x80]));
-    } else {
-      text.append(QChar(static_cast<char16_t>(b)));
-    }
+    text.append(QChar(static_cast<char16_t>(FromWindows1252(static_cast<uint8_t>(c)))));
   }
   return text;
 }
@@ -38,21 +24,8 @@ QString DecodeWindows1252(const QByteArray& bytes) {
 QByteArray EncodeWindows1252(const QString& text) {
   QByteArray bytes;
   bytes.reserve(text.size());
-  for (QChar qc : text) {
-    char16_t u = qc.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-      bytes.append(static_cast<char>(u));
-      continue;
-    }
-    char out = '?';
-    for (int i = 0; i < 32; ++i) {
-      if (kHighControls[i] == u) {
-        out = static_cast<char>(0x80 + i);
-        break;
-      }
-    }
-    bytes.append(out);
-  }
+  // A surrogate half has no byte: a character beyond the basic plane goes as "??".
+  for (QChar qc : text) bytes.append(ToWindows1252(qc.unicode()));
   return bytes;
 }
 

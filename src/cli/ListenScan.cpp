@@ -93,17 +93,13 @@ class ScanPrinter : public ScanEvents {
 class ScanSink : public CaptureSink {
  public:
   explicit ScanSink(BandScanner& scanner) : scanner_(scanner) {}
-  void DemodSample(int16_t sample) override { pending_.push_back(sample); }
-  void SpectrumStep(std::span<const int16_t>) override {
-    scanner_.Push(pending_);
-    pending_.clear();
-  }
+  void CaptureSamples(std::span<const int16_t> samples) override { scanner_.Push(samples); }
+  void SpectrumStep(std::span<const int16_t>) override {}
   void CaptureError(const std::string& text) override { error = text; }
   std::string error;
 
  private:
   BandScanner& scanner_;
-  std::vector<int16_t> pending_;
 };
 
 }  // namespace

@@ -41,6 +41,7 @@
 #include "scan/BandScanner.h"
 #include "station/CaptureCycle.h"
 #include "station/ReceiveLog.h"
+#include "station/StationSettings.h"
 #include "station/TransmitController.h"
 #include "tx/BitSource.h"
 
@@ -92,14 +93,11 @@ class ListenEvents : public ModemEvents {
 class ListenSink : public CaptureSink {
  public:
   explicit ListenSink(Modem& modem) : modem_(modem) {}
-  void DemodSample(int16_t sample) override {
-    modem_.DemodSample(sample);
-    if (scanner != nullptr) pending_.push_back(sample);
+  void CaptureSamples(std::span<const int16_t> samples) override {
+    modem_.ProcessSamples(samples);
+    if (scanner != nullptr) scanner->Push(samples);
   }
-  void SpectrumStep(std::span<const int16_t>) override {
-    if (scanner != nullptr) scanner->Push(pending_);
-    pending_.clear();
-  }
+  void SpectrumStep(std::span<const int16_t>) override {}
   // Spots: a scanner over the receive frequency alone measures the station's S/N and reads
   // its call by the same rule as the band scan.
   BandScanner* scanner = nullptr;
@@ -373,11 +371,13 @@ int RunListen(int argc, char** argv) {
       udp->SetStatus(status);
     };
   }
-  modem.SetMode(mode);
-  modem.SetRxSampleRate(rate);
-  modem.SetRxCentreFrequency(freq);
-  modem.SetSquelch(squelch);
-  modem.SetReceiver(receiver);
+  StationSettings settings;
+  settings.mode = mode;
+  settings.rxSampleRate = rate;
+  settings.rxCentreFrequency = freq;
+  settings.squelch = squelch;
+  settings.receiver = receiver;
+  ApplyStationSettings(modem, settings);
   PortAudioInput input(system);
   ListenSink sink(modem);
   std::optional<CliSpots> spots;

@@ -15,7 +15,7 @@ namespace vela::cli {
 // is wrong.
 RigSettings PttSettingsOption(const std::string& value);
 // Opens the PTT `value` names (a serial port with both lines dropped): nullptr for none. A
-// rig comes with its guard (platform/PttGuard.h), which releases it should the program die
+// rig comes with its guard (rig/PttGuard.h), which releases it should the program die
 // keyed. UsageError for a wrong form, IoError ("PTT: <reason>") when the port or the rig
 // cannot be opened.
 std::unique_ptr<PttControl> OpenPttOption(const std::string& value);

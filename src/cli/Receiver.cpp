@@ -8,6 +8,7 @@
 #include "display/CorrelationDisplay.h"
 #include "rx/ReceivePane.h"
 #include "rx/SyncConfidence.h"
+#include "station/StationSettings.h"
 
 namespace vela::cli {
 
@@ -32,13 +33,15 @@ double ReceiveFrequencyOption(const Options& opt, Mode mode, double rate) {
 }
 
 Receiver::Receiver(const ReceiverSettings& settings) : settings_(settings), modem_(*this) {
-  modem_.SetMode(settings.mode);
-  modem_.SetRxSampleRate(settings.rate);
-  modem_.SetRxCentreFrequency(settings.freq);
-  modem_.SetSquelch(settings.squelch);
-  modem_.SetReceiver(settings.receiver);
-  modem_.SetNoiseBlanker(settings.noiseBlanker);
-  modem_.SetIterations(settings.iterations);
+  StationSettings station;
+  station.mode = settings.mode;
+  station.rxSampleRate = settings.rate;
+  station.rxCentreFrequency = settings.freq;
+  station.squelch = settings.squelch;
+  station.receiver = settings.receiver;
+  station.noiseBlanker = settings.noiseBlanker;
+  station.iterations = settings.iterations;
+  ApplyStationSettings(modem_, station);
 }
 
 void Receiver::Finish() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "modem/Modem.h"
+#include "station/StationSettings.h"
 
 namespace vela::cli {
 
@@ -21,10 +22,10 @@ ReceiverKind ReceiverOption(const Options& opt);
 double ReceiveFrequencyOption(const Options& opt, Mode mode, double rate);
 
 struct ReceiverSettings {
-  Mode mode = kDefaultMode;
-  long double rate = 8000.0L;
-  long double freq = 1000.0L;
-  int squelch = 5;
+  Mode mode = StationSettings{}.mode;
+  long double rate = StationSettings{}.rxSampleRate;
+  long double freq = StationSettings{}.rxCentreFrequency;
+  int squelch = StationSettings{}.squelch;
   bool printFrames = false;  // one line per frame on stderr
   ReceiverKind receiver = ReceiverKind::Standard;
   bool noiseBlanker = true;          // the enhanced receiver's; off only to measure what it gains

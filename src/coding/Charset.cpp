@@ -62,6 +62,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+}  // namespace
+
 char ToWindows1252(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   for (size_t k = 0; k < kHighTable.size(); ++k) {
@@ -70,7 +72,9 @@ char ToWindows1252(char32_t cp) {
   return '?';
 }
 
-}  // namespace
+char32_t FromWindows1252(uint8_t byte) {
+  return (byte >= 0x80 && byte < 0xA0) ? kHighTable[byte - 0x80] : char32_t{byte};
+}
 
 bool IsValidUtf8(std::string_view text) {
   size_t i = 0;
@@ -101,8 +105,7 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   for (char ch : bytes) {
-    const auto b = static_cast<uint8_t>(ch);
-    AppendUtf8(out, (b >= 0x80 && b < 0xA0) ? kHighTable[b - 0x80] : char32_t{b});
+    AppendUtf8(out, FromWindows1252(static_cast<uint8_t>(ch)));
   }
   return out;
 }

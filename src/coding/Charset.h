@@ -2,10 +2,16 @@
 // uses Windows-1252, the character set stations of this mode have always exchanged.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vela {
+
+// One character: its Windows-1252 byte ('?' when the code page lacks it), and back (the five
+// unassigned bytes map to the C1 controls).
+char ToWindows1252(char32_t cp);
+char32_t FromWindows1252(uint8_t byte);
 
 // True when `text` is well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);

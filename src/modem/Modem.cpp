@@ -129,9 +129,6 @@ ReceiverKind Modem::receiver() const {
   return impl_->receiverKind;
 }
 
-void Modem::DemodSample(int16_t x) {
-  impl_->receiver->Process(std::span(&x, 1), *impl_);
-}
 void Modem::ProcessSamples(std::span<const int16_t> samples) {
   impl_->receiver->Process(samples, *impl_);
 }

@@ -48,7 +48,6 @@ class Modem {
   void SetIterations(int iterations);
   ReceiverKind receiver() const;
 
-  void DemodSample(int16_t x);
   void ProcessSamples(std::span<const int16_t> samples);
   // The end of a recording: brings out what the receiver still holds back.
   void Flush();

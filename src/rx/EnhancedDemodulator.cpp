@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "rx/Fft.h"
+#include "rx/RailEstimates.h"
 
 namespace vela {
 
@@ -35,20 +36,6 @@ constexpr double kAliasMargin = 1.2;
 // product; every value here is finite.
 inline std::complex<double> Mul(std::complex<double> a, std::complex<double> b) {
   return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
-}
-
-// j^-s: the rail a boundary's value lies on (even boundaries real, odd imaginary).
-std::complex<double> RailTurn(int64_t s) {
-  switch (((s % 4) + 4) % 4) {
-    case 0:
-      return {1.0, 0.0};
-    case 1:
-      return {0.0, -1.0};
-    case 2:
-      return {-1.0, 0.0};
-    default:
-      return {0.0, 1.0};
-  }
 }
 
 double WrapAngle(double a) {
@@ -395,18 +382,11 @@ double EnhancedDemodulator::CarrierPhase(int64_t centre, double tau, double freq
 
 void EnhancedDemodulator::EstimateRailStatistics(int64_t centre) {
   // Rail amplitude and noise from the second and fourth moments over the window.
-  double m2 = 0.0, m4 = 0.0;
-  for (int k = 0; k < kWindow; ++k) {
-    const int64_t s = centre - kWindow / 2 + k;
-    const double y = Rail(s);
-    m2 += y * y;
-    m4 += y * y * y * y;
-  }
-  m2 /= kWindow;
-  m4 /= kWindow;
-  const double a2 = std::sqrt(std::max(0.0, (3.0 * m2 * m2 - m4) / 2.0));
-  amplitude_ = std::sqrt(a2);
-  noiseVar_ = std::max(m2 - a2, 1e-3 * m2 + 1e-12);
+  RailMoments moments;
+  for (int k = 0; k < kWindow; ++k) moments.Add(Rail(centre - kWindow / 2 + k));
+  const auto estimate = moments.Result();
+  amplitude_ = estimate.amplitude;
+  noiseVar_ = estimate.noiseVar;
 }
 
 double EnhancedDemodulator::Rail(int64_t s) const {

@@ -8,6 +8,7 @@
 #include "rx/EnhancedDemodulator.h"
 #include "rx/FrameSync.h"
 #include "rx/IterativeDecoder.h"
+#include "rx/RailEstimates.h"
 #include "rx/ReceivePane.h"
 #include "rx/SyncConfidence.h"
 #include "rx/VaricodeDecoder.h"
@@ -27,20 +28,6 @@ constexpr double kMaxLlr = 60.0;
 // The enhanced receiver's block and window, for the estimates the genie can be made to do.
 constexpr int kBlock = 16;
 constexpr int kWindow = 128;
-
-// j^s: which rail (real or imaginary) boundary s lies on, and with which sign.
-std::complex<double> RailTurn(int64_t s) {
-  switch (s % 4) {
-    case 0:
-      return {1.0, 0.0};
-    case 1:
-      return {0.0, 1.0};
-    case 2:
-      return {-1.0, 0.0};
-    default:
-      return {0.0, -1.0};
-  }
-}
 
 struct Pane : TextEvents {
   std::string text;
@@ -92,8 +79,7 @@ void GenieReceiver::FindTiming(std::span<const double> signal) {
   auto score = [&](double start) {
     Complex sum{};
     for (int64_t s = 1; s < count; s += stride) {
-      const Complex r =
-          Matched(signal, start + static_cast<double>(s) * t) * std::conj(RailTurn(s));
+      const Complex r = Matched(signal, start + static_cast<double>(s) * t) * RailTurn(s);
       sum += r * r;
     }
     return std::abs(sum);
@@ -128,7 +114,7 @@ void GenieReceiver::FindCarrier(std::span<const double> signal) {
   std::vector<Complex> clean(n), prefix(n + 1);
   for (size_t s = 0; s < n; ++s) {
     clean[s] = Matched(signal, times_[s]);
-    const Complex r = clean[s] * std::conj(RailTurn(static_cast<int64_t>(s)));
+    const Complex r = clean[s] * RailTurn(static_cast<int64_t>(s));
     prefix[s + 1] = prefix[s] + r * r;
   }
   carrierAt_.assign(n, {});
@@ -139,7 +125,7 @@ void GenieReceiver::FindCarrier(std::span<const double> signal) {
     const size_t hi = std::min(n, s + kCarrierSpan + 1);
     const double theta = std::arg(prefix[hi] - prefix[lo]) / 2.0;
     last = s == 0 ? theta : last + std::remainder(theta - last, kPi);
-    carrierAt_[s] = std::polar(1.0, last) * RailTurn(static_cast<int64_t>(s));
+    carrierAt_[s] = std::polar(1.0, last) * std::conj(RailTurn(static_cast<int64_t>(s)));
     cleanRail_[s] = (clean[s] * std::conj(carrierAt_[s])).real();
   }
 }
@@ -182,13 +168,13 @@ std::vector<double> GenieReceiver::RailLlrs(std::span<const int16_t> noisy, doub
       const size_t centre = b + kBlock / 2;
       for (size_t s = centre > kWindow / 2 ? centre - kWindow / 2 : 0;
            s < std::min(n, centre + kWindow / 2); ++s) {
-        const Complex r = heard[s] * std::conj(RailTurn(static_cast<int64_t>(s)));
+        const Complex r = heard[s] * RailTurn(static_cast<int64_t>(s));
         sum += r * r;
       }
       const double theta = std::arg(sum) / 2.0;
       last = b == 0 ? theta : last + std::remainder(theta - last, kPi);
       for (size_t s = b; s < std::min(n, b + kBlock); ++s)
-        carrier[s] = std::polar(1.0, last) * RailTurn(static_cast<int64_t>(s));
+        carrier[s] = std::polar(1.0, last) * std::conj(RailTurn(static_cast<int64_t>(s)));
     }
   }
   std::vector<double> rail(n);
@@ -201,18 +187,14 @@ std::vector<double> GenieReceiver::RailLlrs(std::span<const int16_t> noisy, doub
     if (estimate_ == GenieEstimate::Scale) {
       // Second and fourth moments of the rails over the window around the block.
       const size_t centre = s / kBlock * kBlock + kBlock / 2;
-      double m2 = 0.0, m4 = 0.0;
-      int count = 0;
+      RailMoments moments;
       for (size_t k = centre > kWindow / 2 ? centre - kWindow / 2 : 0;
-           k < std::min(n, centre + kWindow / 2); ++k, ++count) {
-        m2 += rail[k] * rail[k];
-        m4 += rail[k] * rail[k] * rail[k] * rail[k];
+           k < std::min(n, centre + kWindow / 2); ++k) {
+        moments.Add(rail[k]);
       }
-      m2 /= count;
-      m4 /= count;
-      const double a2 = std::sqrt(std::max(0.0, (3.0 * m2 * m2 - m4) / 2.0));
-      amplitude = std::sqrt(a2);
-      variance = std::max(m2 - a2, 1e-3 * m2 + 1e-12);
+      const auto estimate = moments.Result();
+      amplitude = estimate.amplitude;
+      variance = estimate.noiseVar;
     }
     llr[s] = std::clamp(2.0 * amplitude * rail[s] / variance, -kMaxLlr, kMaxLlr);
   }

@@ -78,7 +78,7 @@ void CaptureCycle::InputBufferFilled(int index, int bytesRecorded) {
   // Only what was recorded is copied; the rest of the array keeps the previous buffer's
   // samples for the spectrum.
   std::copy_n(buffer.begin(), samples, sampleArray_.begin());
-  for (int i = 0; i < samples; ++i) sink_.DemodSample(sampleArray_[static_cast<size_t>(i)]);
+  sink_.CaptureSamples(std::span<const int16_t>(sampleArray_).first(static_cast<size_t>(samples)));
   sink_.SpectrumStep(sampleArray_);
   // The sink may have stopped capture (the operator closed the window, say).
   if (state_ == State::Closed) return;

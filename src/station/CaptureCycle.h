@@ -1,5 +1,5 @@
 // The capture cycle: 48 buffers of 1024 samples circulate through the input device; each
-// one that comes back feeds the demodulator sample by sample and the spectrum as a whole,
+// one that comes back feeds the receiver and the spectrum as a whole,
 // then goes back to the device. Runs on the thread that drives the modem.
 #pragma once
 
@@ -26,7 +26,8 @@ inline constexpr char kCaptureAllocError[] = "Can\u00b4t alloc Buffers";
 class CaptureSink {
  public:
   virtual ~CaptureSink() = default;
-  virtual void DemodSample(int16_t sample) = 0;
+  // What one buffer recorded, whole: the receivers work through it in one call.
+  virtual void CaptureSamples(std::span<const int16_t> samples) = 0;
   // The whole receive sample array, once per returned buffer.
   virtual void SpectrumStep(std::span<const int16_t> sampleArray) = 0;
   virtual void CaptureError(const std::string& /*text*/) {}

@@ -55,7 +55,7 @@ const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 
 // Remembers every line change and every port opened, in order.
-class RecordingPtt : public vela::app::PttPort {
+class RecordingPtt : public vela::PttPort {
  public:
   std::optional<vela::OperatorMessage> Open(const vela::RigSettings& settings) override {
     const int port = settings.comPort;
@@ -204,7 +204,7 @@ class StationTest : public QObject {
   std::unique_ptr<Station> station_;
   Pacing outputPacing_ = Pacing::AsFastAsPossible;
   // In place of the recording PTT when set: the real one, opened as `rig_` says.
-  std::unique_ptr<vela::app::StationPtt> realPtt_;
+  std::unique_ptr<vela::StationPtt> realPtt_;
   vela::RigSettings rig_;
 
   QString Path(const QString& name) const { return dir_->filePath(name); }
@@ -223,7 +223,7 @@ class StationTest : public QObject {
     window_ = std::make_unique<MainWindow>(p, std::move(prompts));
     vela::AudioOutputDevice* output = output_.get();
     if (scripted_) output = scripted_.get();
-    vela::app::PttPort* ptt = &ptt_;
+    vela::PttPort* ptt = &ptt_;
     if (realPtt_) ptt = realPtt_.get();
     window_->SetRigSettings(rig_);
     station_ =
@@ -249,7 +249,7 @@ class StationTest : public QObject {
     rig_.method = vela::PttMethod::Rigctld;
     rig_.host = "127.0.0.1";
     rig_.port = rigctld.port();
-    realPtt_ = std::make_unique<vela::app::StationPtt>();
+    realPtt_ = std::make_unique<vela::StationPtt>();
     OpenScripted();
   }
 

@@ -107,7 +107,9 @@ int CaptureIndex(const PortAudioSystem& system, const std::string& name) {
 
 class Collector : public CaptureSink {
  public:
-  void DemodSample(int16_t s) override { samples.push_back(s); }
+  void CaptureSamples(std::span<const int16_t> s) override {
+    samples.insert(samples.end(), s.begin(), s.end());
+  }
   void SpectrumStep(std::span<const int16_t> a) override { spectrumLength = a.size(); }
   void CaptureError(const std::string& text) override { errors.push_back(text); }
   std::vector<int16_t> samples;

@@ -85,7 +85,9 @@ class ScriptedInput : public AudioInputDevice {
 class RecordingSink : public CaptureSink {
  public:
   explicit RecordingSink(Log& log) : log_(log) {}
-  void DemodSample(int16_t s) override { demod.push_back(s); }
+  void CaptureSamples(std::span<const int16_t> s) override {
+    demod.insert(demod.end(), s.begin(), s.end());
+  }
   void SpectrumStep(std::span<const int16_t> array) override {
     log_.push_back("spectrum after " + std::to_string(demod.size()));
     spectra.emplace_back(array.begin(), array.end());

@@ -2,7 +2,6 @@
 
 #include "app/TextCodec.h"
 #include "modem/Modem.h"
-#include "tx/BitSource.h"
 
 namespace vela::app {
 
@@ -53,16 +52,18 @@ void OperatorSettings::SetSecondaryText(const QString& text) {
 }
 
 void ApplyToModem(Modem& modem, const OperatorSettings& settings) {
-  modem.SetMode(settings.mode);
-  modem.SetRxSampleRate(settings.rxSampleRate);
-  modem.SetRxCentreFrequency(settings.rxCentreFrequency);
-  modem.SetTxCentreFrequency(settings.txCentreFrequency);
-  modem.SetSquelch(settings.squelchLevel);
-  modem.SetPause(settings.pause);
-  modem.SetReceiver(settings.enhancedReceiver ? ReceiverKind::Enhanced : ReceiverKind::Standard);
-  modem.SetOutputStyle(settings.outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono);
-  modem.SetEndMarker(AirBytes(settings.endMarker()));
-  modem.bitSource().SetSecondaryText(AirBytes(settings.secondaryText));
+  StationSettings station;
+  station.mode = settings.mode;
+  station.rxSampleRate = settings.rxSampleRate;
+  station.rxCentreFrequency = settings.rxCentreFrequency;
+  station.txCentreFrequency = settings.txCentreFrequency;
+  station.squelch = settings.squelchLevel;
+  station.pause = settings.pause;
+  station.receiver = settings.enhancedReceiver ? ReceiverKind::Enhanced : ReceiverKind::Standard;
+  station.outputStyle = settings.outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono;
+  station.endMarker = AirBytes(settings.endMarker());
+  station.secondaryText = AirBytes(settings.secondaryText);
+  ApplyStationSettings(modem, station);
 }
 
 }  // namespace vela::app

@@ -9,10 +9,7 @@
 #include "app/settings/Preferences.h"
 #include "coding/Modes.h"
 #include "rig/RigSettings.h"
-
-namespace vela {
-class Modem;
-}  // namespace vela
+#include "station/StationSettings.h"
 
 namespace vela::app {
 
@@ -22,17 +19,17 @@ struct OperatorSettings {
   std::array<MacroEntry, Preferences::kMacroCount> macros;
   QString callsign;
   QString secondaryText;
-  int squelchLevel = 5;
+  int squelchLevel = StationSettings{}.squelch;
   int comPort = 0;
-  long double txCentreFrequency = 1000;
-  long double rxSampleRate = 8000;
-  long double rxCentreFrequency = 1000;
+  long double txCentreFrequency = StationSettings{}.txCentreFrequency;
+  long double rxSampleRate = StationSettings{}.rxSampleRate;
+  long double rxCentreFrequency = StationSettings{}.rxCentreFrequency;
   int cwIdFlag = 0;
   // ---- Kept in VELArig.INI: how the transmitter is keyed and the rig behind it ----
   RigSettings rig;
 
   // ---- For this run only ----
-  Mode mode = Mode::Vela63;
+  Mode mode = StationSettings{}.mode;
   bool enhancedReceiver = false;
   bool pause = false;
   int outputMode = 0;  // 0 mono, 1 I and Q

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/StationPtt.h"
+#include "rig/StationPtt.h"
 #include "app/window/CorrelationWindow.h"
 #include "app/window/SignalBrowser.h"
 #include "audio/WavFileDevices.h"
@@ -119,7 +119,7 @@ class Station : public QObject,
   void ReadyToExit() override;
 
   // CaptureSink
-  void DemodSample(int16_t sample) override { modem_.DemodSample(sample); }
+  void CaptureSamples(std::span<const int16_t> samples) override { modem_.ProcessSamples(samples); }
   void SpectrumStep(std::span<const int16_t> sampleArray) override;
   void CaptureError(const std::string& text) override;
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "app/settings/SettingsKeeper.h"
-#include "app/settings/StationPtt.h"
+#include "rig/StationPtt.h"
 #include "app/window/MainWindow.h"
 #include "app/window/SignalShutdown.h"
 #include "app/window/Station.h"

@@ -11,10 +11,13 @@
 #include "audio/PortAudioOutput.h"
 #include "audio/PortAudioSystem.h"
 
+namespace vela {
+class StationPtt;
+}  // namespace vela
+
 namespace vela::app {
 
 class MainWindow;
-class StationPtt;
 class SettingsKeeper;
 class SignalShutdown;
 class Station;

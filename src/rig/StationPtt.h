@@ -1,4 +1,5 @@
-// The station's push-to-talk, whichever way it is wired: DTR and RTS of a serial port
+// The station's push-to-talk, whichever way it is wired, opened from the rig settings for
+// the window and the command line alike: DTR and RTS of a serial port
 // (COM1 to COM9, or a device named outright), the rig's CAT command or a CM108 GPIO through
 // Hamlib (directly or by a shared rigctld), or nothing at all for a rig on VOX. Opened for
 // the whole run and again whenever the operator chooses another way.
@@ -12,12 +13,10 @@
 #include "station/PttControl.h"
 
 namespace vela {
+
 class GuardedPtt;
 class RigControl;
 class SerialPtt;
-}  // namespace vela
-
-namespace vela::app {
 
 class PttPort : public PttControl {
  public:
@@ -40,13 +39,20 @@ class StationPtt : public PttPort {
   bool Key(bool on) override;
   std::string error() const override;
   RigControl* rig() override { return rig_; }
+  // Whether the last Open reached what it names (VOX always does). A rig that did not is
+  // kept and tried again on each key.
+  bool opened() const { return opened_; }
+  // Why the rig's guard could not start, if it could not: PTT is then released when the
+  // program ends, but not should it crash.
+  std::string guardError() const;
 
  private:
   PttMethod method_ = PttMethod::SerialDtrRts;
+  bool opened_ = false;
   std::unique_ptr<SerialPtt> serial_;
-  // A rig's PTT, watched by its guard (platform/PttGuard.h).
+  // A rig's PTT, watched by its guard (rig/PttGuard.h).
   std::unique_ptr<GuardedPtt> guarded_;
   RigControl* rig_ = nullptr;  // the PTT guarded_ holds
 };
 
-}  // namespace vela::app
+}  // namespace vela

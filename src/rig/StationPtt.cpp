@@ -1,10 +1,10 @@
-#include "app/settings/StationPtt.h"
+#include "rig/StationPtt.h"
 
 #include "rig/PttGuard.h"
 #include "rig/RigControl.h"
 #include "rig/SerialPtt.h"
 
-namespace vela::app {
+namespace vela {
 
 StationPtt::StationPtt() : serial_(std::make_unique<SerialPtt>()) {}
 StationPtt::~StationPtt() = default;
@@ -13,11 +13,18 @@ std::optional<OperatorMessage> StationPtt::Open(const RigSettings& settings) {
   Close();
   method_ = settings.method;
   switch (settings.method) {
-    case PttMethod::SerialDtrRts:
-      if (settings.pttSerialDevice.empty()) return OpenPttPort(*serial_, settings.comPort);
-      if (serial_->OpenDevice(settings.pttSerialDevice)) return std::nullopt;
+    case PttMethod::SerialDtrRts: {
+      if (settings.pttSerialDevice.empty()) {
+        auto message = OpenPttPort(*serial_, settings.comPort);
+        opened_ = serial_->isOpen();
+        return message;
+      }
+      opened_ = serial_->OpenDevice(settings.pttSerialDevice);
+      if (opened_) return std::nullopt;
       return PttOpenMessage(1, false, serial_->error());
+    }
     case PttMethod::Vox:
+      opened_ = true;
       return std::nullopt;
     case PttMethod::Cat:
     case PttMethod::Rigctld:
@@ -28,10 +35,10 @@ std::optional<OperatorMessage> StationPtt::Open(const RigSettings& settings) {
   // a rigctld started after the terminal, is found without the operator doing more.
   auto rig = std::make_unique<RigControl>();
   rig_ = rig.get();
-  const bool opened = rig_->Open(settings);
+  opened_ = rig_->Open(settings);
   guarded_ = std::make_unique<GuardedPtt>(std::move(rig), settings);
   std::string text;
-  if (!opened) {
+  if (!opened_) {
     text = "The rig that keys the transmitter cannot be reached: " + rig_->error() +
            "\nSEND keys nothing until it answers; TX options > PTT sets it up.";
   }
@@ -44,6 +51,7 @@ std::optional<OperatorMessage> StationPtt::Open(const RigSettings& settings) {
 }
 
 void StationPtt::Close() {
+  opened_ = false;
   serial_->Close();
   rig_ = nullptr;
   guarded_.reset();
@@ -60,9 +68,13 @@ bool StationPtt::Key(bool on) {
   }
 }
 
+std::string StationPtt::guardError() const {
+  return guarded_ ? guarded_->guard().error() : std::string();
+}
+
 std::string StationPtt::error() const {
   if (rig_) return rig_->error();
   return serial_->error();
 }
 
-}  // namespace vela::app
+}  // namespace vela
