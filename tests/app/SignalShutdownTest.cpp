@@ -73,7 +73,7 @@ class Probe {
       setenv("LD_PRELOAD", VELA_PTT_SHIM, 1);
       setenv("VELA_PTT_LOG", pttLog.c_str(), 1);
       // ALSA's plugins are unloaded before exit, where the leak checker cannot tell them
-      // from ours; the sound code's own leaks are checked by the platform tests.
+      // from ours; the sound code's own leaks are checked by the sound backends' tests.
       setenv("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0", 1);
       // Room for a (small) core file, so a signal that would leave one is seen to.
       rlimit core{};

@@ -37,7 +37,7 @@ std::string Shell(const std::string& cmd, int* status = nullptr) {
 
 // ALSA loads its device plugins with dlopen and unloads them before exit, after which the
 // leak checker of a sanitizer build cannot tell their memory from ours and reports it. The
-// sound-card code's own leaks are checked by the platform tests, which keep the plugins
+// sound-card code's own leaks are checked by the sound backends' tests, which keep the plugins
 // loaded.
 constexpr const char* kLeakCheckOff = "ASAN_OPTIONS=detect_leaks=0 ";
 

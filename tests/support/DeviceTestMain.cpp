@@ -1,5 +1,6 @@
-// The platform tests need an event loop (device events come through Qt's queue) and the
-// modem-line shim loaded ahead of everything, so the process starts itself again with it.
+// The device backends' tests (sound, PTT, rig) need an event loop (device events come
+// through Qt's queue) and the modem-line shim loaded ahead of everything, so the process
+// starts itself again with it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -1,5 +1,5 @@
-// Helpers for the platform tests: a scratch folder, and turning the event loop until
-// something has happened (or a deadline passes, so no test can hang).
+// Helpers for the device backends' tests (sound, PTT, rig): a scratch folder, and turning
+// the event loop until something has happened (or a deadline passes, so no test can hang).
 #pragma once
 
 #include <unistd.h>
