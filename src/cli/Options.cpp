@@ -181,9 +181,15 @@ TransmitSettings TransmitOptions(const Options& opt, const std::string& command)
 
 void ChannelNoiseOptions(const Options& opt, ChannelSettings& settings) {
   if (const auto impulses = opt.Get("impulses")) {
-    const auto parsed = ParseImpulses(*impulses);
-    if (!parsed) throw UsageError("--impulses takes RATE[:DB], bursts a second and dB, e.g. 10:20");
-    settings.impulses = *parsed;
+    const auto parts = ParseDecimalList(*impulses, 1, 2);
+    ImpulseSettings& s = settings.impulses;
+    if (parts) {
+      s.rate = (*parts)[0];
+      if (parts->size() == 2) s.db = (*parts)[1];
+    }
+    if (!parts || s.rate < 0 || s.rate > 1000 || s.db < -20 || s.db > 80) {
+      throw UsageError("--impulses takes RATE[:DB], bursts a second and dB, e.g. 10:20");
+    }
   }
   settings.fadingHz = opt.Number("fading", 0.0, 0.0, 100.0);
 }

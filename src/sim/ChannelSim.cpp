@@ -1,7 +1,5 @@
 #include "sim/ChannelSim.h"
 
-#include "cli/Options.h"
-
 #include <samplerate.h>
 
 #include <algorithm>
@@ -180,16 +178,6 @@ void AddBursts(std::vector<double>& noise, const ImpulseSettings& impulses, doub
 }
 
 }  // namespace
-
-std::optional<ImpulseSettings> ParseImpulses(const std::string& text) {
-  const auto parts = ParseDecimalList(text, 1, 2);
-  if (!parts) return std::nullopt;
-  ImpulseSettings s;
-  s.rate = (*parts)[0];
-  if (parts->size() == 2) s.db = (*parts)[1];
-  if (s.rate < 0 || s.rate > 1000 || s.db < -20 || s.db > 80) return std::nullopt;
-  return s;
-}
 
 ChannelResult ApplyChannel(std::span<const int16_t> input, const ChannelSettings& settings,
                            std::vector<double>* signal) {

@@ -37,9 +37,6 @@ struct ChannelSettings {
   double fadingHz = 0.0;
 };
 
-// "RATE[:DB]" of --impulses; nullopt when it does not parse.
-std::optional<ImpulseSettings> ParseImpulses(const std::string& text);
-
 struct ChannelResult {
   std::vector<int16_t> samples;  // 8000 Hz
   int64_t clipped = 0;

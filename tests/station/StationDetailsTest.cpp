@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "PlatformTestSupport.h"
 #include "station/StationDetails.h"
+#include "support/Vectors.h"
 
 namespace vela {
 namespace {
