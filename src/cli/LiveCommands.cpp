@@ -41,6 +41,7 @@
 #include "scan/BandScanner.h"
 #include "station/CaptureCycle.h"
 #include "station/ReceiveLog.h"
+#include "station/StationCore.h"
 #include "station/StationSettings.h"
 #include "station/TransmitController.h"
 #include "tx/BitSource.h"
@@ -61,7 +62,7 @@ void PrintBytes(const std::string& bytes) {
   if (std::fflush(stdout) != 0 && stdoutError == 0) stdoutError = errno != 0 ? errno : EIO;
 }
 
-class ListenEvents : public ModemEvents {
+class ListenEvents : public StationSubscriber {
  public:
   void RxChar(uint8_t c) override {
     PrintBytes(std::string(1, static_cast<char>(c)));
@@ -79,6 +80,15 @@ class ListenEvents : public ModemEvents {
     if (udp) SendDecodeLine(*udp, Windows1252ToUtf8(line), mode, audioHz, level(), false);
     line.clear();
   }
+  // Spots: a scanner over the receive frequency alone measures the station's S/N and reads
+  // its call by the same rule as the band scan.
+  void Captured(std::span<const int16_t> samples) override {
+    if (scanner != nullptr) scanner->Push(samples);
+  }
+  void CaptureError(const std::string& text) override { error = text; }
+  BandScanner* scanner = nullptr;
+  std::string error;
+
   std::string secondary;
   ReceiveLog* log = nullptr;
   // The logger's end, with what its decodes say.
@@ -88,25 +98,6 @@ class ListenEvents : public ModemEvents {
   double audioHz = 0;
   std::function<int()> level;
   std::string line;
-};
-
-class ListenSink : public CaptureSink {
- public:
-  explicit ListenSink(Modem& modem) : modem_(modem) {}
-  void CaptureSamples(std::span<const int16_t> samples) override {
-    modem_.ProcessSamples(samples);
-    if (scanner != nullptr) scanner->Push(samples);
-  }
-  void SpectrumStep(std::span<const int16_t>) override {}
-  // Spots: a scanner over the receive frequency alone measures the station's S/N and reads
-  // its call by the same rule as the band scan.
-  BandScanner* scanner = nullptr;
-  void CaptureError(const std::string& text) override { error = text; }
-  std::string error;
-
- private:
-  Modem& modem_;
-  std::vector<int16_t> pending_;
 };
 
 // What the scanner over the receive frequency hears, to the reporter.
@@ -127,45 +118,21 @@ class ListenSpots : public ScanEvents {
   const BandScanner* scanner = nullptr;
 };
 
-// One text through the transmit controller. The controller sends its own 40-symbol
-// preamble, so the transmission's own preamble is skipped; once the text is out, SEND is
-// pressed again and the program ends when the output has closed.
-class SendStation : public TransmitSource, public TransmitEvents, public ModemEvents {
+// What send shows and does around the station core: the echo printed, the over ended once
+// the text is out (SEND pressed again, as the operator would), the program ended when the
+// output has closed, and the failures worded.
+class SendPrinter : public StationSubscriber, public StationHost {
  public:
-  SendStation(const TransmitSettings& settings, AudioOutputDevice& output)
-      : modem_(*this), controller_(output, *this, *this) {
-    modem_.SetMode(settings.mode);
-    modem_.SetTxCentreFrequency(settings.centreFrequency);
-    modem_.SetOutputStyle(settings.style);
-    modem_.bitSource().SetSecondaryText(settings.secondaryText);
-    transmission_ = std::make_unique<TextTransmission>(modem_, settings.text, settings.tailFrames);
-    for (int i = 0; i < kOutputBufferCount; ++i) transmission_->NextSymbol();
+  void EchoChar(uint8_t c) override { PrintBytes(std::string(1, static_cast<char>(c))); }
+  void TextSent() override {
+    // Pressed once this refill has returned.
+    QTimer::singleShot(0, [this] {
+      if (core->transmitter().state().sending()) core->transmitter().Send();
+    });
   }
-  TransmitController& controller() { return controller_; }
-
-  int bufferLength() const override { return modem_.bufferLength(); }
-  int frameLength() const override { return modem_.params().frameLength; }
-  int NextSymbol() override {
-    if (const auto symbol = transmission_->NextSymbol()) return *symbol;
-    if (!done_) {
-      done_ = true;
-      // Pressed once this refill has returned, as the operator would.
-      QTimer::singleShot(0, [this] {
-        if (controller_.state().sending()) controller_.Send();
-      });
-    }
-    return 1;
-  }
-  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) override {
-    modem_.SynthesiseSymbol(buffer, symbol, carrier);
-  }
-  void TransmissionStopped() override { modem_.TransmissionStopped(); }
-  void SetBeacon(bool) override {}
-
   void TransmitStateChanged(const TransmitState& now, const TransmitState&) override {
     if (now.phase == OutputPhase::Idle) QCoreApplication::quit();
   }
-  void TransmitPaneSent() override {}
   void TransmitFailed(TransmitProblem problem, const std::string& detail) override {
     switch (problem) {
       case TransmitProblem::OutputOpenFailed:
@@ -182,27 +149,16 @@ class SendStation : public TransmitSource, public TransmitEvents, public ModemEv
         break;
       case TransmitProblem::TimeLimit:
         error = "send: stopped at the transmit time limit of " +
-                std::to_string(controller_.timeLimit().count() / 60) +
+                std::to_string(core->transmitter().timeLimit().count() / 60) +
                 " min (--tx-limit); PTT released";
         break;
     }
     if (!detail.empty()) error += ": " + detail;
   }
-  void SetMorseClock(int) override {}
   void ReadyToExit() override { QCoreApplication::quit(); }
 
-  void EchoChar(uint8_t c) override {
-    transmission_->EchoChar(c);
-    PrintBytes(std::string(1, static_cast<char>(c)));
-  }
-  bool failed() const { return transmission_->failed(); }
   std::string error;
-
- private:
-  Modem modem_;
-  TransmitController controller_;
-  std::unique_ptr<TextTransmission> transmission_;
-  bool done_ = false;
+  StationCore* core = nullptr;
 };
 
 // PortAudio can block for ever in a stop or a close once the sound server has gone away (in
@@ -353,7 +309,9 @@ int RunListen(int argc, char** argv) {
     log->SetFrequency(freq);
     events.log = &*log;
   }
-  Modem modem(events);
+  StationCore core;
+  core.Subscribe(events);
+  Modem& modem = core.modem();
   const std::unique_ptr<UdpMessages> udp = OpenUdpOption(opt);
   wsjtx::Status status;
   if (udp) {
@@ -377,9 +335,8 @@ int RunListen(int argc, char** argv) {
   settings.rxCentreFrequency = freq;
   settings.squelch = squelch;
   settings.receiver = receiver;
-  ApplyStationSettings(modem, settings);
+  core.Apply(settings);
   PortAudioInput input(system);
-  ListenSink sink(modem);
   std::optional<CliSpots> spots;
   std::optional<ListenSpots> spotEvents;
   std::optional<BandScanner> scanner;
@@ -395,11 +352,11 @@ int RunListen(int argc, char** argv) {
     config.textLimit = 4096;
     scanner.emplace(config, &*spotEvents);
     spotEvents->scanner = &*scanner;
-    sink.scanner = &*scanner;
+    events.scanner = &*scanner;
   }
-  CaptureCycle capture(input, sink);
+  CaptureCycle capture(input, core);
   if (!capture.StartCapture(device, rate)) {
-    throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
+    throw IoError(events.error + (input.error().empty() ? "" : ": " + input.error()));
   }
   CatchStopSignals();
   // The copy held, written at the end (or by the watchdog, should the sound system hang).
@@ -455,11 +412,11 @@ int RunListen(int argc, char** argv) {
     if (const auto error = log->TakeError(); error && failure.empty()) failure = *error;
   }
   std::fflush(stdout);
-  watchdog.Ending(failure.empty() && sink.error.empty() ? 0 : 1);
+  watchdog.Ending(failure.empty() && events.error.empty() ? 0 : 1);
   capture.StopCapture();
   input.Close();
   if (!failure.empty()) throw IoError(failure);
-  if (!sink.error.empty()) throw IoError("capture stopped: " + sink.error);
+  if (!events.error.empty()) throw IoError("capture stopped: " + events.error);
   if (input.overruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld capture overruns (audio lost)\n",
                  static_cast<long long>(input.overruns()));
@@ -486,8 +443,17 @@ int RunSend(int argc, char** argv) {
   if (!system.ok()) throw IoError("sound system: " + system.error());
   const int device = DeviceOption(opt, system);
   PortAudioOutput output(system);
-  SendStation station(settings, output);
-  TransmitController& controller = station.controller();
+  SendPrinter printer;
+  StationCore core(output, printer);
+  printer.core = &core;
+  core.Subscribe(printer);
+  Modem& modem = core.modem();
+  modem.SetMode(settings.mode);
+  modem.SetTxCentreFrequency(settings.centreFrequency);
+  modem.SetOutputStyle(settings.style);
+  modem.bitSource().SetSecondaryText(settings.secondaryText);
+  core.SendText(settings.text, settings.tailFrames);
+  TransmitController& controller = core.transmitter();
   controller.SetPtt(ptt.get());
   controller.SetOutputDevice(device);
   controller.SetTimeLimit(std::chrono::minutes(txLimit));
@@ -510,7 +476,7 @@ int RunSend(int argc, char** argv) {
     };
   }
   controller.Send();
-  if (!controller.state().outputOpen()) throw IoError(station.error);
+  if (!controller.state().outputOpen()) throw IoError(printer.error);
   QTimer watch;
   watch.callOnTimeout([&] {
     // Interrupted: stop at once; the release of PTT comes with the stop.
@@ -526,13 +492,13 @@ int RunSend(int argc, char** argv) {
     udp->Close();
     udpError = udp->TakeError();
   }
-  if (!station.error.empty()) throw IoError(station.error);
+  if (!printer.error.empty()) throw IoError(printer.error);
   if (halted) throw IoError("send: halted by the logger (UDP); PTT released");
   if (stopSignal != 0) {
     throw IoError(std::string("send: interrupted by SIG") + sigabbrev_np(stopSignal) +
                   "; PTT released");
   }
-  if (station.failed()) throw IoError("send: the transmitter's echo never showed the whole text");
+  if (core.textFailed()) throw IoError("send: the transmitter's echo never showed the whole text");
   if (udpError) throw IoError(*udpError);
   if (output.underruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld output underruns (silence sent)\n",

@@ -6,8 +6,9 @@
 
 namespace vela {
 
-TextTransmission::TextTransmission(Modem& modem, std::string text, int tailFrames)
-    : modem_(modem), tailFrames_(tailFrames), preambleLeft_(kPreambleSymbols) {
+TextTransmission::TextTransmission(Modem& modem, std::string text, int tailFrames,
+                                   int preambleSymbols)
+    : modem_(modem), tailFrames_(tailFrames), preambleLeft_(preambleSymbols) {
   int64_t bits = 0;
   sentText_ = text;
   for (char& c : sentText_) {

@@ -9,14 +9,17 @@
 #include <span>
 #include <string>
 
+#include "coding/Frame.h"
 #include "modem/Modem.h"
 
 namespace vela {
 
 class TextTransmission {
  public:
-  // Puts `text` (bytes) into the modem's transmit pane.
-  TextTransmission(Modem& modem, std::string text, int tailFrames);
+  // Puts `text` (bytes) into the modem's transmit pane. `preambleSymbols` of +1 come first,
+  // none where the transmitter sends its own.
+  TextTransmission(Modem& modem, std::string text, int tailFrames,
+                   int preambleSymbols = kPreambleSymbols);
 
   // Forward every ModemEvents::EchoChar here.
   void EchoChar(uint8_t c);

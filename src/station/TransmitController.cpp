@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "coding/Frame.h"
+
 namespace vela {
 
 namespace {
@@ -189,9 +191,10 @@ void TransmitController::Start(TransmitRequest request) {
 void TransmitController::OutputOpened() {
   if (state_.phase != OutputPhase::Opening) return;
   state_.phase = OutputPhase::OnAir;
-  // The preamble: 40 symbols of +1, in ring order.
+  // The preamble, +1 throughout, is the ring's first filling.
+  static_assert(kPreambleSymbols == kOutputBufferCount);
   symbol_ = 1;
-  for (int i = 0; i < kOutputBufferCount; ++i) {
+  for (int i = 0; i < kPreambleSymbols; ++i) {
     if (!Write(i, 1)) break;
   }
   Publish();
@@ -251,7 +254,11 @@ void TransmitController::OutputFailed(const std::string& reason) {
 void TransmitController::Refill(int index) {
   // The identifier holds the symbol; data and tune advance the pipeline (which may see
   // the end marker in its echo and start the marker's tail).
-  if (carrying_ != TransmitRequest::MorseId) symbol_ = source_.NextSymbol();
+  if (carrying_ != TransmitRequest::MorseId) {
+    const SourceSymbol next = source_.NextSymbol();
+    symbol_ = next.symbol;
+    if (next.endMarker) EndMarkerEchoed();
+  }
   if (!Write(index, symbol_)) return;
   if (state_.phase == OutputPhase::Draining && --drainLeft_ <= 0) {
     if (drain_ == Drain::Marker) state_.request = TransmitRequest::None;

@@ -83,6 +83,15 @@ enum class TransmitProblem {
   TimeLimit,  // on air for the whole time limit: stopped, PTT released
 };
 
+// One symbol from the source, and whether producing it echoed the delayed-receive end
+// marker (the controller then lets the over play out; see above).
+struct SourceSymbol {
+  SourceSymbol(int s, bool marker = false)
+      : symbol(s), endMarker(marker) {}  // NOLINT: a bare symbol is one
+  int symbol;
+  bool endMarker;
+};
+
 // The modem as the transmitter sees it.
 class TransmitSource {
  public:
@@ -91,8 +100,8 @@ class TransmitSource {
   virtual int bufferLength() const = 0;
   // Symbols per frame of the current mode.
   virtual int frameLength() const = 0;
-  // The next channel symbol, +1, -1 or 0; may report the end marker's echo.
-  virtual int NextSymbol() = 0;
+  // The next channel symbol, +1, -1 or 0, with the end marker's echo if it came with it.
+  virtual SourceSymbol NextSymbol() = 0;
   virtual void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) = 0;
   // An over has ended: what the pane held and was not yet sent is dropped.
   virtual void TransmissionStopped() = 0;
@@ -146,8 +155,6 @@ class TransmitController : private AudioOutputEvents {
   bool RequestExit();
 
   // ---- Events ----
-  // The delayed-receive marker has come back in the echo of the frame just built.
-  void EndMarkerEchoed();
   void MorseTick();
 
   const TransmitState& state() const { return state_; }
@@ -164,6 +171,8 @@ class TransmitController : private AudioOutputEvents {
   int buffersInFlight() const { return inFlight_; }
 
  private:
+  // The delayed-receive marker has come back in the echo of the frame just built.
+  void EndMarkerEchoed();
   enum class Drain { None, Identifier, Marker };
 
   void OutputOpened() override;

@@ -110,7 +110,7 @@ struct WindowTransmitter : vela::TransmitSource, vela::TransmitEvents {
   ~WindowTransmitter() override { window.AttachTransmitter(nullptr); }
   int bufferLength() const override { return 1024; }
   int frameLength() const override { return 223; }
-  int NextSymbol() override { return 1; }
+  vela::SourceSymbol NextSymbol() override { return 1; }
   void SynthesiseSymbol(std::span<int16_t>, int, vela::CarrierMode) override {}
   void TransmissionStopped() override {}
   void SetBeacon(bool) override {}

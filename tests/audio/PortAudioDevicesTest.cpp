@@ -230,7 +230,7 @@ class CountingSource : public TransmitSource {
  public:
   int bufferLength() const override { return 512; }
   int frameLength() const override { return 223; }
-  int NextSymbol() override { return -1; }
+  SourceSymbol NextSymbol() override { return -1; }
   void SynthesiseSymbol(std::span<int16_t> buffer, int, CarrierMode) override {
     for (auto& v : buffer) {
       v = static_cast<int16_t>(1 + next % 30000);

@@ -94,7 +94,7 @@ class StepSource : public TransmitSource {
  public:
   int bufferLength() const override { return 64; }
   int frameLength() const override { return 223; }
-  int NextSymbol() override { return ++symbols % 2 ? -1 : 1; }
+  SourceSymbol NextSymbol() override { return ++symbols % 2 ? -1 : 1; }
   void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode) override {
     ++buffers;
     for (auto& v : buffer) v = static_cast<int16_t>(symbol * buffers);

@@ -84,7 +84,7 @@ class SteadySource : public TransmitSource {
  public:
   int bufferLength() const override { return 64; }
   int frameLength() const override { return 223; }
-  int NextSymbol() override {
+  SourceSymbol NextSymbol() override {
     ++symbols;
     return 1;
   }

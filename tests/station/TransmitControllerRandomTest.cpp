@@ -71,10 +71,11 @@ class Station : public TransmitSource, public TransmitEvents, public ModemEvents
   // TransmitSource
   int bufferLength() const override { return modem.bufferLength(); }
   int frameLength() const override { return modem.params().frameLength; }
-  int NextSymbol() override {
+  SourceSymbol NextSymbol() override {
+    marker_ = false;
     const int symbol = modem.NextSymbol();
     ++Current().refills;
-    return symbol;
+    return {symbol, marker_};
   }
   void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) override {
     Session& s = Current();
@@ -135,7 +136,7 @@ class Station : public TransmitSource, public TransmitEvents, public ModemEvents
   void EndMarkerEchoed() override {
     markerSeen = true;
     if (Current().markerAt < 0) Current().markerAt = Current().refills;
-    tx.EndMarkerEchoed();
+    marker_ = true;
   }
 
   void Type(const std::string& text, bool clear = false) {
@@ -153,6 +154,7 @@ class Station : public TransmitSource, public TransmitEvents, public ModemEvents
   }
 
   ScriptedOutput& out_;
+  bool marker_ = false;  // the end marker came with the symbol being made
   Modem modem;
   Ptt ptt;
   TransmitController tx;

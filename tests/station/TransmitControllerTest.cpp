@@ -67,11 +67,11 @@ class ScriptedSource : public TransmitSource {
   explicit ScriptedSource(Log& log) : log_(log) {}
   int bufferLength() const override { return length; }
   int frameLength() const override { return frame; }
-  int NextSymbol() override {
+  SourceSymbol NextSymbol() override {
     log_.push_back("next");
     const int s = symbols.empty() ? 1 : symbols.front();
     if (!symbols.empty()) symbols.pop_front();
-    return s;
+    return {s, markers > 0 && markers-- > 0};
   }
   void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) override {
     log_.push_back("synth " + std::to_string(symbol) + " " + Name(carrier) + " x" +
@@ -85,6 +85,7 @@ class ScriptedSource : public TransmitSource {
   int length = 1024;
   int frame = 223;
   std::deque<int> symbols;
+  int markers = 0;  // the next refills that echo the end marker
   std::vector<CarrierMode> carriers;
 
  private:
@@ -422,17 +423,17 @@ TEST_F(TransmitControllerTest, EndMarkerEndsTheOverAfterTwoFramesMore) {
   for (const bool pressF9 : {false, true}) {
     StartOnAir();
     out.Play(5);
-    tx.EndMarkerEchoed();
-    tx.EndMarkerEchoed();  // seen again in a later frame: counts once
+    const int64_t from = out.played;
+    source.markers = 2;  // seen again in the next frame's refill: counts once
+    out.Play(2);
     EXPECT_TRUE(tx.state().sending());
     EXPECT_EQ(tx.state().phase, OutputPhase::Draining);
-    const int64_t from = out.played;
     if (pressF9) {
-      out.Play(7);
+      out.Play(5);
       tx.Send();
       EXPECT_EQ(out.played - from, 7);
     } else {
-      out.Play(kOutputBufferCount + 2 * 127 - 1);
+      out.Play(kOutputBufferCount + 2 * 127 - 3);
       EXPECT_TRUE(ptt.keyed);
       out.Play(1);
       EXPECT_EQ(out.played - from, kOutputBufferCount + 2 * 127);

@@ -33,10 +33,10 @@ constexpr char kTransmitCaption[] = "VELA63 for LF/MF";
 Station::Station(MainWindow& window, StationDevices devices)
     : window_(window),
       devices_(devices),
-      modem_(*this),
-      soundCapture_(*devices.input, *this),
-      capture_(&soundCapture_),
-      transmit_(*devices.output, *this, *this) {
+      core_(*devices.output, *this),
+      soundCapture_(*devices.input, core_),
+      capture_(&soundCapture_) {
+  core_.Subscribe(*this);
   transmit_.SetPtt(devices_.ptt);
   connect(&morseClock_, &QTimer::timeout, this, [this] { transmit_.MorseTick(); });
   connect(&logClock_, &QTimer::timeout, this, [this] { FlushLog(false); });
@@ -198,7 +198,7 @@ bool Station::PlayRecording(const QString& path, Pacing pacing, bool soundAfter)
   if (recordingCapture_) EndRecording();
   soundCapture_.StopCapture();
   auto input = std::make_unique<WavFileInput>(path.toStdString(), pacing);
-  auto cycle = std::make_unique<CaptureCycle>(*input, static_cast<CaptureSink&>(*this));
+  auto cycle = std::make_unique<CaptureCycle>(*input, core_);
   recording_ = std::move(input);
   recordingCapture_ = std::move(cycle);
   recordingPath_ = path;
@@ -349,10 +349,6 @@ void Station::FlushLog(bool all) {
   }
 }
 
-void Station::EndMarkerEchoed() {
-  transmit_.EndMarkerEchoed();
-}
-
 void Station::EyeStep(int subSymbol, long double phaseStep) {
   window_.eyeDiagram()->EyeStep(subSymbol, phaseStep);
 }
@@ -375,10 +371,6 @@ void Station::FrameProcessed(const FrameReport& report) {
 }
 
 // ---- The transmitter's side ----
-
-void Station::SetBeacon(bool on) {
-  modem_.bitSource().SetBeacon(on);
-}
 
 void Station::TransmitStateChanged(const TransmitState& now, const TransmitState& before) {
   // Capture rests while our own audio goes out, and listens again as soon as a stop is

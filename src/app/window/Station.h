@@ -12,15 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "rig/StationPtt.h"
 #include "app/window/CorrelationWindow.h"
 #include "app/window/SignalBrowser.h"
 #include "audio/WavFileDevices.h"
 #include "modem/Modem.h"
 #include "modem/ModemEvents.h"
 #include "rig/RigControl.h"
+#include "rig/StationPtt.h"
 #include "station/CaptureCycle.h"
 #include "station/ReceiveLog.h"
+#include "station/StationCore.h"
 #include "station/TransmitController.h"
 
 namespace vela::app {
@@ -35,11 +36,7 @@ struct StationDevices {
   PttPort* ptt = nullptr;
 };
 
-class Station : public QObject,
-                private ModemEvents,
-                private TransmitSource,
-                private TransmitEvents,
-                private CaptureSink {
+class Station : public QObject, private StationSubscriber, private StationHost {
   Q_OBJECT
  public:
   static constexpr int kReselectDelayMs = 500;
@@ -90,38 +87,25 @@ class Station : public QObject,
   void recordingFinished(const QString& path);
 
  private:
-  // ModemEvents
+  // StationSubscriber
   void RxChar(uint8_t c) override;
   void SecondaryChar(uint8_t c) override;
   void EchoChar(uint8_t c) override;
-  void EndMarkerEchoed() override;
   void EyeStep(int subSymbol, long double phaseStep) override;
   void LevelBar(int signalLevel) override;
   void ConfidenceBar(int value) override;
   void CorrelationRow(int row, std::span<const float> correlationPerOffset) override;
   void FrameProcessed(const FrameReport& report) override;
 
-  // TransmitSource
-  int bufferLength() const override { return modem_.bufferLength(); }
-  int frameLength() const override { return modem_.params().frameLength; }
-  int NextSymbol() override { return modem_.NextSymbol(); }
-  void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) override {
-    modem_.SynthesiseSymbol(buffer, symbol, carrier);
-  }
-  void TransmissionStopped() override { modem_.TransmissionStopped(); }
-  void SetBeacon(bool on) override;
-
-  // TransmitEvents
   void TransmitStateChanged(const TransmitState& now, const TransmitState& before) override;
   void TransmitPaneSent() override;
   void TransmitFailed(TransmitProblem problem, const std::string& detail) override;
-  void SetMorseClock(int periodMs) override;
-  void ReadyToExit() override;
-
-  // CaptureSink
-  void CaptureSamples(std::span<const int16_t> samples) override { modem_.ProcessSamples(samples); }
   void SpectrumStep(std::span<const int16_t> sampleArray) override;
   void CaptureError(const std::string& text) override;
+
+  // StationHost
+  void SetMorseClock(int periodMs) override;
+  void ReadyToExit() override;
 
   void ConnectWindow();
   void ApplyWindowSettings();
@@ -143,10 +127,11 @@ class Station : public QObject,
 
   MainWindow& window_;
   StationDevices devices_;
-  Modem modem_;
+  StationCore core_;
+  Modem& modem_ = core_.modem();
+  TransmitController& transmit_ = core_.transmitter();
   CaptureCycle soundCapture_;
   CaptureCycle* capture_;
-  TransmitController transmit_;
   QTimer morseClock_;
   std::unique_ptr<WavFileInput> recording_;
   std::unique_ptr<CaptureCycle> recordingCapture_;

@@ -1,0 +1,111 @@
+#include "station/StationCore.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "tx/BitSource.h"
+
+namespace vela {
+
+StationCore::StationCore(AudioOutputDevice& output, StationHost& host)
+    : host_(host), modem_(*this), transmit_(output, *this, *this) {}
+
+StationCore::StationCore() : host_(noHost_), modem_(*this), transmit_(noOutput_, *this, *this) {}
+
+void StationCore::Subscribe(StationSubscriber& subscriber) {
+  if (std::find(subscribers_.begin(), subscribers_.end(), &subscriber) == subscribers_.end()) {
+    subscribers_.push_back(&subscriber);
+  }
+}
+
+void StationCore::Unsubscribe(StationSubscriber& subscriber) {
+  std::erase(subscribers_, &subscriber);
+}
+
+void StationCore::SendText(std::string text, int tailFrames) {
+  // The controller sends the preamble itself, so the text starts with its first frame.
+  text_ = std::make_unique<TextTransmission>(modem_, std::move(text), tailFrames, 0);
+  textDone_ = false;
+}
+
+// ---- What the receiver hears ----
+
+void StationCore::CaptureSamples(std::span<const int16_t> samples) {
+  modem_.ProcessSamples(samples);
+  Publish([&](StationSubscriber& s) { s.Captured(samples); });
+}
+
+void StationCore::SpectrumStep(std::span<const int16_t> samples) {
+  Publish([&](StationSubscriber& s) { s.SpectrumStep(samples); });
+}
+
+void StationCore::CaptureError(const std::string& text) {
+  Publish([&](StationSubscriber& s) { s.CaptureError(text); });
+}
+
+void StationCore::RxChar(uint8_t c) {
+  Publish([c](StationSubscriber& s) { s.RxChar(c); });
+}
+
+void StationCore::SecondaryChar(uint8_t c) {
+  Publish([c](StationSubscriber& s) { s.SecondaryChar(c); });
+}
+
+void StationCore::EchoChar(uint8_t c) {
+  if (text_) text_->EchoChar(c);
+  Publish([c](StationSubscriber& s) { s.EchoChar(c); });
+}
+
+void StationCore::EyeStep(int subSymbol, long double phaseStep) {
+  Publish([&](StationSubscriber& s) { s.EyeStep(subSymbol, phaseStep); });
+}
+
+void StationCore::LevelBar(int signalLevel) {
+  Publish([&](StationSubscriber& s) { s.LevelBar(signalLevel); });
+}
+
+void StationCore::ConfidenceBar(int value) {
+  Publish([&](StationSubscriber& s) { s.ConfidenceBar(value); });
+}
+
+void StationCore::CorrelationRow(int row, std::span<const float> correlationPerOffset) {
+  Publish([&](StationSubscriber& s) { s.CorrelationRow(row, correlationPerOffset); });
+}
+
+void StationCore::FrameProcessed(const FrameReport& report) {
+  Publish([&](StationSubscriber& s) { s.FrameProcessed(report); });
+}
+
+// ---- What the transmitter sends ----
+
+SourceSymbol StationCore::NextSymbol() {
+  markerEchoed_ = false;
+  if (!text_) {
+    const int symbol = modem_.NextSymbol();
+    return {symbol, std::exchange(markerEchoed_, false)};
+  }
+  if (const auto symbol = text_->NextSymbol()) return {*symbol, false};
+  if (!textDone_) {
+    textDone_ = true;
+    Publish([](StationSubscriber& s) { s.TextSent(); });
+  }
+  return {1, false};  // key-up carrier until the over is ended
+}
+
+void StationCore::SetBeacon(bool on) {
+  modem_.bitSource().SetBeacon(on);
+}
+
+void StationCore::TransmitStateChanged(const TransmitState& now, const TransmitState& before) {
+  Publish([&](StationSubscriber& s) { s.TransmitStateChanged(now, before); });
+}
+
+void StationCore::TransmitPaneSent() {
+  Publish([](StationSubscriber& s) { s.TransmitPaneSent(); });
+}
+
+void StationCore::TransmitFailed(TransmitProblem problem, const std::string& detail) {
+  Publish([&](StationSubscriber& s) { s.TransmitFailed(problem, detail); });
+}
+
+}  // namespace vela
