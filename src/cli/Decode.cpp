@@ -11,6 +11,7 @@
 #include "cli/Recording.h"
 #include "cli/UdpOption.h"
 #include "coding/Charset.h"
+#include "coding/Modes.h"
 
 namespace vela::cli {
 
@@ -21,10 +22,10 @@ int RunDecode(int argc, char** argv) {
   if (opt.positional().size() != 1) throw UsageError("decode needs exactly one input file");
   ReceiverSettings settings;
   settings.mode = opt.ModeOption();
-  const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  const double rate = opt.Number("rate", kNominalRxRate, 1000.0, 192000.0);
   settings.rate = rate;
   settings.freq = ReceiveFrequencyOption(opt, settings.mode, rate);
-  settings.squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
+  settings.squelch = static_cast<int>(opt.Integer("squelch", kDefaultSquelch, 0, 100));
   settings.printFrames = opt.Has("frames");
   settings.receiver = ReceiverOption(opt);
   const std::string& path = opt.positional()[0];

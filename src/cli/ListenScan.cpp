@@ -18,6 +18,7 @@
 #include "cli/Spots.h"
 #include "cli/StopSignals.h"
 #include "coding/Charset.h"
+#include "coding/Modes.h"
 #include "scan/BandScanner.h"
 #include "station/CaptureCycle.h"
 
@@ -107,11 +108,11 @@ class ScanSink : public CaptureSink {
 int ListenScan(const Options& opt, char** argv) {
   ScanConfig config = ScanOptions(opt);
   opt.Integer("device", 0, 0, 999);
-  const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  const double rate = opt.Number("rate", kNominalRxRate, 1000.0, 192000.0);
   if (CaptureCycle::CaptureRate(rate) != kScanSampleRate)
     throw UsageError("listen --scan takes audio at 8000 samples per second (--rate near 8000)");
   config.sampleRate = rate;
-  config.squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
+  config.squelch = static_cast<int>(opt.Integer("squelch", kDefaultSquelch, 0, 100));
 
   int qtArgc = 1;
   QCoreApplication app(qtArgc, argv);

@@ -34,6 +34,7 @@
 #include "cli/StopSignals.h"
 #include "cli/UdpOption.h"
 #include "coding/Charset.h"
+#include "coding/Modes.h"
 #include "modem/Modem.h"
 #include "modem/TextTransmission.h"
 #include "rig/SerialPtt.h"
@@ -283,9 +284,9 @@ int RunListen(int argc, char** argv) {
   if (opt.Has("from") || opt.Has("to")) throw UsageError("--from and --to go with --scan");
   opt.Integer("device", 0, 0, 999);  // checked against the cards once the sound system is up
   const Mode mode = opt.ModeOption();
-  const double rate = opt.Number("rate", 8000.0, 1000.0, 192000.0);
+  const double rate = opt.Number("rate", kNominalRxRate, 1000.0, 192000.0);
   const double freq = ReceiveFrequencyOption(opt, mode, rate);
-  const int squelch = static_cast<int>(opt.Integer("squelch", 5, 0, 100));
+  const int squelch = static_cast<int>(opt.Integer("squelch", kDefaultSquelch, 0, 100));
   const ReceiverKind receiver = ReceiverOption(opt);
   const std::optional<SpotSettings> spotSettings = SpotOptions(opt, opt.Has("spot"), false);
   if (spotSettings && CaptureCycle::CaptureRate(rate) != kScanSampleRate)

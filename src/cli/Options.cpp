@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "coding/Charset.h"
+#include "coding/Modes.h"
 #include "sim/ChannelSim.h"
 #include "station/SafeFile.h"
 
@@ -166,7 +167,7 @@ Mode Options::ModeOption(Mode fallback) const {
 TransmitSettings TransmitOptions(const Options& opt, const std::string& command) {
   TransmitSettings settings;
   settings.mode = opt.ModeOption();
-  settings.centreFrequency = opt.Number("freq", 1000.0, 1.0, 15000.0);
+  settings.centreFrequency = opt.Number("freq", kDefaultCentreHz, 1.0, 15000.0);
   settings.tailFrames = static_cast<int>(opt.Integer("tail-frames", 2, 0, 1000000));
   settings.style = opt.Has("iq") ? OutputStyle::IQ : OutputStyle::Mono;
   if (const auto secondary = opt.Get("secondary")) settings.secondaryText = ToAirBytes(*secondary);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/Options.h"
+#include "coding/Modes.h"
 #include "display/CorrelationDisplay.h"
 #include "rx/ReceivePane.h"
 #include "rx/SyncConfidence.h"
@@ -21,7 +22,7 @@ ReceiverKind ReceiverOption(const Options& opt) {
 
 double ReceiveFrequencyOption(const Options& opt, Mode mode, double rate) {
   const double highest = rate / 2 - SignalHalfWidth(mode);
-  const double freq = opt.Number("freq", 1000.0, 1.0, 15000.0);
+  const double freq = opt.Number("freq", kDefaultCentreHz, 1.0, 15000.0);
   if (freq > highest) {
     char reason[160];
     std::snprintf(reason, sizeof reason,

@@ -29,7 +29,12 @@ struct ModeParams {
 };
 
 inline constexpr int kOutputSampleRate = 32000;
+// Where a new station starts: the mode, the audio centre of both receiver and transmitter,
+// the receive sound card's nominal rate and the squelch.
 inline constexpr Mode kDefaultMode = Mode::Vela63;
+inline constexpr double kDefaultCentreHz = 1000.0;
+inline constexpr double kNominalRxRate = 8000.0;
+inline constexpr int kDefaultSquelch = 5;
 
 const ModeParams& ModeTable(Mode mode);
 

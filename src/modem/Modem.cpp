@@ -22,7 +22,7 @@ struct Modem::Impl : ReceiverEvents {
   FrameBuilder shortBuilder{InterleaveLength::Short};
   FrameBuilder longBuilder{InterleaveLength::Long};
   MskSynthesiser synth;
-  long double txCentre = 1000.0L;
+  long double txCentre = kDefaultCentreHz;
   OutputStyle style = OutputStyle::Mono;
   VaricodeEchoDecoder echo;
   FrameBuilder::EchoSink echoSink = [this](std::span<const int> coded) {
@@ -39,7 +39,7 @@ struct Modem::Impl : ReceiverEvents {
   double syncPeak = 0.0;
   int syncLocation = 0;
   int64_t framesProcessed = 0;
-  int squelch = 5;
+  int squelch = kDefaultSquelch;
   bool squelchOpen = false;
   bool paused = false;
   VaricodeRxDecoder rx;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "coding/Frame.h"
+#include "coding/Modes.h"
 #include "modem/Modem.h"
 
 namespace vela {
@@ -49,7 +50,7 @@ namespace vela {
 
 struct TransmitSettings {
   Mode mode = kDefaultMode;
-  long double centreFrequency = 1000.0L;
+  long double centreFrequency = kDefaultCentreHz;
   std::string text;  // bytes as sent
   std::string secondaryText = "nocall";
   OutputStyle style = OutputStyle::Mono;

@@ -23,8 +23,8 @@ enum class ReceiverKind { Standard, Enhanced };
 // frequency that is not finite, is ignored (the last usable value stays).
 struct ReceiverConfig {
   Mode mode = kDefaultMode;
-  long double sampleRate = 8000.0L;
-  long double centreFrequency = 1000.0L;
+  long double sampleRate = kNominalRxRate;
+  long double centreFrequency = kDefaultCentreHz;
   // The enhanced receiver's blanker for static crashes; off only to measure its gain.
   bool noiseBlanker = true;
   // Passes of the enhanced receiver's iterative decoder per frame; 0 decodes each frame's

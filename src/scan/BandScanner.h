@@ -34,9 +34,9 @@ struct ScanConfig {
   std::vector<Mode> modes{Mode::Vela8, Mode::Vela31, Mode::Vela63, Mode::Vela125};
   // The rate the samples are taken to have, for the receivers (a sound card's clock
   // correction); the samples themselves come at 8000 per second.
-  long double sampleRate = 8000.0L;
-  int squelch = 5;       // each signal's text squelch
-  size_t textLimit = 0;  // bytes of text kept per signal (the oldest go); 0 keeps all
+  long double sampleRate = kNominalRxRate;
+  int squelch = kDefaultSquelch;  // each signal's text squelch
+  size_t textLimit = 0;           // bytes of text kept per signal (the oldest go); 0 keeps all
 };
 
 // Called as signals come, change and go; every call comes from Process, Flush or Run.

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "coding/Frame.h"
+#include "coding/Modes.h"
 #include "rx/EnhancedDemodulator.h"
 #include "rx/FrameSync.h"
 #include "rx/IterativeDecoder.h"
@@ -20,10 +21,10 @@ namespace vela::cli {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr double kNominalCentre = 1000.0;  // where sweep's transmitter puts the signal
-constexpr int kTimingSteps = 64;           // timing phases tried across a symbol
-constexpr int kTimingBoundaries = 600;     // boundaries they are tried on
-constexpr int kCarrierSpan = 32;           // boundaries either side the clean carrier is averaged
+constexpr double kNominalCentre = kDefaultCentreHz;  // where sweep's transmitter puts it
+constexpr int kTimingSteps = 64;                     // timing phases tried across a symbol
+constexpr int kTimingBoundaries = 600;               // boundaries they are tried on
+constexpr int kCarrierSpan = 32;  // boundaries either side the clean carrier is averaged
 constexpr double kMaxLlr = 60.0;
 // The enhanced receiver's block and window, for the estimates the genie can be made to do.
 constexpr int kBlock = 16;

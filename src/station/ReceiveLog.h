@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 
+#include "coding/Modes.h"
+
 namespace vela {
 
 class ReceiveLog {
@@ -72,7 +74,7 @@ class ReceiveLog {
   Clock clock_;
   bool enabled_ = true;
   std::string mode_ = "VELA63";
-  double frequency_ = 1000.0;
+  double frequency_ = kDefaultCentreHz;
   Line primary_;  // received or sent: one at a time, since we never do both
   Kind primaryKind_ = Kind::Received;
   Line secondary_;

@@ -14,10 +14,10 @@ namespace vela {
 
 struct StationSettings {
   Mode mode = kDefaultMode;
-  long double rxSampleRate = 8000.0L;  // the sound card's rate, as measured against the air
-  long double rxCentreFrequency = 1000.0L;
-  long double txCentreFrequency = 1000.0L;
-  int squelch = 5;
+  long double rxSampleRate = kNominalRxRate;  // the sound card's rate, as measured on air
+  long double rxCentreFrequency = kDefaultCentreHz;
+  long double txCentreFrequency = kDefaultCentreHz;
+  int squelch = kDefaultSquelch;
   bool pause = false;
   ReceiverKind receiver = ReceiverKind::Standard;
   bool noiseBlanker = true;

@@ -1037,17 +1037,32 @@ class StationTest : public QObject {
     QVERIFY(station_->capture().running());
     station_->SetRecordingPacing(Pacing::AsFastAsPossible);
     prompts_->recording = [] { return QStringLiteral(VELA_SAMPLE_RECORDING); };
+    // What the receiver hears is recorded meanwhile (File > Record receive audio...).
+    prompts_->recordingTarget = [this](const QString& suggested) {
+      return suggested.endsWith(QStringLiteral("Z.wav")) ? Path("heard.wav") : QString();
+    };
+    window_->menuCommand(1604)->trigger();
     QSignalSpy finished(station_.get(), &Station::recordingFinished);
     window_->Command(1602);
     QVERIFY(station_->decodingRecording());
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
     QCOMPARE(finished.at(0).at(0).toString(), QStringLiteral(VELA_SAMPLE_RECORDING));
+    const QString sample = QStringLiteral("CQ CQ CQ de G4ABC G4ABC pse k\nThis is a sample");
     const QString received = TextIn(window_->receivePane(), kGreen);
-    QVERIFY2(received.contains(QStringLiteral("CQ CQ CQ de G4ABC G4ABC pse k\nThis is a sample")),
-             qPrintable(received));
+    QVERIFY2(received.contains(sample), qPrintable(received));
     QVERIFY(window_->secondaryPane()->toPlainText().startsWith(QStringLiteral("G4ABC G")));
     // The sound card listens again.
     QVERIFY(!station_->decodingRecording());
+    QTRY_VERIFY(station_->capture().running());
+    // The receive recording, stopped, decodes as the sample did.
+    window_->menuCommand(1604)->trigger();
+    QVERIFY(!window_->menuCommand(1604)->isChecked());
+    window_->receivePane()->clear();
+    prompts_->recording = [this] { return Path("heard.wav"); };
+    window_->Command(1602);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 60000);
+    QVERIFY2(TextIn(window_->receivePane(), kGreen).contains(sample),
+             qPrintable(TextIn(window_->receivePane(), kGreen)));
     QTRY_VERIFY(station_->capture().running());
 
     // A recording that cannot be read is reported, and the card keeps listening.

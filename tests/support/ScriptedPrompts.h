@@ -25,6 +25,7 @@ class ScriptedPrompts : public app::OperatorPrompts {
   std::function<std::optional<RigSettings>(const RigSettings& current)> ptt;
   std::function<int(const QStringList& devices)> captureDevice;
   std::function<QString()> recording;
+  std::function<QString(const QString&)> recordingTarget;
 
   void Tell(QMessageBox::Icon icon, const QString& title, const QString& body) override {
     messages.push_back({icon, title, body});
@@ -44,6 +45,9 @@ class ScriptedPrompts : public app::OperatorPrompts {
     return captureDevice ? captureDevice(devices) : -1;
   }
   QString AskRecording() override { return recording ? recording() : QString(); }
+  QString AskRecordingTarget(const QString& suggested) override {
+    return recordingTarget ? recordingTarget(suggested) : QString();
+  }
 };
 
 }  // namespace vela::test

@@ -45,4 +45,9 @@ QString DialogPrompts::AskRecording() {
                                       QStringLiteral("Recordings (*.wav *.flac);;All files (*)"));
 }
 
+QString DialogPrompts::AskRecordingTarget(const QString& suggested) {
+  return QFileDialog::getSaveFileName(window_, QStringLiteral("Record receive audio"), suggested,
+                                      QStringLiteral("WAV recordings (*.wav)"));
+}
+
 }  // namespace vela::app

@@ -19,6 +19,7 @@ class DialogPrompts : public OperatorPrompts {
   std::optional<RigSettings> AskPtt(const RigSettings& current) override;
   int AskCaptureDevice(const QStringList& devices) override;
   QString AskRecording() override;
+  QString AskRecordingTarget(const QString& suggested) override;
 
  private:
   QWidget* window_;

@@ -37,6 +37,8 @@ class OperatorPrompts {
   virtual int AskCaptureDevice(const QStringList& devices) = 0;
   // A recording to play into the receiver; empty when none was chosen.
   virtual QString AskRecording() = 0;
+  // Where to record what the receiver hears, starting from `suggested`; empty for nowhere.
+  virtual QString AskRecordingTarget(const QString& suggested) = 0;
 };
 
 }  // namespace vela::app

@@ -245,14 +245,14 @@ Preferences Preferences::Parse(const QByteArray& bytes, QString* problem) {
 
 void Preferences::ApplyDefaults() {
   if (callsign.isEmpty()) callsign = QStringLiteral("nocall");
-  if (squelchLevel < 1) squelchLevel = 5;
+  if (squelchLevel < 1) squelchLevel = kDefaultSquelch;
   if (comPort < 1) comPort = 0;
   if (secondaryText.isEmpty() || secondaryText == QStringLiteral("nocall")) {
     secondaryText = callsign;
   }
-  if (txCentreFrequency < 1) txCentreFrequency = 1000;
-  if (rxSampleRate < 1) rxSampleRate = 8000;
-  if (rxCentreFrequency < 1) rxCentreFrequency = 1000;
+  if (txCentreFrequency < 1) txCentreFrequency = kDefaultCentreHz;
+  if (rxSampleRate < 1) rxSampleRate = kNominalRxRate;
+  if (rxCentreFrequency < 1) rxCentreFrequency = kDefaultCentreHz;
   if (cwIdFlag != 0 && cwIdFlag != 1) cwIdFlag = 0;
   for (int i = 0; i < kMacroCount; ++i) {
     if (!macros[i].text.isEmpty()) continue;

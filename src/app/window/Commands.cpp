@@ -14,6 +14,7 @@ constexpr CommandEntry kCommands[] = {
     {SaveScreen, FileMenu, "Save screen to file now"},
     {DecodeRecording, FileMenu, "Decode recording..."},
     {ReceiveLog, FileMenu, "Receive log", true},
+    {RecordAudio, FileMenu, "Record receive audio...", true},
     {PttPort, TxMenu, "PTT"},
     {Cat, TxMenu, "CAT"},
     {TransmitFrequency, TxMenu, "Transmit frequency"},

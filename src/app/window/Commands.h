@@ -48,6 +48,7 @@ enum class CommandId : int {
   SaveScreen = 1601,
   DecodeRecording = 1602,
   ReceiveLog = 1603,
+  RecordAudio = 1604,
   PttPort = 120,
   Cat = 121,
   TransmitFrequency = 3911,

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <utility>
 
+#include "coding/Modes.h"
+
 namespace vela::app {
 
 QImage WrapPixels(const PixelImage& image) {
@@ -140,7 +142,7 @@ FrequencyScaleView::FrequencyScaleView(QWidget* parent)
                      parent),
       image_(kScaleWidth, kScaleHeight, kScaleBackground),
       wrapped_(WrapPixels(image_)) {
-  SetFrequencies(1000.0, 1000.0);
+  SetFrequencies(kDefaultCentreHz, kDefaultCentreHz);
   for (int i = 0; i < layout_.labelCount; ++i) {
     const auto slot = static_cast<size_t>(i);
     labelText_[slot] = QString::number(layout_.labels[slot].hz);

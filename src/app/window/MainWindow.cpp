@@ -252,6 +252,9 @@ void MainWindow::RunCommand(CommandId id) {
     case CommandId::DecodeRecording:
       ChooseRecording();
       break;
+    case CommandId::RecordAudio:
+      ToggleReceiveRecording();
+      break;
     case CommandId::PttPort:
       PickPttPort();
       break;

@@ -135,6 +135,8 @@ class MainWindow : public QMainWindow {
   void signalBrowserRequested();
   // The operator chose a recording to play into the receiver.
   void recordingChosen(const QString& path);
+  // Record what the receiver hears to `path`; an empty path stops the recording.
+  void receiveRecordingRequested(const QString& path);
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -164,6 +166,7 @@ class MainWindow : public QMainWindow {
   void OpenOutputModeDialog();
   void SelectSoundcard();
   void ChooseRecording();
+  void ToggleReceiveRecording();
   void StartMixer(bool devicesPage);
   void OpenHelp();
   void ShowAbout();

@@ -1,6 +1,8 @@
 // The window's questions to the operator, and what it does with files and other programs:
 // the half of the main window that opens boxes, kept apart from the one that shows.
+#include <QAction>
 #include <QDateTime>
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -108,6 +110,24 @@ void MainWindow::SelectSoundcard() {
 void MainWindow::ChooseRecording() {
   const QString path = prompts_->AskRecording();
   if (!path.isEmpty()) emit recordingChosen(path);
+}
+
+void MainWindow::ToggleReceiveRecording() {
+  QAction* item = menuCommand(CommandNumber(CommandId::RecordAudio));
+  if (!item->isChecked()) {
+    emit receiveRecordingRequested({});
+    return;
+  }
+  // A name that sorts by the UTC time the recording began.
+  const QString suggested = QDir(QDir::homePath())
+                                .filePath(QDateTime::currentDateTimeUtc().toString(
+                                    QStringLiteral("'VELA-'yyyyMMdd-HHmmss'Z.wav'")));
+  const QString path = prompts_->AskRecordingTarget(suggested);
+  if (path.isEmpty()) {
+    item->setChecked(false);
+    return;
+  }
+  emit receiveRecordingRequested(path);
 }
 
 // ---- Files and other programs ----

@@ -109,6 +109,8 @@ void Station::ConnectWindow() {
   connect(w, &MainWindow::signalBrowserRequested, this, [this] { OpenSignalBrowser(); });
   connect(w, &MainWindow::recordingChosen, this,
           [this](const QString& path) { DecodeRecording(path, recordingPacing_); });
+  connect(w, &MainWindow::receiveRecordingRequested, this,
+          [this](const QString& path) { RecordReceiveAudio(path); });
   // The transmitter reads the pane afresh for every bit: keep its copy current.
   connect(window_.transmitPane(), &QPlainTextEdit::textChanged, this, [this] {
     modem_.bitSource().SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
@@ -332,6 +334,38 @@ void Station::LogChar(ReceiveLog::Kind kind, uint8_t c) {
   log_->SetMode(std::string(modem_.params().name));
   log_->SetFrequency(static_cast<double>(hz));
   log_->Add(kind, c);
+}
+
+// ---- Recording what the receiver hears ----
+
+void Station::RecordReceiveAudio(const QString& path) {
+  if (path.isEmpty()) {
+    if (!recorder_.recording()) return;
+    recorder_.Stop();
+    window_.statusBarWidget()->ShowNote(
+        QStringLiteral("Receive audio saved to %1 (%2 s)")
+            .arg(QString::fromStdString(recorder_.path()))
+            .arg(recorder_.frames() / static_cast<int64_t>(kNominalRxRate)),
+        8000);
+    return;
+  }
+  if (!recorder_.Start(path.toStdString())) {
+    ReceiveRecordingStopped(QString::fromStdString(recorder_.TakeError().value_or(std::string())));
+    return;
+  }
+  window_.statusBarWidget()->ShowNote(QStringLiteral("Recording receive audio to ") + path, 8000);
+}
+
+void Station::Captured(std::span<const int16_t> samples) {
+  if (!recorder_.recording()) return;
+  recorder_.Captured(samples);
+  if (const auto error = recorder_.TakeError())
+    ReceiveRecordingStopped(QString::fromStdString(*error));
+}
+
+void Station::ReceiveRecordingStopped(const QString& reason) {
+  window_.menuCommand(CommandNumber(CommandId::RecordAudio))->setChecked(false);
+  Tell(QMessageBox::Warning, QStringLiteral("Record receive audio"), reason);
 }
 
 void Station::FlushLog(bool all) {

@@ -14,6 +14,7 @@
 
 #include "app/window/CorrelationWindow.h"
 #include "app/window/SignalBrowser.h"
+#include "audio/ReceiveRecorder.h"
 #include "audio/WavFileDevices.h"
 #include "modem/Modem.h"
 #include "modem/ModemEvents.h"
@@ -101,6 +102,7 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   void TransmitPaneSent() override;
   void TransmitFailed(TransmitProblem problem, const std::string& detail) override;
   void SpectrumStep(std::span<const int16_t> sampleArray) override;
+  void Captured(std::span<const int16_t> samples) override;
   void CaptureError(const std::string& text) override;
 
   // StationHost
@@ -108,6 +110,9 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   void ReadyToExit() override;
 
   void ConnectWindow();
+  // Starts recording what the receiver hears to `path`, or stops (empty path).
+  void RecordReceiveAudio(const QString& path);
+  void ReceiveRecordingStopped(const QString& reason);
   void ApplyWindowSettings();
   // Opens the PTT the window's settings name: at start-up, or `chosen` in TX options > PTT.
   void OpenPtt(bool chosen);
@@ -158,6 +163,7 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   void LogChar(ReceiveLog::Kind kind, uint8_t c);
   void FlushLog(bool all);
   std::optional<ReceiveLog> log_;
+  ReceiveRecorder recorder_;
   RigSettings rig_;  // what the PTT was last opened with
   QTimer logClock_;
   QTimer audioWatch_;
