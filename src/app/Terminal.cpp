@@ -12,6 +12,7 @@
 #include "app/SignalShutdown.h"
 #include "app/Station.h"
 #include "app/StationPtt.h"
+#include "app/StationServices.h"
 #include "app/StatusBar.h"
 #include "platform/RigSettingsFile.h"
 #include "platform/SerialPtt.h"
@@ -40,6 +41,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
   station_ = std::make_unique<Station>(*window_, StationDevices{&input_, &output_, ptt_.get()});
   const QString folder = QFileInfo(settingsPath_).absolutePath();
   station_->OpenReceiveLog(folder);
+  services_ = std::make_unique<StationServices>(*window_, *station_, folder);
   // How the transmitter is keyed lives in a file of its own, so the settings file keeps
   // the layout older versions read.
   rigPath_ = folder + u'/' + QString::fromLatin1(kRigSettingsFileName);
@@ -67,6 +69,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
 }
 
 Terminal::~Terminal() {
+  services_.reset();
   keeper_.reset();
   station_.reset();
   window_.reset();
@@ -78,6 +81,7 @@ int Terminal::Run() {
   // card problems start-up finds.
   if (!warning_.isEmpty()) station_->Tell(QMessageBox::Warning, window_->windowTitle(), warning_);
   station_->Start(recording_);
+  services_->Start();
   if (!sound_.ok()) {
     window_->statusBarWidget()->ShowNote(
         QStringLiteral("No sound system: ") + QString::fromStdString(sound_.error()), 10000);

@@ -18,6 +18,7 @@ class StationPtt;
 class SettingsKeeper;
 class SignalShutdown;
 class Station;
+class StationServices;
 
 class Terminal {
  public:
@@ -49,6 +50,7 @@ class Terminal {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<Station> station_;
   std::unique_ptr<SettingsKeeper> keeper_;
+  std::unique_ptr<StationServices> services_;
 };
 
 }  // namespace vela::app
