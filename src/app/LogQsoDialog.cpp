@@ -126,6 +126,8 @@ LogQsoDialog::LogQsoDialog(const QsoRecord& filled, Logger logger, QWidget* pare
   recent_->setMinimumHeight(120);
   layout->addWidget(recent_);
   resize(560, 600);
+  // With the call filled in, the reports are what is typed first.
+  (filled.call.empty() ? call_ : rstSent_)->setFocus();
 }
 
 QLineEdit* LogQsoDialog::Field(const QString& name, const QString& text) {
@@ -144,10 +146,12 @@ void LogQsoDialog::ShowRecent(const std::string& adif) {
       const auto it = r.find(name);
       return it == r.end() ? QString() : QString::fromStdString(it->second);
     };
+    QString date = get("QSO_DATE");
+    if (date.size() == 8) date = date.left(4) + u'-' + date.mid(4, 2) + u'-' + date.mid(6);
     QString time = get("TIME_ON");
     if (time.size() >= 4) time = time.left(2) + u':' + time.mid(2, 2);
     recent_->addTopLevelItem(
-        new QTreeWidgetItem(QStringList{get("QSO_DATE"), time, get("CALL"), get("BAND"),
+        new QTreeWidgetItem(QStringList{date, time, get("CALL"), get("BAND"),
                                         get("SUBMODE").isEmpty() ? get("MODE") : get("SUBMODE"),
                                         get("RST_SENT"), get("RST_RCVD"), get("NAME")}));
   }

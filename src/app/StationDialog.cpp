@@ -66,6 +66,7 @@ StationDialog::StationDialog(Kind kind, const StationEntry& current, QWidget* pa
     const StationDetails& d = current.details;
     antenna_ = Field(QStringLiteral("antenna"), QString::fromStdString(d.antenna),
                      QStringLiteral("e.g. 30 m inverted L, 10 W ERP"));
+    antenna_->setMinimumWidth(260);  // room for a line about the antenna
     add(antenna_, QStringLiteral("&Antenna:"));
     auto* note = new QLabel(QStringLiteral("For a rig that does not report its dial (no CAT):"));
     form->addRow(note);

@@ -270,12 +270,19 @@ void StationServices::RebuildEar() {
 void StationServices::Captured(const int16_t* samples, int count) {
   if (!ear_ || onAir_) return;
   ear_->Push(std::span(samples, static_cast<size_t>(count)));
+  RunEar();
+}
+
+void StationServices::RunEar() {
   if (earPending_) return;
   earPending_ = true;
-  // Behind what the devices have posted meanwhile, as the signal browser's scanner runs.
+  // Behind what the devices have posted meanwhile, as the signal browser's scanner runs; a
+  // turn at a time until it has caught up, so a busy moment costs it no signal.
   QTimer::singleShot(0, this, [this] {
     earPending_ = false;
-    if (ear_) ear_->Run(kEarBudget);
+    if (!ear_) return;
+    ear_->Run(kEarBudget);
+    if (ear_->lagSeconds() > 0.0) RunEar();
   });
 }
 

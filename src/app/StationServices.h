@@ -88,6 +88,7 @@ class StationServices : public QObject {
   std::optional<QString> Log(const QsoRecord& record);
   void Copied(bool secondary, quint8 c);
   void Captured(const int16_t* samples, int count);
+  void RunEar();
   void SettingsChanged(const OperatorSettings& settings);
   void Poll();
   void ReportHeard(const BandScanner& scanner);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -197,6 +198,13 @@ class StationServicesTest : public QObject {
             Field<QDateTimeEdit>(log, "timeOff")->dateTime());
     Field<QLineEdit>(log, "rstSent")->setText(QStringLiteral("579"));
     Field<QLineEdit>(log, "name")->setText(QStringLiteral("Jürgen"));
+    // A log that cannot be written is told, and nothing typed is lost; then it goes in.
+    QVERIFY(QDir().mkdir(services_->logPath()));
+    Field<QPushButton>(log, "ok")->click();
+    QVERIFY(log->isVisible());
+    QVERIFY(Field<QLabel>(log, "problem")->text().startsWith(QStringLiteral("Not logged: ")));
+    QVERIFY(QDir().rmdir(services_->logPath()));
+    QCOMPARE(Field<QLineEdit>(log, "name")->text(), QStringLiteral("Jürgen"));
     Field<QPushButton>(log, "ok")->click();
     QTRY_VERIFY(!Shown("logQsoDialog"));
     const vela::test::AdifFile adif =
