@@ -87,6 +87,7 @@ int Terminal::Run() {
         QStringLiteral("No sound system: ") + QString::fromStdString(sound_.error()), 10000);
   }
   const int result = QApplication::exec();
+  services_.reset();  // the spots queued go, and the logger hears Close
 
   // Shut-down: the PTT port first, then the settings and the log, then capture.
   station_->ClosePtt();

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -26,6 +27,7 @@
 #include "support/IpfixReader.h"
 #include "support/LoggerSocket.h"
 #include "support/ScriptedInput.h"
+#include "support/ScriptedOutput.h"
 #include "support/ScriptedPrompts.h"
 #include "support/UdpDaemon.h"
 
@@ -36,6 +38,23 @@ using vela::app::StationServices;
 namespace {
 
 constexpr uint32_t kPsk = 30351;  // the report service's enterprise number
+
+// A transmitter's PTT line, as the test sees it.
+struct Line : vela::app::PttPort {
+  bool keyed = false;
+  std::optional<vela::OperatorMessage> Open(const vela::RigSettings&) override { return {}; }
+  void Close() override { keyed = false; }
+  bool Key(bool on) override { return keyed = on, true; }
+};
+
+// A logger's FreeText for us, written from the message format by hand.
+std::string FreeText(const std::string& text, bool send) {
+  const auto counted = [](const std::string& s) {
+    return std::string{0, 0, 0, static_cast<char>(s.size())} + s;
+  };
+  return std::string("\xad\xbc\xcb\xda\0\0\0\3\0\0\0\x09", 12) + counted("VELA Terminal") +
+         counted(text) + std::string(1, send ? 1 : 0);
+}
 
 template <typename T>
 T* Field(QWidget* dialog, const char* name) {
@@ -54,7 +73,8 @@ class StationServicesTest : public QObject {
   std::unique_ptr<Station> station_;
   std::unique_ptr<StationServices> services_;
 
-  void Open(std::vector<int16_t> band, vela::app::SpotService spots = {}) {
+  void Open(std::vector<int16_t> band, vela::app::SpotService spots = {},
+            vela::AudioOutputDevice* air = nullptr, vela::app::PttPort* ptt = nullptr) {
     auto p = vela::app::Preferences::Defaults();
     p.callsign = QStringLiteral("G3XYZ");
     input_ = std::make_unique<vela::test::ScriptedInput>(std::move(band));
@@ -62,7 +82,7 @@ class StationServicesTest : public QObject {
                                                     vela::Pacing::AsFastAsPossible);
     window_ = std::make_unique<MainWindow>(p, std::make_unique<vela::test::ScriptedPrompts>());
     station_ = std::make_unique<Station>(
-        *window_, vela::app::StationDevices{input_.get(), output_.get(), nullptr});
+        *window_, vela::app::StationDevices{input_.get(), air ? air : output_.get(), ptt});
     services_ = std::make_unique<StationServices>(*window_, *station_, dir_->path(), spots);
     window_->show();
     station_->Start();
@@ -72,6 +92,9 @@ class StationServicesTest : public QObject {
     for (auto* w : window_->findChildren<QDialog*>(QString::fromLatin1(name)))
       if (w->isVisible()) return w;
     return nullptr;
+  }
+  void SaveDetails(const vela::StationDetails& d) const {
+    QVERIFY(vela::SaveStationDetails(dir_->filePath("VELAstation.INI").toStdString(), d, nullptr));
   }
   vela::StationDetails Saved() const {
     return vela::LoadStationDetails(dir_->filePath("VELAstation.INI").toStdString()).details;
@@ -137,7 +160,7 @@ class StationServicesTest : public QObject {
     d.fixedDialHz = 474000;  // no CAT here: the dial stays
     d.loggerLink = true;
     d.loggerServer = "127.0.0.1:" + std::to_string(loggerPort);
-    QVERIFY(vela::SaveStationDetails(dir_->filePath("VELAstation.INI").toStdString(), d, nullptr));
+    SaveDetails(d);
     vela::app::SpotService spots{"127.0.0.1", static_cast<uint16_t>(spotServer.port()), {}};
     spots.config.interval = std::chrono::seconds(1);
     const vela::test::BandTransmission caller{vela::Mode::Vela63,        1000.0, 3.0, "G4ABC",
@@ -219,6 +242,32 @@ class StationServicesTest : public QObject {
     QVERIFY2(printed.find("Logged G4ABC") != std::string::npos, printed.c_str());
     QVERIFY2(printed.find("cq cq de g4abc\n") != std::string::npos, printed.c_str());
     QVERIFY2(printed.find("Decoded pse k\n") != std::string::npos, printed.c_str());
+  }
+
+  // A logger's free text goes after what the operator typed; its halt ends the transmission
+  // at once and drops PTT.
+  void aLoggerTypesIntoThePaneAndHaltsTheTransmitter() {
+    vela::test::LoggerSocket logger;
+    vela::StationDetails d;
+    d.loggerLink = true;
+    d.loggerServer = logger.address();
+    SaveDetails(d);
+    vela::test::ScriptedOutput air(
+        [this](std::function<void()> f) { QTimer::singleShot(0, station_.get(), std::move(f)); });
+    Line ptt;
+    Open({}, {}, &air, &ptt);
+    QVERIFY(logger.Receive(5.0));  // the heartbeat: the logger knows where we are
+    window_->transmitPane()->setPlainText(QStringLiteral("cq cq de g3xyz"));
+    logger.Reply(FreeText("tu 73", false));
+    QTRY_COMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("cq cq de g3xyz tu 73"));
+    QVERIFY(!station_->transmitter().state().outputOpen());  // not asked to send
+    window_->Command(110);                                   // F9
+    QTRY_VERIFY(ptt.keyed);
+    air.Play(4);
+    logger.Reply(vela::test::LoggerSocket::Halt());
+    QTRY_VERIFY(!station_->transmitter().state().outputOpen());
+    QVERIFY(!ptt.keyed);
+    QCOMPARE(air.closes, 1);
   }
 };
 
