@@ -105,20 +105,7 @@ int RunLog(int argc, char** argv) {
   std::printf("logged %s in %s\n", record.call.c_str(), path.c_str());
 
   if (udp) {
-    wsjtx::QsoLogged qso;
-    qso.timeOn = record.timeOn;
-    qso.timeOff = record.timeOff;
-    qso.dxCall = record.call;
-    qso.dxGrid = record.grid;
-    qso.txHz = static_cast<uint64_t>(record.frequencyHz);
-    qso.mode = record.submode;
-    qso.rstSent = record.rstSent;
-    qso.rstReceived = record.rstReceived;
-    qso.comments = record.comment;
-    qso.name = record.name;
-    qso.myCall = record.stationCallsign;
-    qso.myGrid = record.myGrid;
-    udp->SendLogged(qso, AdifRecord(record));
+    udp->SendLogged(record);
     try {
       FinishUdp(*udp);
     } catch (const IoError& e) {

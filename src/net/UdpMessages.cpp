@@ -103,6 +103,23 @@ void UdpMessages::SendLogged(const wsjtx::QsoLogged& qso, const std::string& adi
   Send(wsjtx::EncodeLoggedAdif(id_, schema_, adif));
 }
 
+void UdpMessages::SendLogged(const QsoRecord& record) {
+  wsjtx::QsoLogged qso;
+  qso.timeOn = record.timeOn;
+  qso.timeOff = record.timeOff;
+  qso.dxCall = record.call;
+  qso.dxGrid = record.grid;
+  qso.txHz = static_cast<uint64_t>(record.frequencyHz);
+  qso.mode = record.submode;
+  qso.rstSent = record.rstSent;
+  qso.rstReceived = record.rstReceived;
+  qso.comments = record.comment;
+  qso.name = record.name;
+  qso.myCall = record.stationCallsign;
+  qso.myGrid = record.myGrid;
+  SendLogged(qso, AdifRecord(record));
+}
+
 void UdpMessages::Close() {
   if (!started_ || closed_) return;
   closed_ = true;

@@ -19,6 +19,8 @@
 
 namespace vela {
 
+struct QsoRecord;
+
 struct UdpAddress {
   QHostAddress host;
   uint16_t port = 0;
@@ -53,6 +55,8 @@ class UdpMessages {
   void SendDecode(const wsjtx::Decode& decode);
   void SendClear();
   void SendLogged(const wsjtx::QsoLogged& qso, const std::string& adifRecord);
+  // A QSO as the log holds it: QSOLogged and the record as ADIF.
+  void SendLogged(const QsoRecord& record);
   void Close();
 
   Handlers handlers;

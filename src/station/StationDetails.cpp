@@ -50,9 +50,12 @@ std::string ReadLine(const std::string& line, StationDetails& d) {
   } else if (key == "sideband") {
     if (value != "usb" && value != "lsb") return "sideband \"" + value + "\" is not usb or lsb";
     d.lowerSideband = value == "lsb";
-  } else if (key == "spots") {
-    if (value != "on" && value != "off") return "spots \"" + value + "\" is not on or off";
-    d.reporting = value == "on";
+  } else if (key == "spots" || key == "udp") {
+    if (value != "on" && value != "off") return key + " \"" + value + "\" is not on or off";
+    (key == "spots" ? d.reporting : d.loggerLink) = value == "on";
+  } else if (key == "udpserver") {
+    if (value.empty() || value.size() > 255) return "udpserver \"" + value + "\" is not HOST:PORT";
+    d.loggerServer = value;
   }
   return {};
 }
@@ -71,7 +74,8 @@ std::string FormatStationDetails(const StationDetails& d) {
   out << "; VELA Terminal: station details (VELApreferences.INI holds the callsign)\n"
       << "locator=" << d.locator << "\nantenna=" << d.antenna << "\ndial=" << d.fixedDialHz
       << "\nsideband=" << (d.lowerSideband ? "lsb" : "usb") << "\noffset=" << d.converterOffsetHz
-      << "\nreportid=" << d.reportId << "\nspots=" << (d.reporting ? "on" : "off") << "\n";
+      << "\nreportid=" << d.reportId << "\nspots=" << (d.reporting ? "on" : "off")
+      << "\nudp=" << (d.loggerLink ? "on" : "off") << "\nudpserver=" << d.loggerServer << "\n";
   return out.str();
 }
 
@@ -116,7 +120,8 @@ bool SaveStationDetails(const std::string& path, const StationDetails& details,
   };
   const std::string text = FormatStationDetails(details);
   if (ParseStationDetails(text).details != details)
-    return fail("the locator is not a locator, or the antenna text holds a line break");
+    return fail(
+        "the locator is not a locator, or the antenna or UDP server text holds a line break");
   std::string reason;
   return WriteFileSafely(path, text, &reason) || fail(reason);
 }

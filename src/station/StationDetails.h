@@ -23,6 +23,9 @@ struct StationDetails {
   // The number spots are sent under (kept, so the service sees one station); 0 none yet.
   uint32_t reportId = 0;
   bool reporting = false;  // spots on
+  // The UDP messages to a logger or station tool: on or off, and where ("HOST:PORT").
+  bool loggerLink = false;
+  std::string loggerServer = "127.0.0.1:2237";
   bool operator==(const StationDetails&) const = default;
 };
 

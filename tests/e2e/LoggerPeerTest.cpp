@@ -16,69 +16,17 @@
 #include "support/AdifReader.h"
 #include "support/LoggerSocket.h"
 #include "support/ModemCli.h"
+#include "support/UdpDaemon.h"
 #include "support/Vectors.h"
 
 namespace vela {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr const char* kDaemon = "/usr/bin/udp_daemon";
-
-std::string Bytes(const fs::path& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-int Count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t i = text.find(what); i != std::string::npos; i = text.find(what, i + 1)) ++n;
-  return n;
-}
-
-// The server, killed and reaped on every way out of the test.
-class Daemon {
- public:
-  Daemon(int port, const std::string& out) : out_(out) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      std::freopen(out.c_str(), "w", stdout);
-      std::freopen(out.c_str(), "a", stderr);
-      execl(kDaemon, kDaemon, "--port", std::to_string(port).c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    // Listening once its port shows among the machine's UDP sockets.
-    char hex[8];
-    std::snprintf(hex, sizeof hex, ":%04X ", port);
-    for (int i = 0; i < 200 && !listening_; ++i) {
-      for (const char* table : {"/proc/net/udp", "/proc/net/udp6"}) {
-        if (Bytes(table).find(hex) != std::string::npos) listening_ = true;
-      }
-      if (!listening_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-  }
-  ~Daemon() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool listening() const { return listening_; }
-  // What it printed once `what` has shown `times` times (or 10 s have gone by).
-  std::string WaitFor(const std::string& what, int times) const {
-    std::string text;
-    for (int i = 0; i < 200; ++i) {
-      text = Bytes(out_);
-      if (Count(text, what) >= times) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return text;
-  }
-
- private:
-  std::string out_;
-  pid_t pid_ = -1;
-  bool listening_ = false;
-};
+using test::Bytes;
+using test::Count;
+using Daemon = test::UdpDaemon;
+constexpr const char* kDaemon = test::kUdpDaemon;
 
 TEST(LoggerPeer, TheServerDiscoversUsAndPrintsEveryLineAndEveryQso) {
   if (access(kDaemon, X_OK) != 0) GTEST_SKIP() << "udp_daemon not installed (Debian's wsjtx)";

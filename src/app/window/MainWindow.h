@@ -98,6 +98,8 @@ class MainWindow : public QMainWindow {
   // One received or echoed character from the air at the end of the receive pane.
   void ShowReceivedChar(uint8_t c, QColor colour);
   void ShowSecondaryChar(uint8_t c);
+  // A callsign entered elsewhere (the station details), as Text options > Callsign takes it.
+  void SetCallsign(const QString& call);
   // Macro `index` (0..7 for F1..F8) takes a new label and text, as its dialog does on OK.
   void ApplyMacro(int index, const MacroEntry& macro);
 

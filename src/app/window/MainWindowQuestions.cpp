@@ -37,6 +37,12 @@ void MainWindow::ChangeCallsign() {
   RebuildCwIdPattern();
 }
 
+void MainWindow::SetCallsign(const QString& call) {
+  settings_.SetCallsign(call);
+  emit settingsChanged(settings_);
+  RebuildCwIdPattern();
+}
+
 void MainWindow::ChangeSecondaryText() {
   if (const std::optional<QString> text = AskSecondaryText(*prompts_, settings_.secondaryText)) {
     settings_.SetSecondaryText(*text);

@@ -85,6 +85,21 @@ void SignalBrowser::Push(std::span<const int16_t> samples) {
   QTimer::singleShot(0, this, [this] { RunScanner(); });
 }
 
+void SignalBrowser::MarkReported(std::function<bool(const std::string& call)> reported) {
+  reported_ = std::move(reported);
+  Refresh();
+}
+
+const ScanSignal* SignalBrowser::selected() const {
+  const QTreeWidgetItem* item = list_->currentItem();
+  if (item == nullptr || !item->isSelected()) return nullptr;
+  const int id = item->data(kAudioColumn, kIdRole).toInt();
+  for (const ScanSignal& s : scanner_.listed()) {
+    if (s.id == id) return &s;
+  }
+  return nullptr;
+}
+
 void SignalBrowser::SetTransmitting(bool on) {
   transmitting_ = on;
   ShowNote();
@@ -141,7 +156,10 @@ void SignalBrowser::ShowRow(QTreeWidgetItem& item, const ScanSignal& signal) con
   item.setText(kRfColumn, OnAir(signal.centreHz));
   item.setText(kModeColumn, FromAirBytes(ModeTable(signal.mode).name));
   item.setText(kSnrColumn, QString::number(signal.snrDb, 'f', 1));
-  item.setText(kCallColumn, FromAirBytes(signal.call));
+  const bool reported = reported_ && !signal.call.empty() && reported_(signal.call);
+  item.setText(kCallColumn,
+               FromAirBytes(signal.call) + (reported ? QStringLiteral(" \u2713") : QString()));
+  item.setToolTip(kCallColumn, reported ? QStringLiteral("Reported to PSK Reporter") : QString());
   item.setText(kTextColumn, FromAirBytes(signal.LastLine()));
   for (int column : {kAudioColumn, kRfColumn, kSnrColumn}) {
     item.setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);

@@ -18,6 +18,7 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -53,6 +54,12 @@ class SignalBrowser : public QWidget {
   // and cannot tune.
   void SetTransmitting(bool on);
 
+  // Which calls have gone out in a spot: their rows are marked (and again after each report).
+  void MarkReported(std::function<bool(const std::string& call)> reported);
+  void RefreshMarks() { Refresh(); }
+  // The signal of the row the operator has selected, or none.
+  const ScanSignal* selected() const;
+
   const BandScanner& scanner() const { return scanner_; }
   QTreeWidget* list() const { return list_; }
   QLabel* note() const { return note_; }
@@ -70,6 +77,7 @@ class SignalBrowser : public QWidget {
   BandScanner scanner_;
   QTreeWidget* list_;
   QLabel* note_;
+  std::function<bool(const std::string& call)> reported_;
   bool runPending_ = false;
   bool transmitting_ = false;
   uint64_t shownRevision_ = 0;

@@ -298,11 +298,13 @@ void Station::ShowNotices() {
 void Station::RxChar(uint8_t c) {
   window_.ShowReceivedChar(c, kReceivedColour);
   LogChar(ReceiveLog::Kind::Received, c);
+  emit copied(false, c);
 }
 
 void Station::SecondaryChar(uint8_t c) {
   window_.ShowSecondaryChar(c);
   LogChar(ReceiveLog::Kind::Secondary, c);
+  emit copied(true, c);
 }
 
 void Station::EchoChar(uint8_t c) {
@@ -411,6 +413,7 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
   // under way.
   if (now.onAir() != before.onAir()) {
     if (browser_) browser_->SetTransmitting(now.onAir());
+    emit onAirChanged(now.onAir());
     if (now.onAir()) {
       capture_->PauseCapture();
     } else {
@@ -490,6 +493,7 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
   waterfall->AddCaptureBuffer(sampleArray.first(kCaptureBufferSamples));
   // The main receiver has had this buffer: the scanner only queues it for later.
   if (browser_) browser_->Push(sampleArray.first(kCaptureBufferSamples));
+  emit captured(sampleArray.data(), static_cast<int>(kCaptureBufferSamples));
   const auto magnitudes = waterfall->spectrum().magnitudes();
   window_.SetSpectrum(std::vector<float>(magnitudes.begin(), magnitudes.end()));
 }

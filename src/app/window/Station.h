@@ -82,10 +82,17 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   // modal box never runs the event loop inside one of the cycles. Messages told in one go
   // (start-up's settings, PTT and sound card, say) come up together in one box.
   void Tell(int icon, const QString& title, const QString& text);
+  // The band scanner's list while it is open, else none.
+  SignalBrowser* signalBrowser() const { return browser_; }
 
  signals:
   // A played recording has reached its end and the receiver is back on the sound card.
   void recordingFinished(const QString& path);
+  // What the main receiver copies, a byte at a time (our own echo is not told).
+  void copied(bool secondary, quint8 c);
+  // A capture buffer the receiver has had (8000 samples a second), for the spots' own ear.
+  void captured(const int16_t* samples, int count);
+  void onAirChanged(bool onAir);
 
  private:
   // StationSubscriber

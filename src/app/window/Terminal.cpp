@@ -8,13 +8,14 @@
 #include <utility>
 
 #include "app/settings/SettingsKeeper.h"
-#include "rig/StationPtt.h"
 #include "app/window/MainWindow.h"
 #include "app/window/SignalShutdown.h"
 #include "app/window/Station.h"
+#include "app/window/StationServices.h"
 #include "app/window/StatusBar.h"
 #include "rig/RigSettingsFile.h"
 #include "rig/SerialPtt.h"
+#include "rig/StationPtt.h"
 
 namespace vela::app {
 
@@ -40,6 +41,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
   station_ = std::make_unique<Station>(*window_, StationDevices{&input_, &output_, ptt_.get()});
   const QString folder = QFileInfo(settingsPath_).absolutePath();
   station_->OpenReceiveLog(folder);
+  services_ = std::make_unique<StationServices>(*window_, *station_, folder);
   // How the transmitter is keyed lives in a file of its own, so the settings file keeps
   // the layout older versions read.
   rigPath_ = folder + u'/' + QString::fromLatin1(kRigSettingsFileName);
@@ -67,6 +69,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
 }
 
 Terminal::~Terminal() {
+  services_.reset();
   keeper_.reset();
   station_.reset();
   window_.reset();
@@ -78,11 +81,13 @@ int Terminal::Run() {
   // card problems start-up finds.
   if (!warning_.isEmpty()) station_->Tell(QMessageBox::Warning, window_->windowTitle(), warning_);
   station_->Start(recording_);
+  services_->Start();
   if (!sound_.ok()) {
     window_->statusBarWidget()->ShowNote(
         QStringLiteral("No sound system: ") + QString::fromStdString(sound_.error()), 10000);
   }
   const int result = QApplication::exec();
+  services_.reset();  // the spots queued go, and the logger hears Close
 
   // Shut-down: the PTT port first, then the settings and the log, then capture.
   station_->ClosePtt();

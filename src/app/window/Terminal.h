@@ -21,6 +21,7 @@ class MainWindow;
 class SettingsKeeper;
 class SignalShutdown;
 class Station;
+class StationServices;
 
 class Terminal {
  public:
@@ -52,6 +53,7 @@ class Terminal {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<Station> station_;
   std::unique_ptr<SettingsKeeper> keeper_;
+  std::unique_ptr<StationServices> services_;
 };
 
 }  // namespace vela::app
