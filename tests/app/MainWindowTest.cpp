@@ -290,7 +290,10 @@ class MainWindowTest : public QObject {
   void menusCarryTheirCommands() {
     const std::vector<std::pair<QString, std::vector<std::pair<QString, int>>>> menus = {
         {"File",
-         {{"Save screen to file now", 1601}, {"Decode recording...", 1602}, {"Receive log", 1603}}},
+         {{"Save screen to file now", 1601},
+          {"Decode recording...", 1602},
+          {"Receive log", 1603},
+          {"Record receive audio...", 1604}}},
         {"TX options",
          {{"PTT", 120},
           {"CAT", 121},

@@ -40,7 +40,7 @@ namespace {
 constexpr uint32_t kPsk = 30351;  // the report service's enterprise number
 
 // A transmitter's PTT line, as the test sees it.
-struct Line : vela::app::PttPort {
+struct Line : vela::PttPort {
   bool keyed = false;
   std::optional<vela::OperatorMessage> Open(const vela::RigSettings&) override { return {}; }
   void Close() override { keyed = false; }
@@ -74,7 +74,7 @@ class StationServicesTest : public QObject {
   std::unique_ptr<StationServices> services_;
 
   void Open(std::vector<int16_t> band, vela::app::SpotService spots = {},
-            vela::AudioOutputDevice* air = nullptr, vela::app::PttPort* ptt = nullptr) {
+            vela::AudioOutputDevice* air = nullptr, vela::PttPort* ptt = nullptr) {
     auto p = vela::app::Preferences::Defaults();
     p.callsign = QStringLiteral("G3XYZ");
     input_ = std::make_unique<vela::test::ScriptedInput>(std::move(band));
