@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ClientArea.h"
@@ -86,6 +87,10 @@ class MainWindow : public QMainWindow {
   void ShowTransmitState(const TransmitState& now, const TransmitState& before);
   // How the transmitter is keyed, as read from its file at start-up (no signal).
   void SetRigSettings(const RigSettings& rig) { settings_.rig = rig; }
+  // The receiver the station last chose: the menu's check mark and the modem follow.
+  void SetEnhancedReceiver(bool on);
+  // "Transmit where I receive": the transmit frequency follows the receiver's.
+  void SetTransmitFollows(bool on);
   // The rig's dial as last read, or nothing when no rig reports one: status part 1 and
   // the waterfall's read-out then give the frequency on air (with the converter offset).
   struct Dial {
@@ -156,11 +161,15 @@ class MainWindow : public QMainWindow {
   const TransmitState& transmitState() const;
   void LockTransmitControls(bool locked);
   void ChangeTransmitFrequency();
+  void SetSquelch(int level);
+  void FollowReceiver();
   void ChangeCallsign();
   void ChangeSecondaryText();
   void ChangeEndMarker();
   void DefineMacro(int index);
-  void PickPttPort();
+  // `rigPage`: opened from TX options > CAT, on the rig's page (CAT unless the station
+  // already keys a rig through rigctld).
+  void PickPttPort(bool rigPage = false);
   void OpenOutputModeDialog();
   void SelectSoundcard();
   void ChooseRecording();
@@ -177,6 +186,7 @@ class MainWindow : public QMainWindow {
   TransmitController* transmitter_ = nullptr;
 
   bool clearTxRequest_ = false;
+  std::vector<std::pair<uint8_t, QColor>> heldChars_;  // arrived while the pane is paused
   long double rxClickFrequency_ = 1000;
   std::optional<Dial> dial_;
   float cursorFrequency_ = 0;

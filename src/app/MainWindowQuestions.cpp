@@ -70,12 +70,13 @@ void MainWindow::ApplyMacro(int index, const MacroEntry& macro) {
   SetFittedCaption(*ui_.macroButtons[index], MacroCaption(index, macro.label));
 }
 
-void MainWindow::PickPttPort() {
+void MainWindow::PickPttPort(bool rigPage) {
   QAction* ptt = menuCommand(CommandNumber(CommandId::PttPort));
   ptt->setEnabled(false);
   ui_.sendButton->setEnabled(false);
   RigSettings current = settings_.rig;
   current.comPort = settings_.comPort;
+  if (rigPage && current.method != PttMethod::Rigctld) current.method = PttMethod::Cat;
   const std::optional<RigSettings> chosen = prompts_->AskPtt(current);
   ptt->setEnabled(true);
   ui_.sendButton->setEnabled(true);

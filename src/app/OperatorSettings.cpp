@@ -58,7 +58,9 @@ void ApplyToModem(Modem& modem, const OperatorSettings& settings) {
   modem.SetRxCentreFrequency(settings.rxCentreFrequency);
   modem.SetTxCentreFrequency(settings.txCentreFrequency);
   modem.SetSquelch(settings.squelchLevel);
-  modem.SetPause(settings.pause);
+  // Pause is the window's: the modem goes on decoding, so the log keeps what arrives and
+  // the pane shows it on Resume.
+  modem.SetPause(false);
   modem.SetReceiver(settings.enhancedReceiver ? ReceiverKind::Enhanced : ReceiverKind::Standard);
   modem.SetOutputStyle(settings.outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono);
   modem.SetEndMarker(AirBytes(settings.endMarker()));

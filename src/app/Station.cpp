@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -304,6 +306,7 @@ void Station::SecondaryChar(uint8_t c) {
 }
 
 void Station::EchoChar(uint8_t c) {
+  echoShown_ = c == 8 ? std::max(0, echoShown_ - 1) : echoShown_ + 1;
   window_.ShowReceivedChar(c, kEchoColour);
   LogChar(ReceiveLog::Kind::Sent, c);
 }
@@ -384,6 +387,10 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
   // Capture rests while our own audio goes out, and listens again as soon as a stop is
   // under way.
   if (now.onAir() != before.onAir()) {
+    if (now.onAir()) {
+      echoShown_ = 0;
+      paneHandedBack_ = false;
+    }
     if (browser_) browser_->SetTransmitting(now.onAir());
     if (now.onAir()) {
       capture_->PauseCapture();
@@ -395,7 +402,20 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
 }
 
 void Station::TransmitPaneSent() {
-  window_.transmitPane()->clear();
+  if (!std::exchange(paneHandedBack_, false)) window_.transmitPane()->clear();
+}
+
+void Station::OverCut(int64_t unplayedSymbols) {
+  const auto sent = static_cast<int>(modem_.CutOver(unplayedSymbols));
+  // The echo ran ahead of the air: what it showed beyond the sent text is taken back, so
+  // red is what the far station has had.
+  for (int back = echoShown_ - sent; back > 0; --back) EchoChar(8);
+  echoShown_ = 0;
+  // The rest goes back to the pane, where the operator can edit it or send it again.
+  QPlainTextEdit* pane = window_.transmitPane();
+  pane->setPlainText(pane->toPlainText().mid(sent));
+  pane->moveCursor(QTextCursor::End);
+  paneHandedBack_ = true;
 }
 
 void Station::TransmitFailed(TransmitProblem problem, const std::string& detail) {

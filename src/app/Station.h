@@ -109,6 +109,7 @@ class Station : public QObject,
     modem_.SynthesiseSymbol(buffer, symbol, carrier);
   }
   void TransmissionStopped() override { modem_.TransmissionStopped(); }
+  void OverCut(int64_t unplayedSymbols) override;
   void SetBeacon(bool on) override;
 
   // TransmitEvents
@@ -158,6 +159,10 @@ class Station : public QObject,
   Pacing recordingPacing_ = Pacing::RealTime;
   int captureDevice_ = 0;
   int lastConfidence_ = 1;
+  // Echoed characters showing from the over on air; set when a cut over has handed the
+  // transmit pane back its unsent text, so the pane is not emptied after it.
+  int echoShown_ = 0;
+  bool paneHandedBack_ = false;
   QPointer<CorrelationWindow> correlation_;
   QPointer<SignalBrowser> browser_;
   struct Notice {

@@ -1,6 +1,7 @@
 #include "app/Terminal.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -15,8 +16,16 @@
 #include "app/StatusBar.h"
 #include "platform/RigSettingsFile.h"
 #include "platform/SerialPtt.h"
+#include "platform/StationDetails.h"
 
 namespace vela::app {
+
+namespace {
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+}  // namespace
 
 Terminal::Terminal(QString settingsPath, QString recording)
     : settingsPath_(std::move(settingsPath)),
@@ -51,14 +60,33 @@ Terminal::Terminal(QString settingsPath, QString recording)
     warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
                 QString::fromStdString(rig.message);
   }
+  // The mode, the receiver and whether transmit follows it are the station's own: they
+  // come back at every start.
+  stationPath_ = folder + u'/' + QString::fromLatin1(kStationFileName);
+  const StationDetailsLoad station = LoadStationDetails(stationPath_.toStdString());
+  stationDetails_ = station.details;
+  if (const auto mode = ParseMode(stationDetails_.mode)) window_->SelectMode(*mode);
+  window_->SetEnhancedReceiver(stationDetails_.enhancedReceiver);
+  window_->SetTransmitFollows(stationDetails_.transmitFollows);
+  if (!station.message.empty()) {
+    warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
+                QString::fromStdString(station.message);
+  }
   QPointer<MainWindow> window(window_.get());
   const auto preferencesBytes = [this] { return window_->CurrentPreferences().Serialise(); };
   const auto rigBytes = [this] {
     return QByteArray::fromStdString(FormatRigSettingsFile(window_->settings().rig));
   };
+  const auto stationBytes = [this] {
+    stationDetails_.mode = ModeTable(window_->settings().mode).name;
+    stationDetails_.enhancedReceiver = window_->settings().enhancedReceiver;
+    stationDetails_.transmitFollows = window_->settings().transmitFollows;
+    return QByteArray::fromStdString(FormatStationDetails(stationDetails_));
+  };
   keeper_ = std::make_unique<SettingsKeeper>(
       std::vector<SettingsKeeper::File>{{settingsPath_, preferencesBytes, preferences.Serialise()},
-                                        {rigPath_, rigBytes, rigBytes()}},
+                                        {rigPath_, rigBytes, rigBytes()},
+                                        {stationPath_, stationBytes, FileBytes(stationPath_)}},
       [window](const QString& reason) {
         QTimer::singleShot(0, [window, reason] {
           if (window) window->ShowMessage(QMessageBox::Warning, window->windowTitle(), reason);

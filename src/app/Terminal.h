@@ -10,6 +10,7 @@
 #include "platform/PortAudioInput.h"
 #include "platform/PortAudioOutput.h"
 #include "platform/PortAudioSystem.h"
+#include "platform/StationDetails.h"
 
 namespace vela::app {
 
@@ -40,6 +41,8 @@ class Terminal {
   QString settingsPath_;
   QString recording_;
   QString rigPath_;
+  QString stationPath_;
+  StationDetails stationDetails_;  // as read, with the mode and receiver kept current
   QString warning_;
   std::unique_ptr<SignalShutdown> shutdown_;
   PortAudioSystem sound_;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <sstream>
 
+#include "coding/Modes.h"
 #include "platform/SafeFile.h"
 #include "platform/SettingLines.h"
 
@@ -53,6 +54,16 @@ std::string ReadLine(const std::string& line, StationDetails& d) {
   } else if (key == "spots") {
     if (value != "on" && value != "off") return "spots \"" + value + "\" is not on or off";
     d.reporting = value == "on";
+  } else if (key == "mode") {
+    if (!value.empty() && !ParseMode(value)) return "mode \"" + value + "\" is not a mode";
+    d.mode = value;
+  } else if (key == "receiver") {
+    if (value != "enhanced" && value != "standard")
+      return "receiver \"" + value + "\" is not enhanced or standard";
+    d.enhancedReceiver = value == "enhanced";
+  } else if (key == "txfollows") {
+    if (value != "on" && value != "off") return "txfollows \"" + value + "\" is not on or off";
+    d.transmitFollows = value == "on";
   }
   return {};
 }
@@ -71,7 +82,9 @@ std::string FormatStationDetails(const StationDetails& d) {
   out << "; VELA Terminal: station details (VELApreferences.INI holds the callsign)\n"
       << "locator=" << d.locator << "\nantenna=" << d.antenna << "\ndial=" << d.fixedDialHz
       << "\nsideband=" << (d.lowerSideband ? "lsb" : "usb") << "\noffset=" << d.converterOffsetHz
-      << "\nreportid=" << d.reportId << "\nspots=" << (d.reporting ? "on" : "off") << "\n";
+      << "\nreportid=" << d.reportId << "\nspots=" << (d.reporting ? "on" : "off")
+      << "\nmode=" << d.mode << "\nreceiver=" << (d.enhancedReceiver ? "enhanced" : "standard")
+      << "\ntxfollows=" << (d.transmitFollows ? "on" : "off") << "\n";
   return out.str();
 }
 

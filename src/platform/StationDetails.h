@@ -23,6 +23,11 @@ struct StationDetails {
   // The number spots are sent under (kept, so the service sees one station); 0 none yet.
   uint32_t reportId = 0;
   bool reporting = false;  // spots on
+  // How the station last listened: the mode's name ("VELA63"; empty for the default) and
+  // the receiver, the enhanced one unless the operator chose the standard one.
+  std::string mode;
+  bool enhancedReceiver = true;
+  bool transmitFollows = true;  // the transmit frequency moves with the receiver's
   bool operator==(const StationDetails&) const = default;
 };
 

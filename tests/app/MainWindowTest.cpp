@@ -290,13 +290,17 @@ class MainWindowTest : public QObject {
   void menusCarryTheirCommands() {
     const std::vector<std::pair<QString, std::vector<std::pair<QString, int>>>> menus = {
         {"File",
-         {{"Save screen to file now", 1601}, {"Decode recording...", 1602}, {"Receive log", 1603}}},
+         {{"Save screen to file now", 1601},
+          {"Decode recording...", 1602},
+          {"Receive log", 1603},
+          {"Quit", 1604}}},
         {"TX options",
          {{"PTT", 120},
           {"CAT", 121},
           {"Transmit frequency", 3911},
           {"Toggle beacon mode ON/OFF", 3300},
-          {"Toggle tune signal ON/OFF", 3912}}},
+          {"Toggle tune signal ON/OFF", 3912},
+          {"Transmit where I receive", 3913}}},
         {"Soundcard",
          {{"Mixer", 670},
           {"Audio Devices", 671},
@@ -306,7 +310,13 @@ class MainWindowTest : public QObject {
          {{"Correlation display", 6666},
           {"Toggle waterfall palette", 2020},
           {"Enhanced receiver", 6667},
-          {"Signal browser", 6668}}},
+          {"Signal browser", 6668},
+          {"Mode VELA8", 3010},
+          {"Mode VELA31", 3011},
+          {"Mode VELA63", 3012},
+          {"Mode VELA125", 3013},
+          {"Squelch up", 3260},
+          {"Squelch down", 3261}}},
         {"Text options",
          {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
         {"Help", {{"Help", 1700}, {"About", 1701}}},
@@ -364,6 +374,35 @@ class MainWindowTest : public QObject {
     QTest::keyClick(window_.get(), Qt::Key_F9);
     QVERIFY(!window_->txActive());
     QCOMPARE(qobject_cast<QPushButton*>(window_->control(110))->text(), QStringLiteral("F9 Send"));
+  }
+
+  // The keyboard alone: Tab leaves the transmit pane for the buttons (Ctrl+Tab types a
+  // tab), the mode and the squelch have menu keys, and Ctrl+Q ends the program.
+  void keyboardReachesTheControls() {
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    auto* pane = window_->transmitPane();
+    pane->setFocus();
+    QTest::keyClicks(pane, "ab");
+    QTest::keyClick(pane, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(pane->toPlainText(), QStringLiteral("ab\t"));
+    QSet<QWidget*> reached;
+    for (int i = 0; i < 60; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      reached.insert(QApplication::focusWidget());
+    }
+    QCOMPARE(pane->toPlainText(), QStringLiteral("ab\t"));
+    for (int id : {110, 9310, 9317, 9319, 699, 3000, 1500})
+      QVERIFY2(reached.contains(window_->control(id)), qPrintable(QString::number(id)));
+    QTest::keyClick(window_.get(), Qt::Key_4, Qt::ControlModifier);
+    QCOMPARE(window_->settings().mode, vela::Mode::Vela125);
+    QTest::keyClick(window_.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(window_->settings().mode, vela::Mode::Vela8);
+    const int squelch = window_->settings().squelchLevel;
+    QTest::keyClick(window_.get(), Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(window_->settings().squelchLevel, squelch + 5);
+    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!window_->isVisible());
   }
 
   // The controller decides what is on the air (its own tests hold the rules); the window
@@ -473,6 +512,22 @@ class MainWindowTest : public QObject {
     window_->SetSpectrum(std::vector<float>(465, 1686.0f));
     QTest::mouseMove(waterfall, QPoint(1, 40));
     QTRY_COMPARE(window_->statusPart(2), QStringLiteral("253.9Hz, -40.0dB"));
+
+    // Transmitting where I receive: switched on, transmit joins the receiver at once, and
+    // a click, fine tune and the browser's tuning move both; right-click sets it alone.
+    window_->menuCommand(3913)->trigger();
+    QVERIFY(window_->settings().transmitFollows);
+    QVERIFY(window_->settings().txCentreFrequency == window_->settings().rxCentreFrequency);
+    QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(0, 50));
+    QVERIFY(window_->settings().txCentreFrequency == 250);
+    window_->FineTune(1024);
+    QVERIFY(window_->settings().txCentreFrequency == window_->settings().rxCentreFrequency);
+    window_->TuneTo(1500, vela::Mode::Vela63);
+    QVERIFY(window_->settings().txCentreFrequency == 1500);
+    QTest::mouseClick(waterfall, Qt::RightButton, {}, QPoint(256, 50));
+    QVERIFY(window_->settings().txCentreFrequency == 1250);
+    QVERIFY(window_->settings().rxCentreFrequency == 1500);
+    QVERIFY(window_->statusBarWidget()->note().contains(QStringLiteral("set alone")));
   }
 
   void squelchBarClick() {
@@ -589,10 +644,15 @@ class MainWindowTest : public QObject {
     window_->Command(2020);
     QCOMPARE(window_->settings().waterfallPalette, 1);
 
+    // CAT opens the PTT settings on the rig's page.
+    std::optional<vela::PttMethod> asked;
+    prompts_->ptt = [&](const vela::RigSettings& current) {
+      asked = current.method;
+      return std::optional<vela::RigSettings>();
+    };
     window_->Command(121);
-    QCOMPARE(prompts_->messages.size(), size_t{1});
-    QCOMPARE(prompts_->messages[0].text, QStringLiteral("CAT control not yet implemented"));
-    QCOMPARE(prompts_->messages[0].title, QStringLiteral("VELA63 for LF/MF"));
+    QCOMPARE(asked, std::optional(vela::PttMethod::Cat));
+    QVERIFY(prompts_->messages.empty());
   }
 
   void receivePanePause() {
