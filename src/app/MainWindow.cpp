@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
@@ -25,6 +27,7 @@
 #include "app/Dialogs.h"
 #include "app/FileDrops.h"
 #include "app/GraphicControls.h"
+#include "app/OnAirIndicator.h"
 #include "app/Panes.h"
 #include "app/StatusBar.h"
 #include "app/TextCodec.h"
@@ -63,6 +66,7 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   client_->installEventFilter(this);
   const CommandRunner run = [this](int id) { Command(id); };
   BuildMenuBar(menuBar(), this, run);
+  onAir_ = new OnAirIndicator(menuBar());
   menuCommand(CommandNumber(CommandId::ReceiveLog))->setChecked(settings_.receiveLog);
   BuildFunctionKeys(this, run);
 
@@ -187,6 +191,13 @@ void MainWindow::ShowReceivedChar(uint8_t c, QColor colour) {
     return;
   }
   ShowOnReceivePane(*ui_.receivePane, c, colour);
+}
+
+void MainWindow::StartNewLine() {
+  const bool atLineStart = settings_.pause && !heldChars_.empty()
+                               ? heldChars_.back().first == '\r'
+                               : ui_.receivePane->document()->lastBlock().text().isEmpty();
+  if (!atLineStart) ShowReceivedChar('\r', ui_.receivePane->textColor());
 }
 
 void MainWindow::ShowSecondaryChar(uint8_t c) {
@@ -426,6 +437,7 @@ void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState
         4, now.beacon ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
   }
   if (now.onAir() != before.onAir()) LockTransmitControls(now.onAir());
+  onAir_->Show(now);
 }
 
 void MainWindow::LockTransmitControls(bool locked) {

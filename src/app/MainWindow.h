@@ -28,6 +28,7 @@ class QTimer;
 namespace vela::app {
 
 class FileDrops;
+class OnAirIndicator;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -103,6 +104,9 @@ class MainWindow : public QMainWindow {
   // One received or echoed character from the air at the end of the receive pane.
   void ShowReceivedChar(uint8_t c, QColor colour);
   void ShowSecondaryChar(uint8_t c);
+  // The receive pane goes on at the start of a line: each over and each station heard
+  // after a retune begins a line of its own.
+  void StartNewLine();
   // Macro `index` (0..7 for F1..F8) takes a new label and text, as its dialog does on OK.
   void ApplyMacro(int index, const MacroEntry& macro);
 
@@ -186,6 +190,7 @@ class MainWindow : public QMainWindow {
   TransmitController* transmitter_ = nullptr;
 
   bool clearTxRequest_ = false;
+  OnAirIndicator* onAir_ = nullptr;
   std::vector<std::pair<uint8_t, QColor>> heldChars_;  // arrived while the pane is paused
   long double rxClickFrequency_ = 1000;
   std::optional<Dial> dial_;

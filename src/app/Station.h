@@ -45,6 +45,8 @@ class Station : public QObject,
   static constexpr int kReselectDelayMs = 500;
   // Input silent this long (and not because we are transmitting): the displays say so.
   static constexpr int kNoAudioMs = 2000;
+  // A sound card that has gone is looked for again this often.
+  static constexpr int kCardSearchMs = 5000;
 
   Station(MainWindow& window, StationDevices devices);
   ~Station() override;
@@ -181,6 +183,10 @@ class Station : public QObject,
   RigSettings rig_;  // what the PTT was last opened with
   QTimer logClock_;
   QTimer audioWatch_;
+  QTimer cardSearch_;
+  // The card list looked for afresh (when capture can let go of its card for a moment).
+  void RediscoverCards();
+  void SearchForCard();
 };
 
 }  // namespace vela::app

@@ -410,8 +410,12 @@ class MainWindowTest : public QObject {
   // buttons and PTT command locked while our audio goes out.
   void transmitStateShowsInCaptionsAndStatusBar() {
     auto* send = qobject_cast<QPushButton*>(window_->control(110));
+    auto* onAir = window_->menuBar()->findChild<QLabel*>(QStringLiteral("onair"));
+    QVERIFY(onAir != nullptr && !onAir->isVisible());
+    const auto showing = [&] { return onAir->isVisible() ? onAir->text() : QString(); };
     window_->Command(3912);
     QVERIFY(window_->tuneActive());
+    QCOMPARE(showing(), QStringLiteral("ON AIR: tune"));
     QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal ON"));
     QVERIFY(!window_->control(3000)->isEnabled());
     QVERIFY(!window_->menuCommand(120)->isEnabled());
@@ -422,9 +426,11 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->control(3000)->isEnabled());  // free as soon as the stop is under way
     tx_->output.Pump();
 
+    QCOMPARE(showing(), QString());
     window_->Command(699);
     QVERIFY(window_->cwIdActive());
     QCOMPARE(window_->statusPart(3), QStringLiteral("CWID ON"));
+    QCOMPARE(showing(), QStringLiteral("ON AIR: CWID"));
     QCOMPARE(tx_->controller.morsePattern(), window_->cwIdPattern());
     window_->Command(699);
     QCOMPARE(window_->statusPart(3), QStringLiteral("CWID OFF"));
@@ -435,6 +441,7 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->beaconMode());
     window_->Command(110);
     QCOMPARE(send->text(), QStringLiteral("F9 Receive"));
+    QCOMPARE(showing(), QStringLiteral("ON AIR: beacon"));
     window_->Command(110);
     QCOMPARE(send->text(), QStringLiteral("F9 Send"));
     window_->Command(3300);
