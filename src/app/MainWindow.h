@@ -90,6 +90,8 @@ class MainWindow : public QMainWindow {
   void SetRigSettings(const RigSettings& rig) { settings_.rig = rig; }
   // The receiver the station last chose: the menu's check mark and the modem follow.
   void SetEnhancedReceiver(bool on);
+  // Where the settings live: Save screen writes there when the start folder refuses.
+  void SetSettingsFolder(const QString& folder) { settingsFolder_ = folder; }
   // "Transmit where I receive": the transmit frequency follows the receiver's.
   void SetTransmitFollows(bool on);
   // The rig's dial as last read, or nothing when no rig reports one: status part 1 and
@@ -190,6 +192,7 @@ class MainWindow : public QMainWindow {
   TransmitController* transmitter_ = nullptr;
 
   bool clearTxRequest_ = false;
+  QString settingsFolder_;
   OnAirIndicator* onAir_ = nullptr;
   std::vector<std::pair<uint8_t, QColor>> heldChars_;  // arrived while the pane is paused
   long double rxClickFrequency_ = 1000;

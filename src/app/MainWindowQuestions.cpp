@@ -1,6 +1,7 @@
 // The window's questions to the operator, and what it does with files and other programs:
 // the half of the main window that opens boxes, kept apart from the one that shows.
 #include <QDateTime>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -114,13 +115,20 @@ void MainWindow::ChooseRecording() {
 // ---- Files and other programs ----
 
 QString MainWindow::SaveScreen() {
-  const DesktopResult saved =
-      SaveScreenFile(ui_.receivePane->toPlainText(), QDateTime::currentDateTime());
+  const QDateTime now = QDateTime::currentDateTime();
+  DesktopResult saved = SaveScreenFile(ui_.receivePane->toPlainText(), now);
+  // A start folder that cannot be written (a read-only install, say): beside the settings.
+  if (!saved.ok() && !settingsFolder_.isEmpty()) {
+    const DesktopResult fallback =
+        SaveScreenFile(ui_.receivePane->toPlainText(), now, settingsFolder_);
+    if (fallback.ok()) saved = fallback;
+  }
   if (!saved.ok()) {
     ShowMessage(QMessageBox::Warning, QStringLiteral("Save screen"), saved.problem);
     return {};
   }
-  ui_.statusBar->ShowNote(QStringLiteral("Receive pane saved to ") + saved.value, 5000);
+  ui_.statusBar->ShowNote(
+      QStringLiteral("Receive pane saved to ") + QFileInfo(saved.value).absoluteFilePath(), 8000);
   return saved.value;
 }
 

@@ -49,6 +49,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
   station_ = std::make_unique<Station>(*window_, StationDevices{&input_, &output_, ptt_.get()});
   const QString folder = QFileInfo(settingsPath_).absolutePath();
   station_->OpenReceiveLog(folder);
+  window_->SetSettingsFolder(folder);
   // How the transmitter is keyed lives in a file of its own, so the settings file keeps
   // the layout older versions read.
   rigPath_ = folder + u'/' + QString::fromLatin1(kRigSettingsFileName);

@@ -897,6 +897,13 @@ class MainWindowTest : public QObject {
         prompts_->messages[0].text.startsWith(QStringLiteral("Could not save the receive pane")));
     // Nothing was lost from the pane.
     QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("lost?"));
+    // Beside the settings it can be, and the status bar says where.
+    QTemporaryDir settings;
+    window_->SetSettingsFolder(settings.path());
+    const QString saved = window_->SaveScreen();
+    QVERIFY2(saved.startsWith(settings.path() + u'/'), qPrintable(saved));
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QCOMPARE(window_->statusBarWidget()->note(), QStringLiteral("Receive pane saved to ") + saved);
   }
 
   void closingWhileSendingStopsTheOutputFirst() {
