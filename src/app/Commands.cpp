@@ -35,6 +35,7 @@ constexpr CommandEntry kCommands[] = {
     {MenuVela125, DisplayMenu, "Mode VELA125", false, false, "Ctrl+4"},
     {SquelchUp, DisplayMenu, "Squelch up", false, false, "Ctrl+Shift+Up"},
     {SquelchDown, DisplayMenu, "Squelch down", false, false, "Ctrl+Shift+Down"},
+    {LocalClock, DisplayMenu, "Clock in local time", true},
     {ClearRx, TextMenu, "Clear RX"},
     {ClearTx, TextMenu, "Clear TX"},
     {SecondaryText, TextMenu, "Secondary text"},

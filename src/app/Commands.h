@@ -61,6 +61,7 @@ enum class CommandId : int {
   OutputMode = 3220,
   CorrelationDisplay = 6666,
   WaterfallPalette = 2020,
+  LocalClock = 2021,
   EnhancedReceiver = 6667,
   SignalBrowser = 6668,
   // The mode buttons and the squelch bar from the keyboard.

@@ -173,11 +173,12 @@ void MainWindow::RedrawScale() {
 }
 
 void MainWindow::ClockTick() {
-  const QDateTime now = QDateTime::currentDateTime();
+  const bool utc = !menuCommand(CommandNumber(CommandId::LocalClock))->isChecked();
+  const QDateTime now = utc ? QDateTime::currentDateTimeUtc() : QDateTime::currentDateTime();
   const QDate d = now.date();
   const QTime t = now.time();
   SetStatusPart(
-      6, FromStd(FormatClock(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second())));
+      6, FromStd(FormatClock(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second(), utc)));
 }
 
 void MainWindow::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
@@ -309,6 +310,9 @@ void MainWindow::RunCommand(CommandId id) {
     case CommandId::SquelchUp:
     case CommandId::SquelchDown:
       SetSquelch(settings_.squelchLevel + (id == CommandId::SquelchUp ? 5 : -5));
+      break;
+    case CommandId::LocalClock:
+      ClockTick();
       break;
     case CommandId::TransmitFollows:
       SetTransmitFollows(menuCommand(CommandNumber(id))->isChecked());

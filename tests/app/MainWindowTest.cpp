@@ -283,8 +283,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode OFF"));
     QCOMPARE(window_->statusPart(5), QStringLiteral("63 baud; Long interleave"));
     QRegularExpression clock(
-        QStringLiteral("^[1-9]\\d? [A-Z][a-z]+ \\d{4} - \\d\\d:\\d\\d:\\d\\d local time$"));
+        QStringLiteral("^[1-9]\\d? [A-Z][a-z]+ \\d{4} - \\d\\d:\\d\\d:\\d\\d (UTC|local time)$"));
     QVERIFY2(clock.match(window_->statusPart(6)).hasMatch(), qPrintable(window_->statusPart(6)));
+    QVERIFY(window_->statusPart(6).endsWith(QStringLiteral(" UTC")));
+    window_->menuCommand(2021)->trigger();
+    QVERIFY(window_->statusPart(6).endsWith(QStringLiteral(" local time")));
   }
 
   void menusCarryTheirCommands() {
@@ -316,7 +319,8 @@ class MainWindowTest : public QObject {
           {"Mode VELA63", 3012},
           {"Mode VELA125", 3013},
           {"Squelch up", 3260},
-          {"Squelch down", 3261}}},
+          {"Squelch down", 3261},
+          {"Clock in local time", 2021}}},
         {"Text options",
          {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
         {"Help", {{"Help", 1700}, {"About", 1701}}},
