@@ -523,6 +523,11 @@ void Station::ReadyToExit() {
 void Station::ShowNoAudio(bool none) {
   window_.waterfall()->SetNoAudio(none);
   window_.eyeDiagram()->SetNoAudio(none);
+  if (!none) return;
+  // No audio is no signal: the bars do not go on showing the last one heard.
+  window_.levelBar()->SetLevel(0);
+  lastConfidence_ = 0;
+  RedrawSquelchBar();
 }
 
 void Station::SpectrumStep(std::span<const int16_t> sampleArray) {

@@ -920,6 +920,9 @@ class StationTest : public QObject {
     QTRY_VERIFY(recordingInput()->finished());
     QTRY_VERIFY_WITH_TIMEOUT(window_->waterfall()->noAudio(), 4 * Station::kNoAudioMs + 2000);
     QVERIFY(window_->eyeDiagram()->noAudio());
+    // The bars drop rather than freeze at the last signal.
+    QCOMPARE(window_->levelBar()->level(), 0);
+    QCOMPARE(window_->squelchBar()->value(), 0);
     QVERIFY(prompts_->messages.size() <= 1);  // the PTT notice, nothing about audio
     const QImage shown = window_->waterfall()->grab().toImage();
     const QPoint centre = shown.rect().center();
