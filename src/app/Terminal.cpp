@@ -21,8 +21,11 @@
 namespace vela::app {
 
 namespace {
-QByteArray FileBytes(const QString& path) {
+// What a settings file holds, or `absent` when there is none yet: a new station's file is
+// written when something in it changes, and at the end.
+QByteArray FileBytes(const QString& path, const QByteArray& absent) {
   QFile file(path);
+  if (!file.exists()) return absent;
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 }  // namespace
@@ -85,9 +88,10 @@ Terminal::Terminal(QString settingsPath, QString recording)
     return QByteArray::fromStdString(FormatStationDetails(stationDetails_));
   };
   keeper_ = std::make_unique<SettingsKeeper>(
-      std::vector<SettingsKeeper::File>{{settingsPath_, preferencesBytes, preferences.Serialise()},
-                                        {rigPath_, rigBytes, rigBytes()},
-                                        {stationPath_, stationBytes, FileBytes(stationPath_)}},
+      std::vector<SettingsKeeper::File>{
+          {settingsPath_, preferencesBytes, preferences.Serialise()},
+          {rigPath_, rigBytes, rigBytes()},
+          {stationPath_, stationBytes, FileBytes(stationPath_, stationBytes())}},
       [window](const QString& reason) {
         QTimer::singleShot(0, [window, reason] {
           if (window) window->ShowMessage(QMessageBox::Warning, window->windowTitle(), reason);
