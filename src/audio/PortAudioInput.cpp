@@ -36,6 +36,10 @@ PortAudioInput::~PortAudioInput() {
   Close();
 }
 
+bool PortAudioInput::Rediscover() {
+  return stream_ == nullptr && system_.Rescan();
+}
+
 std::vector<std::string> PortAudioInput::ListDevices() {
   std::vector<std::string> names;
   for (const auto& d : system_.CaptureDevices()) names.push_back(d.name);
@@ -110,6 +114,7 @@ bool PortAudioInput::Open(int device, int sampleRate, AudioInputEvents& events) 
     return false;
   }
   Pa_SetStreamFinishedCallback(stream_, &PortAudioInput::Finished);
+  system_.StreamOpened();
   events_ = &events;
   poster_.NewSession();
   overruns_ = 0;
@@ -171,6 +176,7 @@ void PortAudioInput::Close() {
   if (stream_ != nullptr) {
     const QuietStderr quiet;
     Pa_CloseStream(stream_);
+    system_.StreamClosed();
     stream_ = nullptr;
   }
   {

@@ -30,6 +30,7 @@ class PortAudioInput : public AudioInputDevice {
   PortAudioInput& operator=(const PortAudioInput&) = delete;
 
   std::vector<std::string> ListDevices() override;
+  bool Rediscover() override;
   bool Open(int device, int sampleRate, AudioInputEvents& events) override;
   bool AddBuffer(int index, std::span<int16_t> buffer) override;
   bool Start() override;

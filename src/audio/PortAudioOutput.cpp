@@ -14,7 +14,10 @@ PortAudioOutput::PortAudioOutput(PortAudioSystem& system) : system_(system) {
 
 PortAudioOutput::~PortAudioOutput() {
   HaltStream();
-  if (stream_ != nullptr) Pa_CloseStream(stream_);
+  if (stream_ != nullptr) {
+    Pa_CloseStream(stream_);
+    system_.StreamClosed();
+  }
   if (converter_ != nullptr) src_delete(converter_);
 }
 
@@ -92,6 +95,7 @@ bool PortAudioOutput::Open(int device, AudioOutputEvents& events) {
     converter_ = nullptr;
     return false;
   }
+  system_.StreamOpened();
   events_ = &events;
   poster_.NewSession();
   poster_.Post([this] { events_->OutputOpened(); });
@@ -143,6 +147,7 @@ void PortAudioOutput::Close() {
   if (stream_ != nullptr) {
     const QuietStderr quiet;
     Pa_CloseStream(stream_);
+    system_.StreamClosed();
     stream_ = nullptr;
   }
   if (converter_ != nullptr) {

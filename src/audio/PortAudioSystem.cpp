@@ -129,6 +129,17 @@ PortAudioSystem::PortAudioSystem() {
 #ifdef __linux__
   snd_lib_error_set_handler(QuietAlsa);
 #endif
+  Initialise();
+}
+
+bool PortAudioSystem::Rescan() {
+  if (openStreams_ > 0) return false;
+  if (ok_) Pa_Terminate();
+  Initialise();
+  return ok_;
+}
+
+void PortAudioSystem::Initialise() {
   // Probing every ALSA and JACK device prints pages of driver chatter about cards that are
   // not there; the operator only needs the devices that are. Errors still come back as codes.
   const int savedStderr = dup(STDERR_FILENO);
@@ -139,7 +150,7 @@ PortAudioSystem::PortAudioSystem() {
   if (devNull >= 0) close(devNull);
   if (savedStderr >= 0) close(savedStderr);
   ok_ = err == paNoError;
-  if (!ok_) error_ = ErrorText(err);
+  error_ = ok_ ? std::string() : ErrorText(err);
 }
 
 PortAudioSystem::~PortAudioSystem() {

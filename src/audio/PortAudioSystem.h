@@ -71,9 +71,20 @@ class PortAudioSystem {
   // PortAudio's words for an error, with the host's own text where it gave one.
   static std::string ErrorText(int paError);
 
+  // PortAudio lists the cards present when it starts: to find one plugged in (or a sound
+  // server started) since, it starts again. Only while no stream is open; false otherwise
+  // or when it will not start.
+  bool Rescan();
+  // The input and output keep count of their open streams.
+  void StreamOpened() { ++openStreams_; }
+  void StreamClosed() { --openStreams_; }
+
  private:
+  void Initialise();
+
   bool ok_ = false;
   std::string error_;
+  int openStreams_ = 0;
 };
 
 }  // namespace vela

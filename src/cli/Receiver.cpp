@@ -13,9 +13,10 @@
 
 namespace vela::cli {
 
-ReceiverKind ReceiverOption(const Options& opt) {
+ReceiverKind ReceiverOption(const Options& opt, ReceiverKind absent) {
   const auto value = opt.Get("receiver");
-  if (!value || *value == "standard") return ReceiverKind::Standard;
+  if (!value) return absent;
+  if (*value == "standard") return ReceiverKind::Standard;
   if (*value == "enhanced") return ReceiverKind::Enhanced;
   throw UsageError("--receiver takes standard or enhanced, not \"" + *value + "\"");
 }

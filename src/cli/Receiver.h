@@ -14,8 +14,10 @@ namespace vela::cli {
 
 class Options;
 
-// --receiver standard|enhanced (standard when absent); UsageError for anything else.
-ReceiverKind ReceiverOption(const Options& opt);
+// --receiver standard|enhanced (`absent` when not given); UsageError for anything else.
+// The enhanced receiver copies weaker signals and stays quiet on noise, so an operator
+// gets it unless told otherwise.
+ReceiverKind ReceiverOption(const Options& opt, ReceiverKind absent = ReceiverKind::Enhanced);
 
 // --freq for a receiver at `rate` samples per second: a centre whose signal fits below half
 // the rate (above it the copy would be aliased noise); UsageError otherwise.

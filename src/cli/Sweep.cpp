@@ -112,7 +112,8 @@ SweepReceiver SweepReceiverOptions(const Options& opt) {
   SweepReceiver r;
   const auto receiver = opt.Get("receiver");
   r.genie = receiver && *receiver == "genie";
-  r.kind = r.genie ? ReceiverKind::Enhanced : ReceiverOption(opt);
+  // A sweep measures the standard receiver unless told: its figures are the reference.
+  r.kind = r.genie ? ReceiverKind::Enhanced : ReceiverOption(opt, ReceiverKind::Standard);
   r.noiseBlanker = !opt.Has("no-blanker");
   if (!r.noiseBlanker && (r.genie || r.kind != ReceiverKind::Enhanced))
     throw UsageError("--no-blanker is for --receiver enhanced");

@@ -62,6 +62,15 @@ void WaterfallLine(std::span<const float, kSpectrumBins> magnitudes, int palette
 WaterfallImage::WaterfallImage(int width, int height)
     : image_(std::max(width, 0), std::max(height, 0) + 1) {}
 
+WaterfallImage WaterfallImage::Resized(int height) const {
+  WaterfallImage resized(width(), height);
+  const int rows = std::min(this->height(), resized.height());
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < width(); ++x) resized.image_.SetPixel(x, y + 1, Pixel(x, y));
+  }
+  return resized;
+}
+
 void WaterfallImage::AddLine(std::span<const Rgb, kWaterfallBins> line) {
   if (image_.width() == 0) return;
   auto top = image_.Row(0);

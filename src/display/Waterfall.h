@@ -52,6 +52,9 @@ class WaterfallImage {
 
   // Sets the line into row 0, then shifts the image down one row; the bottom row is lost.
   void AddLine(std::span<const Rgb, kWaterfallBins> line);
+  // The same history at another height (the window resized): the newest rows, as many as
+  // fit, the rest black.
+  WaterfallImage Resized(int height) const;
 
   // Shown row y (0 = top, newest) at image column x.
   Rgb Pixel(int x, int y) const { return image_.Pixel(x, y + 1); }

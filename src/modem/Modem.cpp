@@ -1,5 +1,9 @@
 #include "modem/Modem.h"
 
+#include <algorithm>
+#include <deque>
+
+#include "coding/Frame.h"
 #include "display/CorrelationDisplay.h"
 #include "rx/Receiver.h"
 #include "rx/SyncConfidence.h"
@@ -25,6 +29,14 @@ struct Modem::Impl : ReceiverEvents {
   long double txCentre = kDefaultCentreHz;
   OutputStyle style = OutputStyle::Mono;
   VaricodeEchoDecoder echo;
+  // Symbols made since the start of the run, and where the last few frames began with
+  // how many bits had gone into the frames built up to them.
+  int64_t symbolsMade = 0;
+  struct FrameStart {
+    int64_t symbol;
+    size_t bits;
+  };
+  std::deque<FrameStart> frameStarts;
   FrameBuilder::EchoSink echoSink = [this](std::span<const int> coded) {
     for (size_t i = 0; i + 1 < coded.size(); i += 2)
       echo.Bit(viterbi.Decode(coded[i], coded[i + 1]), events);
@@ -169,7 +181,14 @@ const std::string& Modem::endMarker() const {
 }
 
 int Modem::NextSymbol() {
-  return impl_->builder().NextSymbol(impl_->bitSource, impl_->echoSink);
+  FrameBuilder& builder = impl_->builder();
+  if (builder.frameCounter() == 0) {
+    auto& starts = impl_->frameStarts;
+    starts.push_back({impl_->symbolsMade, impl_->bitSource.bitsHandedOut()});
+    if (starts.size() > 4) starts.pop_front();
+  }
+  ++impl_->symbolsMade;
+  return builder.NextSymbol(impl_->bitSource, impl_->echoSink);
 }
 int Modem::frameCounter() const {
   return ModeTable(mode_).interleave == InterleaveLength::Short ? impl_->shortBuilder.frameCounter()
@@ -182,6 +201,23 @@ void Modem::SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode 
 
 void Modem::TransmissionStopped() {
   impl_->bitSource.ResetSentCount();
+}
+
+size_t Modem::CutOver(int64_t unplayedSymbols) {
+  Impl& m = *impl_;
+  const int64_t played = m.symbolsMade - std::max<int64_t>(unplayedSymbols, 0);
+  const int64_t frame = params().frameLength;
+  size_t through = 0;
+  for (const auto& start : m.frameStarts) {
+    if (start.symbol + 2 * frame <= played) through = std::max(through, start.bits);
+  }
+  m.frameStarts.clear();
+  m.shortBuilder.Restart();
+  m.longBuilder.Restart();
+  // The echo's decoder still holds the cut frames' last bits, and the next over starts
+  // with a frame of idle: neither is shown.
+  m.echo.Restart(kViterbiDelay + Geometry(ModeTable(mode_).interleave).codedSymbols / 2);
+  return m.bitSource.CutOver(through);
 }
 
 }  // namespace vela

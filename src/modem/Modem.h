@@ -3,6 +3,7 @@
 // a fresh one per case. Nothing here is global.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -80,6 +81,12 @@ class Modem {
                         CarrierMode carrier = CarrierMode::Data);
   // A transmission has ended: the pane's unsent remainder is dropped (sent count 0).
   void TransmissionStopped();
+  // The operator cut an over short with `unplayedSymbols` of its symbols made and never
+  // played. Characters count as sent once the frame carrying them and the next have been
+  // played whole, so the far station's decoder has had them; what the pipeline held
+  // beyond that goes nowhere (the next over starts afresh, as the run's first does).
+  // Returns how many of the pane's characters converted in the over were sent.
+  size_t CutOver(int64_t unplayedSymbols);
 
  private:
   struct Impl;

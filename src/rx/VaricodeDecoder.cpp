@@ -46,6 +46,10 @@ void VaricodeRxDecoder::Bit(int bit, bool squelchOpen, bool paused, TextEvents& 
 }
 
 void VaricodeEchoDecoder::Bit(int bit, TextEvents& events) {
+  if (skip_ > 0) {
+    --skip_;
+    return;
+  }
   accumulator_ = accumulator_ * 2 + (bit > 0 ? 1U : 0U);
   if ((accumulator_ & 3U) != 0) return;
   const int entry = VaricodeEntryForValue(accumulator_ >> 2);

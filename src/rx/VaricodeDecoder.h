@@ -27,6 +27,14 @@ class VaricodeEchoDecoder {
   VaricodeEchoDecoder() : marker_("[EOT]") {}
 
   void Bit(int bit, TextEvents& events);
+  // The transmission was cut short: the next `skipBits` bits still belong to it (or to
+  // the idle frame the next one starts with) and are passed over; a character half
+  // echoed is not finished by the next transmission.
+  void Restart(int skipBits) {
+    skip_ = skipBits;
+    accumulator_ = 0;
+    echoText_.clear();
+  }
 
   void SetEndMarker(std::string marker);
   const std::string& endMarker() const { return marker_; }
@@ -38,6 +46,7 @@ class VaricodeEchoDecoder {
   void Echo(uint8_t c, TextEvents& events);
 
   uint32_t accumulator_ = 0;
+  int skip_ = 0;
   std::string marker_;
   std::string echoText_;
 };

@@ -11,6 +11,9 @@
 
 namespace vela {
 
+// Code pairs between a pair going in and its bit coming out.
+inline constexpr int kViterbiDelay = 63;
+
 class ViterbiDecoder {
  public:
   ViterbiDecoder() { Reset(); }

@@ -26,6 +26,9 @@ class AudioInputDevice {
   virtual ~AudioInputDevice() = default;
   // Capture devices in the order their numbers count them.
   virtual std::vector<std::string> ListDevices() = 0;
+  // Looks for devices afresh (a card plugged in since the start); false when it cannot
+  // now, as while the device is open, or has nothing to look for.
+  virtual bool Rediscover() { return false; }
   // Opens input `device` in mono, 16-bit, at `sampleRate`. False with error() on failure.
   virtual bool Open(int device, int sampleRate, AudioInputEvents& events) = 0;
   // Lends `buffer` until it comes back through InputBufferFilled(index, ...).

@@ -92,6 +92,13 @@ SourceSymbol StationCore::NextSymbol() {
   return {1, false};  // key-up carrier until the over is ended
 }
 
+void StationCore::OverCut(int64_t unplayedSymbols) {
+  // A whole text ends when it is out; only the pane's over is cut short.
+  if (text_) return;
+  const auto sent = static_cast<int>(modem_.CutOver(unplayedSymbols));
+  Publish([sent](StationSubscriber& s) { s.OverCut(sent); });
+}
+
 void StationCore::SetBeacon(bool on) {
   modem_.bitSource().SetBeacon(on);
 }

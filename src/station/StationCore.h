@@ -37,6 +37,10 @@ class StationSubscriber : public ModemEvents {
   }
   // A data or tune transmission has ended: the transmit pane is to be emptied.
   virtual void TransmitPaneSent() {}
+  // The operator stopped a data over before its end: of the characters the pane gave it,
+  // `sentCharacters` reached the air whole; the rest is the pane's again. Comes before
+  // TransmitPaneSent().
+  virtual void OverCut(int /*sentCharacters*/) {}
   virtual void TransmitFailed(TransmitProblem /*problem*/, const std::string& /*detail*/) {}
   // The text given to SendText() has gone out whole, tail frames included (or the echo
   // never showed it: see StationCore::textFailed()).
@@ -113,6 +117,7 @@ class StationCore : public CaptureSink,
     modem_.SynthesiseSymbol(buffer, symbol, carrier);
   }
   void TransmissionStopped() override { modem_.TransmissionStopped(); }
+  void OverCut(int64_t unplayedSymbols) override;
   void SetBeacon(bool on) override;
 
   // TransmitEvents

@@ -7,6 +7,7 @@
 #include <limits>
 #include <sstream>
 
+#include "coding/Modes.h"
 #include "station/SafeFile.h"
 #include "station/SettingLines.h"
 
@@ -56,6 +57,16 @@ std::string ReadLine(const std::string& line, StationDetails& d) {
   } else if (key == "udpserver") {
     if (value.empty() || value.size() > 255) return "udpserver \"" + value + "\" is not HOST:PORT";
     d.loggerServer = value;
+  } else if (key == "mode") {
+    if (!value.empty() && !ParseMode(value)) return "mode \"" + value + "\" is not a mode";
+    d.mode = value;
+  } else if (key == "receiver") {
+    if (value != "enhanced" && value != "standard")
+      return "receiver \"" + value + "\" is not enhanced or standard";
+    d.enhancedReceiver = value == "enhanced";
+  } else if (key == "txfollows") {
+    if (value != "on" && value != "off") return "txfollows \"" + value + "\" is not on or off";
+    d.transmitFollows = value == "on";
   }
   return {};
 }
@@ -75,7 +86,9 @@ std::string FormatStationDetails(const StationDetails& d) {
       << "locator=" << d.locator << "\nantenna=" << d.antenna << "\ndial=" << d.fixedDialHz
       << "\nsideband=" << (d.lowerSideband ? "lsb" : "usb") << "\noffset=" << d.converterOffsetHz
       << "\nreportid=" << d.reportId << "\nspots=" << (d.reporting ? "on" : "off")
-      << "\nudp=" << (d.loggerLink ? "on" : "off") << "\nudpserver=" << d.loggerServer << "\n";
+      << "\nudp=" << (d.loggerLink ? "on" : "off") << "\nudpserver=" << d.loggerServer
+      << "\nmode=" << d.mode << "\nreceiver=" << (d.enhancedReceiver ? "enhanced" : "standard")
+      << "\ntxfollows=" << (d.transmitFollows ? "on" : "off") << "\n";
   return out.str();
 }
 

@@ -26,6 +26,11 @@ struct StationDetails {
   // The UDP messages to a logger or station tool: on or off, and where ("HOST:PORT").
   bool loggerLink = false;
   std::string loggerServer = "127.0.0.1:2237";
+  // How the station last listened: the mode's name ("VELA63"; empty for the default) and
+  // the receiver, the enhanced one unless the operator chose the standard one.
+  std::string mode;
+  bool enhancedReceiver = true;
+  bool transmitFollows = true;  // the transmit frequency moves with the receiver's
   bool operator==(const StationDetails&) const = default;
 };
 

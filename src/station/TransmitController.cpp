@@ -77,6 +77,7 @@ void TransmitController::SwitchOff(TransmitRequest request) {
   switch (state_.phase) {
     case OutputPhase::Opening:
     case OutputPhase::OnAir:
+      cut_ = request == TransmitRequest::Data && carrying_ == TransmitRequest::Data;
       if (request == TransmitRequest::MorseId) {
         StopIdentifier();
         // Elements already queued still go out; nothing has been queued before the open.
@@ -161,6 +162,8 @@ void TransmitController::MorseTick() {
 void TransmitController::Start(TransmitRequest request) {
   carrying_ = request;
   drain_ = Drain::None;
+  cut_ = false;
+  dataSymbols_ = 0;
   length_ = request == TransmitRequest::MorseId ? kMorseBufferValues : source_.bufferLength();
   const bool lengthOk =
       length_ > 0 && length_ <= kMaxBufferValues && length_ % kOutputChannels == 0;
@@ -258,6 +261,7 @@ void TransmitController::Refill(int index) {
     const SourceSymbol next = source_.NextSymbol();
     symbol_ = next.symbol;
     if (next.endMarker) EndMarkerEchoed();
+    ++dataSymbols_;
   }
   if (!Write(index, symbol_)) return;
   if (state_.phase == OutputPhase::Draining && --drainLeft_ <= 0) {
@@ -279,6 +283,8 @@ bool TransmitController::Write(int index, int symbol) {
 }
 
 void TransmitController::Stop() {
+  // The newest buffers are the ones still queued: what of the data they hold never plays.
+  if (cut_) cutUnplayed_ = std::min<int64_t>(inFlight_, dataSymbols_);
   state_.phase = OutputPhase::Stopping;
   drain_ = Drain::None;
   output_.Reset();
@@ -291,6 +297,7 @@ void TransmitController::EndOver() {
   const TransmitRequest carried = carrying_;
   CloseOutput();
   if (CarriesPaneText(carried)) {
+    if (std::exchange(cut_, false)) source_.OverCut(cutUnplayed_);
     source_.TransmissionStopped();
     events_.TransmitPaneSent();
   }
@@ -313,6 +320,7 @@ void TransmitController::Abort(TransmitProblem problem, const std::string& detai
   KeyPtt(false);
   CloseOutput();
   if (CarriesPaneText(carried)) {
+    if (std::exchange(cut_, false)) source_.OverCut(cutUnplayed_);
     source_.TransmissionStopped();
     if (wasStopping) events_.TransmitPaneSent();  // the operator had already ended it
   }

@@ -14,7 +14,8 @@
 // - SEND, CWID and tune exclude one another: while one of them is on, the other two are
 //   ignored. Beacon is a flag and is accepted at any time.
 // - F9 while sending, tune off, and closing the program stop at once: the buffers still
-//   queued are dropped, as a transmitter is stopped by hand.
+//   queued are dropped, as a transmitter is stopped by hand. F9 before the end marker
+//   tells the source how much of the over never reached the air (OverCut).
 // - The identifier, whether it ends by itself (after the callsign and eight key-up ticks)
 //   or the operator switches it off, lets the 40 buffers already queued reach the air
 //   (key up from then on) and stops after them, so the end of the callsign is heard.
@@ -105,6 +106,9 @@ class TransmitSource {
   virtual void SynthesiseSymbol(std::span<int16_t> buffer, int symbol, CarrierMode carrier) = 0;
   // An over has ended: what the pane held and was not yet sent is dropped.
   virtual void TransmissionStopped() = 0;
+  // Comes first when the operator stopped a data over before its end: `unplayedSymbols`
+  // of the symbols NextSymbol gave never reached the air.
+  virtual void OverCut(int64_t unplayedSymbols) { (void)unplayedSymbols; }
   virtual void SetBeacon(bool on) = 0;
 };
 
@@ -216,6 +220,9 @@ class TransmitController : private AudioOutputEvents {
   int64_t limitValues_ = 0;   // of the transmission on the output; 0: none
   int64_t playedValues_ = 0;  // played in it so far
   int symbol_ = 1;            // the symbol the identifier holds
+  int64_t dataSymbols_ = 0;   // given by NextSymbol in the transmission on the output
+  bool cut_ = false;          // a data over the operator stopped before its end
+  int64_t cutUnplayed_ = 0;   // its data symbols dropped at the stop
   int inFlight_ = 0;
   std::vector<std::vector<int16_t>> buffers_;
   std::vector<bool> queued_;

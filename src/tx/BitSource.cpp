@@ -1,5 +1,6 @@
 #include "tx/BitSource.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "coding/Varicode.h"
@@ -28,27 +29,38 @@ void BitSource::AppendNextSecondary() {
   bits_ += SecondaryCharacterBits(c);
 }
 
+size_t BitSource::CutOver(size_t throughBits) {
+  const auto through = std::upper_bound(charEnds_.begin(), charEnds_.end(), throughBits);
+  const auto count = static_cast<size_t>(through - charEnds_.begin());
+  if (bitIndex_ < trimmed_ + bits_.size()) bits_.resize(bitIndex_ - trimmed_);
+  ResetSentCount();
+  return count;
+}
+
 int BitSource::NextDataBit() {
   if (clearRequest_) {
     bits_.clear();
     trimmed_ = 0;
     bitIndex_ = 0;
     sentCount_ = 0;
+    charEnds_.clear();
     clearRequest_ = false;
   }
   if (pane_.size() > sentCount_) {
     ++sentCount_;
     bits_ += PrimaryCharacterBits(static_cast<uint8_t>(pane_[sentCount_ - 1]));
+    charEnds_.push_back(trimmed_ + bits_.size());
   } else if (pane_.size() < sentCount_) {
     for (size_t i = pane_.size(); i < sentCount_; ++i) bits_ += kBackspaceBits;
     sentCount_ = pane_.size();
+    charEnds_.resize(std::min(charEnds_.size(), sentCount_));
   }
 
   ++bitIndex_;
   const bool beyondEnd = bitIndex_ > trimmed_ + bits_.size();
   const int bit = beyondEnd ? 0 : (bits_[bitIndex_ - 1 - trimmed_] == '1' ? 1 : 0);
   if (beyondEnd) {
-    if (beacon_) sentCount_ = 0;  // the beacon sends the whole pane again
+    if (beacon_) ResetSentCount();  // the beacon sends the whole pane again
     AppendNextSecondary();
   }
 

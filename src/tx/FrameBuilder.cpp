@@ -1,5 +1,7 @@
 #include "tx/FrameBuilder.h"
 
+#include <algorithm>
+
 #include "coding/ConvolutionalCode.h"
 #include "coding/Interleave.h"
 
@@ -12,6 +14,15 @@ FrameBuilder::FrameBuilder(InterleaveLength length)
       interleaved_(coded_.size(), 0),
       deinterleaved_(coded_.size(), 0),
       image_(static_cast<size_t>(geometry_.imageSize), 0) {}
+
+void FrameBuilder::Restart() {
+  counter_ = 0;
+  halfBitPhase_ = 0;
+  encoderRegister_ = 0;
+  entry_ = 0;
+  // The first frame built then carries zero bits from a clear encoder: idle, no text.
+  std::fill(coded_.begin(), coded_.end(), CodedBitToSymbol(0));
+}
 
 int FrameBuilder::NextSymbol(BitSource& source, const EchoSink& echo) {
   bool haveCoded = false;

@@ -23,6 +23,10 @@ class FrameBuilder {
   // The channel symbol (+1, -1 or 0) for the next audio buffer.
   int NextSymbol(BitSource& source, const EchoSink& echo);
 
+  // Starts a new frame from a clear encoder: what the coded buffer held goes nowhere, and
+  // the next frame carries no data.
+  void Restart();
+
   int frameCounter() const { return counter_; }
   uint8_t encoderRegister() const { return encoderRegister_; }
   InterleaveLength interleave() const { return length_; }

@@ -283,8 +283,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->statusPart(4), QStringLiteral("Beacon mode OFF"));
     QCOMPARE(window_->statusPart(5), QStringLiteral("63 baud; Long interleave"));
     QRegularExpression clock(
-        QStringLiteral("^[1-9]\\d? [A-Z][a-z]+ \\d{4} - \\d\\d:\\d\\d:\\d\\d local time$"));
+        QStringLiteral("^[1-9]\\d? [A-Z][a-z]+ \\d{4} - \\d\\d:\\d\\d:\\d\\d (UTC|local time)$"));
     QVERIFY2(clock.match(window_->statusPart(6)).hasMatch(), qPrintable(window_->statusPart(6)));
+    QVERIFY(window_->statusPart(6).endsWith(QStringLiteral(" UTC")));
+    window_->menuCommand(2021)->trigger();
+    QVERIFY(window_->statusPart(6).endsWith(QStringLiteral(" local time")));
   }
 
   void menusCarryTheirCommands() {
@@ -293,13 +296,15 @@ class MainWindowTest : public QObject {
          {{"Save screen to file now", 1601},
           {"Decode recording...", 1602},
           {"Receive log", 1603},
-          {"Record receive audio...", 1604}}},
+          {"Record receive audio...", 1605},
+          {"Quit", 1604}}},
         {"TX options",
          {{"PTT", 120},
           {"CAT", 121},
           {"Transmit frequency", 3911},
           {"Toggle beacon mode ON/OFF", 3300},
-          {"Toggle tune signal ON/OFF", 3912}}},
+          {"Toggle tune signal ON/OFF", 3912},
+          {"Transmit where I receive", 3913}}},
         {"Soundcard",
          {{"Mixer", 670},
           {"Audio Devices", 671},
@@ -309,7 +314,14 @@ class MainWindowTest : public QObject {
          {{"Correlation display", 6666},
           {"Toggle waterfall palette", 2020},
           {"Enhanced receiver", 6667},
-          {"Signal browser", 6668}}},
+          {"Signal browser", 6668},
+          {"Mode VELA8", 3010},
+          {"Mode VELA31", 3011},
+          {"Mode VELA63", 3012},
+          {"Mode VELA125", 3013},
+          {"Squelch up", 3260},
+          {"Squelch down", 3261},
+          {"Clock in local time", 2021}}},
         {"Text options",
          {{"Clear RX", 3250}, {"Clear TX", 3251}, {"Secondary text", 3252}, {"Callsign", 1002}}},
         {"Help", {{"Help", 1700}, {"About", 1701}}},
@@ -369,13 +381,46 @@ class MainWindowTest : public QObject {
     QCOMPARE(qobject_cast<QPushButton*>(window_->control(110))->text(), QStringLiteral("F9 Send"));
   }
 
+  // The keyboard alone: Tab leaves the transmit pane for the buttons (Ctrl+Tab types a
+  // tab), the mode and the squelch have menu keys, and Ctrl+Q ends the program.
+  void keyboardReachesTheControls() {
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    auto* pane = window_->transmitPane();
+    pane->setFocus();
+    QTest::keyClicks(pane, "ab");
+    QTest::keyClick(pane, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(pane->toPlainText(), QStringLiteral("ab\t"));
+    QSet<QWidget*> reached;
+    for (int i = 0; i < 60; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      reached.insert(QApplication::focusWidget());
+    }
+    QCOMPARE(pane->toPlainText(), QStringLiteral("ab\t"));
+    for (int id : {110, 9310, 9317, 9319, 699, 3000, 1500})
+      QVERIFY2(reached.contains(window_->control(id)), qPrintable(QString::number(id)));
+    QTest::keyClick(window_.get(), Qt::Key_4, Qt::ControlModifier);
+    QCOMPARE(window_->settings().mode, vela::Mode::Vela125);
+    QTest::keyClick(window_.get(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(window_->settings().mode, vela::Mode::Vela8);
+    const int squelch = window_->settings().squelchLevel;
+    QTest::keyClick(window_.get(), Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(window_->settings().squelchLevel, squelch + 5);
+    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!window_->isVisible());
+  }
+
   // The controller decides what is on the air (its own tests hold the rules); the window
   // shows it: SEND's caption, status part 3 for CWID and tune, part 4 for beacon, the mode
   // buttons and PTT command locked while our audio goes out.
   void transmitStateShowsInCaptionsAndStatusBar() {
     auto* send = qobject_cast<QPushButton*>(window_->control(110));
+    auto* onAir = window_->menuBar()->findChild<QLabel*>(QStringLiteral("onair"));
+    QVERIFY(onAir != nullptr && !onAir->isVisible());
+    const auto showing = [&] { return onAir->isVisible() ? onAir->text() : QString(); };
     window_->Command(3912);
     QVERIFY(window_->tuneActive());
+    QCOMPARE(showing(), QStringLiteral("ON AIR: tune"));
     QCOMPARE(window_->statusPart(3), QStringLiteral("Tune signal ON"));
     QVERIFY(!window_->control(3000)->isEnabled());
     QVERIFY(!window_->menuCommand(120)->isEnabled());
@@ -386,9 +431,11 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->control(3000)->isEnabled());  // free as soon as the stop is under way
     tx_->output.Pump();
 
+    QCOMPARE(showing(), QString());
     window_->Command(699);
     QVERIFY(window_->cwIdActive());
     QCOMPARE(window_->statusPart(3), QStringLiteral("CWID ON"));
+    QCOMPARE(showing(), QStringLiteral("ON AIR: CWID"));
     QCOMPARE(tx_->controller.morsePattern(), window_->cwIdPattern());
     window_->Command(699);
     QCOMPARE(window_->statusPart(3), QStringLiteral("CWID OFF"));
@@ -399,6 +446,7 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->beaconMode());
     window_->Command(110);
     QCOMPARE(send->text(), QStringLiteral("F9 Receive"));
+    QCOMPARE(showing(), QStringLiteral("ON AIR: beacon"));
     window_->Command(110);
     QCOMPARE(send->text(), QStringLiteral("F9 Send"));
     window_->Command(3300);
@@ -476,6 +524,22 @@ class MainWindowTest : public QObject {
     window_->SetSpectrum(std::vector<float>(465, 1686.0f));
     QTest::mouseMove(waterfall, QPoint(1, 40));
     QTRY_COMPARE(window_->statusPart(2), QStringLiteral("253.9Hz, -40.0dB"));
+
+    // Transmitting where I receive: switched on, transmit joins the receiver at once, and
+    // a click, fine tune and the browser's tuning move both; right-click sets it alone.
+    window_->menuCommand(3913)->trigger();
+    QVERIFY(window_->settings().transmitFollows);
+    QVERIFY(window_->settings().txCentreFrequency == window_->settings().rxCentreFrequency);
+    QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(0, 50));
+    QVERIFY(window_->settings().txCentreFrequency == 250);
+    window_->FineTune(1024);
+    QVERIFY(window_->settings().txCentreFrequency == window_->settings().rxCentreFrequency);
+    window_->TuneTo(1500, vela::Mode::Vela63);
+    QVERIFY(window_->settings().txCentreFrequency == 1500);
+    QTest::mouseClick(waterfall, Qt::RightButton, {}, QPoint(256, 50));
+    QVERIFY(window_->settings().txCentreFrequency == 1250);
+    QVERIFY(window_->settings().rxCentreFrequency == 1500);
+    QVERIFY(window_->statusBarWidget()->note().contains(QStringLiteral("set alone")));
   }
 
   void squelchBarClick() {
@@ -592,10 +656,15 @@ class MainWindowTest : public QObject {
     window_->Command(2020);
     QCOMPARE(window_->settings().waterfallPalette, 1);
 
+    // CAT opens the PTT settings on the rig's page.
+    std::optional<vela::PttMethod> asked;
+    prompts_->ptt = [&](const vela::RigSettings& current) {
+      asked = current.method;
+      return std::optional<vela::RigSettings>();
+    };
     window_->Command(121);
-    QCOMPARE(prompts_->messages.size(), size_t{1});
-    QCOMPARE(prompts_->messages[0].text, QStringLiteral("CAT control not yet implemented"));
-    QCOMPARE(prompts_->messages[0].title, QStringLiteral("VELA63 for LF/MF"));
+    QCOMPARE(asked, std::optional(vela::PttMethod::Cat));
+    QVERIFY(prompts_->messages.empty());
   }
 
   void receivePanePause() {
@@ -833,6 +902,13 @@ class MainWindowTest : public QObject {
         prompts_->messages[0].text.startsWith(QStringLiteral("Could not save the receive pane")));
     // Nothing was lost from the pane.
     QCOMPARE(window_->receivePane()->toPlainText(), QStringLiteral("lost?"));
+    // Beside the settings it can be, and the status bar says where.
+    QTemporaryDir settings;
+    window_->SetSettingsFolder(settings.path());
+    const QString saved = window_->SaveScreen();
+    QVERIFY2(saved.startsWith(settings.path() + u'/'), qPrintable(saved));
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QCOMPARE(window_->statusBarWidget()->note(), QStringLiteral("Receive pane saved to ") + saved);
   }
 
   void closingWhileSendingStopsTheOutputFirst() {

@@ -201,6 +201,26 @@ TEST_F(SignalShutdownTest, EndsWithAnyDialogOpen) {
   }
 }
 
+// A new station listens with the enhanced receiver and transmits where it receives; the
+// mode and those choices in the station file come back at the next start and are kept.
+TEST_F(SignalShutdownTest, TheStationFileKeepsTheModeAndTheReceiver) {
+  std::ofstream(dir_ / "VELApreferences.INI") << "";
+  const std::string chosen = "mode=VELA125\nreceiver=standard\ntxfollows=off\n";
+  for (const std::string& before : {std::string(), chosen}) {
+    if (!before.empty()) std::ofstream(dir_ / "VELAstation.INI") << "locator=IO91\n" << before;
+    {
+      Probe probe(dir_, "VELApreferences.INI", {"--close"}, pttLog_);
+      ASSERT_TRUE(probe.WaitFor("opening")) << probe.output();
+      probe.WaitFor("the end of its output");
+    }
+    const std::string after = ReadAll(dir_ / "VELAstation.INI");
+    const std::string expected =
+        before.empty() ? "mode=VELA63\nreceiver=enhanced\ntxfollows=on\n" : chosen;
+    EXPECT_NE(after.find(expected), std::string::npos) << after;
+    EXPECT_EQ(after.find("locator=IO91") != std::string::npos, !before.empty()) << after;
+  }
+}
+
 TEST_F(SignalShutdownTest, EndsOnAirWithABoxOpenAndPttReleased) {
   std::ofstream(dir_ / "VELApreferences.INI") << "";
   Probe probe(dir_, "VELApreferences.INI", {"--send", "--command", "1701"}, pttLog_);

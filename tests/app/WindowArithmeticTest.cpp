@@ -91,6 +91,7 @@ TEST(WindowArithmetic, ReadOutFormats) {
 TEST(WindowArithmetic, ClockLine) {
   EXPECT_EQ(FormatClock(8, 12, 2026, 9, 5, 30), "8 December 2026 - 09:05:30 local time");
   EXPECT_EQ(FormatClock(31, 1, 2027, 23, 59, 59), "31 January 2027 - 23:59:59 local time");
+  EXPECT_EQ(FormatClock(31, 1, 2027, 23, 59, 59, true), "31 January 2027 - 23:59:59 UTC");
   EXPECT_EQ(MonthName(13), "Octember");
   EXPECT_EQ(MonthName(0), "Octember");
   EXPECT_EQ(MonthName(9), "September");

@@ -176,6 +176,32 @@ class PortAudioDevicesTest : public ::testing::Test {
   std::unique_ptr<PortAudioSystem> system;
 };
 
+// A card that appears after the start (plugged in, or a sound server started late) is
+// found when the devices are looked for again, and only while no stream is open.
+TEST(PortAudioDevices, ACardPluggedInAfterTheStartIsFound) {
+  const std::filesystem::path home = AlsaHome();
+  PortAudioSystem system;
+  ASSERT_TRUE(system.ok()) << system.error();
+  PortAudioInput input(system);
+  const int capture = CaptureIndex(system, "velacap");
+  ASSERT_GE(capture, 0);
+  EXPECT_EQ(CaptureIndex(system, "velalate"), -1);
+  const auto rc = home / ".asoundrc";
+  std::ofstream(rc, std::ios::app)
+      << "pcm.velalate {\n type file\n slave.pcm \"null\"\n infile \"" << (home / "in.raw").string()
+      << "\"\n file \"/dev/null\"\n format \"raw\"\n}\n";
+  // ALSA reads its configuration again when the file's time has moved on.
+  std::filesystem::last_write_time(rc,
+                                   std::filesystem::last_write_time(rc) + std::chrono::seconds(2));
+  Collector sink;
+  CaptureCycle cycle(input, sink);
+  ASSERT_TRUE(cycle.StartCapture(capture, 8000));
+  EXPECT_FALSE(input.Rediscover());  // the card in use is not let go of
+  cycle.StopCapture();
+  EXPECT_TRUE(input.Rediscover());
+  EXPECT_GE(CaptureIndex(system, "velalate"), 0);
+}
+
 TEST_F(PortAudioDevicesTest, CaptureListPutsTheDefaultFirstAndKeepsOnlyRecordingDevices) {
   const auto devices = system->CaptureDevices();
   ASSERT_FALSE(devices.empty());

@@ -131,6 +131,17 @@ TEST(WaterfallImage, NewLineOnTopOlderLinesMoveDown) {
   EXPECT_EQ(bytes[0], 4);
   EXPECT_EQ(bytes[3 * 7 + 2], 9);
   EXPECT_EQ(bytes[3 * 240 * 2 + 3 * 7], 9);
+
+  // Resized, the history stays: newest rows on top, black below, the oldest cut when smaller.
+  image.AddLine(a);
+  const WaterfallImage taller = image.Resized(5);
+  EXPECT_EQ(taller.height(), 5);
+  EXPECT_EQ(taller.Pixel(0, 0), (Rgb{1, 2, 3}));
+  EXPECT_EQ(taller.Pixel(7, 1), (Rgb{9, 9, 9}));
+  EXPECT_EQ(taller.Pixel(0, 3), kBlack);
+  const WaterfallImage shorter = image.Resized(1);
+  EXPECT_EQ(shorter.height(), 1);
+  EXPECT_EQ(shorter.Pixel(0, 0), (Rgb{1, 2, 3}));
 }
 
 TEST(WaterfallImage, NarrowImageKeepsOnlyTheLowBins) {

@@ -53,6 +53,15 @@ TEST(Cli, EncodeThenDecodeRoundTripsUtf8Text) {
   EXPECT_NE(secondary.find("PA3"), std::string::npos) << secondary;
 }
 
+// The README's first example: the text and nothing else, as an operator would expect.
+TEST(Cli, TheFirstExamplePrintsExactlyTheText) {
+  const std::string dir = test::ScratchDir("cli-first-example");
+  ASSERT_EQ(Modem("encode --text \"CQ de G3XYZ k\" -o " + dir + "/cq.wav", dir).status, 0);
+  const CliResult dec = Modem("decode " + dir + "/cq.wav", dir);
+  EXPECT_EQ(dec.status, 0) << dec.err;
+  EXPECT_EQ(dec.out, "CQ de G3XYZ k\n");
+}
+
 TEST(Cli, EncodeMatchesTheReferenceRecordingAndFramesAreReported) {
   const std::string dir = test::ScratchDir("cli-reference");
   const CliResult enc = Modem(
@@ -68,8 +77,9 @@ TEST(Cli, EncodeMatchesTheReferenceRecordingAndFramesAreReported) {
                   "--text 'CQ CQ de TEST k' -o /dev/stdout",
                   dir)
                 .out);
-  const CliResult dec =
-      Modem("decode --mode vela125 --frames " + test::VectorPath("example-vela125-8k.wav"), dir);
+  const CliResult dec = Modem("decode --mode vela125 --receiver standard --frames " +
+                                  test::VectorPath("example-vela125-8k.wav"),
+                              dir);
   ASSERT_EQ(dec.status, 0);
   EXPECT_EQ(dec.out, test::ReadVectorFile("example-vela125-8k.primary.txt") + "\n");
   EXPECT_NE(dec.err.find("frame 1 loc 44 peak 961 conf 100%"), std::string::npos) << dec.err;

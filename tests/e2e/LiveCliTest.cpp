@@ -144,7 +144,8 @@ TEST_F(LiveCli, ListenEndsWhenItsCopyCannotBeWritten) {
   test::FullDisk disk(dir_ + "/disk");
   if (!disk.ok) GTEST_SKIP() << "mounting a tmpfs needs root";
   disk.Fill();
-  Shell("head -c 400000 /dev/urandom >" + dir_ + "/in.raw");  // noise, copied at squelch 0
+  // Noise, copied at squelch 0 by the standard receiver (the enhanced one stays quiet).
+  Shell("head -c 400000 /dev/urandom >" + dir_ + "/in.raw");
   const int device = DeviceIndex("velacap");
   ASSERT_GE(device, 0);
   const std::string full = (disk.dir / "copy.log").string();
@@ -155,8 +156,9 @@ TEST_F(LiveCli, ListenEndsWhenItsCopyCannotBeWritten) {
   };
   for (const auto& [args, reason] : cases) {
     int status = 0;
-    Shell(env_ + "timeout -s INT 20 " + VELA_MODEM_BIN + " listen --squelch 0 --device " +
-              std::to_string(device) + " " + args + " 2>" + dir_ + "/stderr.txt",
+    Shell(env_ + "timeout -s INT 20 " + VELA_MODEM_BIN +
+              " listen --receiver standard --squelch 0 --device " + std::to_string(device) + " " +
+              args + " 2>" + dir_ + "/stderr.txt",
           &status);
     EXPECT_EQ(status, 1) << args;
     EXPECT_NE(Stderr().find("vela-modem: " + reason + "\n"), std::string::npos) << Stderr();

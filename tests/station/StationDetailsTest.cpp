@@ -15,9 +15,18 @@ TEST(StationDetails, SurviveARestartAndAGarbledFileFallsBackToDefaults) {
   const std::filesystem::path dir = test::ScratchDir("station-details");
   const std::string path = (dir / kStationFileName).string();
   EXPECT_EQ(LoadStationDetails(path).status, StationDetailsLoad::Status::Missing);
-  const StationDetails full{
-      "IO91wm",        "Inverted L, 15 m top, ATU", 475000, true, -6863000, 3735928559u, true, true,
-      "224.0.0.1:2237"};
+  const StationDetails full{"IO91wm",
+                            "Inverted L, 15 m top, ATU",
+                            475000,
+                            true,
+                            -6863000,
+                            3735928559u,
+                            true,
+                            true,
+                            "224.0.0.1:2237",
+                            "VELA125",
+                            false,
+                            false};
   for (const StationDetails& d : {StationDetails{}, full}) {
     std::string error;
     ASSERT_TRUE(SaveStationDetails(path, d, &error)) << error;
@@ -37,7 +46,8 @@ TEST(StationDetails, SurviveARestartAndAGarbledFileFallsBackToDefaults) {
   }
   for (const std::string garbled :
        {"locator=IO91wmx\n", "dial=47five\n", "sideband=am\n", "offset=\n", "spots=yes\n",
-        "reportid=-1\n", "\x01\x02\x03\n", "locator=IO91\nantenna\n", "udp=1\n", "udpserver=\n"}) {
+        "reportid=-1\n", "\x01\x02\x03\n", "locator=IO91\nantenna\n", "udp=1\n", "udpserver=\n",
+        "mode=VELA64\n", "receiver=coherent\n", "txfollows=yes\n"}) {
     std::ofstream(path, std::ios::binary) << garbled;
     const StationDetailsLoad load = LoadStationDetails(path);
     EXPECT_EQ(load.status, StationDetailsLoad::Status::Garbled) << garbled;

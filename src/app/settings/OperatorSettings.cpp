@@ -58,7 +58,9 @@ void ApplyToModem(Modem& modem, const OperatorSettings& settings) {
   station.rxCentreFrequency = settings.rxCentreFrequency;
   station.txCentreFrequency = settings.txCentreFrequency;
   station.squelch = settings.squelchLevel;
-  station.pause = settings.pause;
+  // Pause is the window's: the modem goes on decoding, so the log keeps what arrives and
+  // the pane shows it on Resume.
+  station.pause = false;
   station.receiver = settings.enhancedReceiver ? ReceiverKind::Enhanced : ReceiverKind::Standard;
   station.outputStyle = settings.outputMode == 1 ? OutputStyle::IQ : OutputStyle::Mono;
   station.endMarker = AirBytes(settings.endMarker());

@@ -34,7 +34,10 @@ struct OperatorSettings {
   bool pause = false;
   int outputMode = 0;  // 0 mono, 1 I and Q
   int waterfallPalette = 1;
-  bool receiveLog = true;  // everything copied and sent, logged beside the settings
+  bool receiveLog = true;
+  // A click, the browser or fine tune moves the transmit frequency with the receiver's;
+  // right-click still sets it alone.
+  bool transmitFollows = false;  // everything copied and sent, logged beside the settings
 
   // The file's settings with their defaults settled.
   static OperatorSettings FromPreferences(Preferences preferences);

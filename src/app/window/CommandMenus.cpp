@@ -16,6 +16,8 @@ QAction* AddCommandItem(QMenu* menu, const CommandEntry& entry, QObject* context
   action->setObjectName(QStringLiteral("m%1").arg(id));
   action->setProperty("commandId", id);
   action->setCheckable(entry.checkable);
+  if (entry.shortcut != nullptr)
+    action->setShortcut(QKeySequence(QString::fromLatin1(entry.shortcut)));
   QObject::connect(action, &QAction::triggered, context, [run, id] { run(id); });
   return action;
 }

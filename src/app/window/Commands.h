@@ -48,20 +48,30 @@ enum class CommandId : int {
   SaveScreen = 1601,
   DecodeRecording = 1602,
   ReceiveLog = 1603,
-  RecordAudio = 1604,
+  Quit = 1604,
+  RecordAudio = 1605,
   PttPort = 120,
   Cat = 121,
   TransmitFrequency = 3911,
   Beacon = 3300,
   Tune = 3912,
+  TransmitFollows = 3913,
   Mixer = 670,
   AudioDevices = 671,
   SelectSoundcard = 672,
   OutputMode = 3220,
   CorrelationDisplay = 6666,
   WaterfallPalette = 2020,
+  LocalClock = 2021,
   EnhancedReceiver = 6667,
   SignalBrowser = 6668,
+  // The mode buttons and the squelch bar from the keyboard.
+  MenuVela8 = 3010,
+  MenuVela31 = 3011,
+  MenuVela63 = 3012,
+  MenuVela125 = 3013,
+  SquelchUp = 3260,
+  SquelchDown = 3261,
   ClearRx = 3250,
   ClearTx = 3251,
   SecondaryText = 3252,
@@ -95,6 +105,7 @@ struct CommandEntry {
   bool checkable = false;
   // In a menu: a separator line goes above the item.
   bool separated = false;
+  const char* shortcut = nullptr;  // in a menu: the key that runs it from anywhere
 };
 
 // Every command, menu items in their menus' order.

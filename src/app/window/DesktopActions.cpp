@@ -11,11 +11,12 @@
 
 namespace vela::app {
 
-DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now) {
+DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now, const QString& folder) {
   const QDate d = now.date();
   const QTime t = now.time();
-  const QString name = QString::fromStdString(
+  QString name = QString::fromStdString(
       SaveScreenFileName(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second()));
+  if (!folder.isEmpty()) name = folder + u'/' + name;
   QString text = paneText;
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(u'\n', QStringLiteral("\r\n"));

@@ -14,9 +14,10 @@ struct DesktopResult {
   bool ok() const { return problem.isEmpty(); }
 };
 
-// Writes `paneText` to VELAddMonthyyyyhhmmss.rtf for `now` in the current folder, lines
-// ended CR LF; the value is the file name.
-DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now);
+// Writes `paneText` to VELAddMonthyyyyhhmmss.rtf for `now` in `folder` (the current one
+// when empty), lines ended CR LF; the value is the file name, with the folder when given.
+DesktopResult SaveScreenFile(const QString& paneText, const QDateTime& now,
+                             const QString& folder = {});
 // The sound server's mixer, or alsamixer in a terminal; `devicesPage` opens its page of
 // cards and ports.
 bool LaunchMixer(bool devicesPage);

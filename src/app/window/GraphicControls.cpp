@@ -216,8 +216,8 @@ void WaterfallView::Rewrap() {
 void WaterfallView::resizeEvent(QResizeEvent* event) {
   const int rows = std::max(contentsRect().height(), 1);
   if (rows != image_.height()) {
-    // Only happens while the window is laid out, before any audio: start a fresh image.
-    image_ = WaterfallImage(kWaterfallBins, rows);
+    // The operator resized the window: the band's recent history stays in view.
+    image_ = image_.Resized(rows);
     Rewrap();
   }
   GraphicControl::resizeEvent(event);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -48,6 +49,9 @@ HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), browser_(ne
   connect(browser_, &QTextBrowser::sourceChanged, this,
           [this] { setWindowTitle(browser_->documentTitle()); });
   resize(640, 560);
+  // Esc closes the guide, as it does a dialog.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 HelpWindow* HelpWindow::ShowFor(QWidget* owner) {

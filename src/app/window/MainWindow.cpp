@@ -13,10 +13,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "app/TextCodec.h"
 #include "app/dialogs/DialogPrompts.h"
@@ -25,6 +28,7 @@
 #include "app/window/CommandMenus.h"
 #include "app/window/FileDrops.h"
 #include "app/window/GraphicControls.h"
+#include "app/window/OnAirIndicator.h"
 #include "app/window/Panes.h"
 #include "app/window/StatusBar.h"
 #include "app/window/UpDownControl.h"
@@ -62,6 +66,7 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   client_->installEventFilter(this);
   const CommandRunner run = [this](int id) { Command(id); };
   BuildMenuBar(menuBar(), this, run);
+  onAir_ = new OnAirIndicator(menuBar());
   menuCommand(CommandNumber(CommandId::ReceiveLog))->setChecked(settings_.receiveLog);
   BuildFunctionKeys(this, run);
 
@@ -168,11 +173,12 @@ void MainWindow::RedrawScale() {
 }
 
 void MainWindow::ClockTick() {
-  const QDateTime now = QDateTime::currentDateTime();
+  const bool utc = !menuCommand(CommandNumber(CommandId::LocalClock))->isChecked();
+  const QDateTime now = utc ? QDateTime::currentDateTimeUtc() : QDateTime::currentDateTime();
   const QDate d = now.date();
   const QTime t = now.time();
   SetStatusPart(
-      6, FromStd(FormatClock(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second())));
+      6, FromStd(FormatClock(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second(), utc)));
 }
 
 void MainWindow::ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) {
@@ -180,7 +186,19 @@ void MainWindow::ShowMessage(QMessageBox::Icon icon, const QString& title, const
 }
 
 void MainWindow::ShowReceivedChar(uint8_t c, QColor colour) {
+  // A paused pane holds still; what arrives meanwhile waits, in order, for Resume.
+  if (settings_.pause) {
+    heldChars_.push_back({c, colour});
+    return;
+  }
   ShowOnReceivePane(*ui_.receivePane, c, colour);
+}
+
+void MainWindow::StartNewLine() {
+  const bool atLineStart = settings_.pause && !heldChars_.empty()
+                               ? heldChars_.back().first == '\r'
+                               : ui_.receivePane->document()->lastBlock().text().isEmpty();
+  if (!atLineStart) ShowReceivedChar('\r', ui_.receivePane->textColor());
 }
 
 void MainWindow::ShowSecondaryChar(uint8_t c) {
@@ -259,9 +277,7 @@ void MainWindow::RunCommand(CommandId id) {
       PickPttPort();
       break;
     case CommandId::Cat:
-      // The caption is the program's, whatever mode the window's title shows now.
-      ShowMessage(QMessageBox::Warning, QStringLiteral("VELA63 for LF/MF"),
-                  QStringLiteral("CAT control not yet implemented"));
+      PickPttPort(true);
       break;
     case CommandId::TransmitFrequency:
       ChangeTransmitFrequency();
@@ -282,17 +298,36 @@ void MainWindow::RunCommand(CommandId id) {
     case CommandId::SignalBrowser:
       emit signalBrowserRequested();
       break;
+    case CommandId::Quit:
+      close();
+      break;
+    case CommandId::MenuVela8:
+    case CommandId::MenuVela31:
+    case CommandId::MenuVela63:
+    case CommandId::MenuVela125:
+      // As the mode buttons: not while our own signal is on the air.
+      if (!transmitState().onAir()) {
+        SelectMode(static_cast<Mode>(CommandNumber(id) - CommandNumber(CommandId::MenuVela8)));
+      }
+      break;
+    case CommandId::SquelchUp:
+    case CommandId::SquelchDown:
+      SetSquelch(settings_.squelchLevel + (id == CommandId::SquelchUp ? 5 : -5));
+      break;
+    case CommandId::LocalClock:
+      ClockTick();
+      break;
+    case CommandId::TransmitFollows:
+      SetTransmitFollows(menuCommand(CommandNumber(id))->isChecked());
+      break;
     case CommandId::ReceiveLog:
       settings_.receiveLog = menuCommand(CommandNumber(id))->isChecked();
       emit settingsChanged(settings_);
       break;
-    case CommandId::EnhancedReceiver: {
+    case CommandId::EnhancedReceiver:
       // The check mark follows the menu item itself.
-      const bool on = menuCommand(CommandNumber(id))->isChecked();
-      settings_.enhancedReceiver = on;
-      emit settingsChanged(settings_);
+      SetEnhancedReceiver(menuCommand(CommandNumber(id))->isChecked());
       break;
-    }
     case CommandId::WaterfallPalette:
       settings_.waterfallPalette = settings_.waterfallPalette == 1 ? 0 : 1;
       emit settingsChanged(settings_);
@@ -350,6 +385,10 @@ void MainWindow::RunPaneCommand(CommandId id) {
       settings_.pause = !settings_.pause;
       emit settingsChanged(settings_);
       ShowPaused(*ui_.receivePane, settings_.pause);
+      if (!settings_.pause) {
+        for (const auto& [c, colour] : std::exchange(heldChars_, {}))
+          ShowOnReceivePane(*ui_.receivePane, c, colour);
+      }
       break;
     default:
       break;
@@ -405,6 +444,7 @@ void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState
         4, now.beacon ? QStringLiteral("Beacon mode ON") : QStringLiteral("Beacon mode OFF"));
   }
   if (now.onAir() != before.onAir()) LockTransmitControls(now.onAir());
+  onAir_->Show(now);
 }
 
 void MainWindow::LockTransmitControls(bool locked) {
@@ -418,6 +458,12 @@ void MainWindow::RebuildCwIdPattern() {
 }
 
 // ---- Tuning and the receiver ----
+
+void MainWindow::SetEnhancedReceiver(bool on) {
+  menuCommand(CommandNumber(CommandId::EnhancedReceiver))->setChecked(on);
+  settings_.enhancedReceiver = on;
+  emit settingsChanged(settings_);
+}
 
 void MainWindow::SelectMode(Mode mode) {
   settings_.mode = mode;
@@ -448,6 +494,7 @@ void MainWindow::TuneTo(long double f, Mode mode) {
   ui_.fineTune->setValue(FineTunePositionAfterClick(f));
   settings_.rxCentreFrequency = f;
   emit settingsChanged(settings_);
+  FollowReceiver();
   RefreshStatus();
   RedrawScale();
 }
@@ -456,6 +503,12 @@ void MainWindow::WaterfallRightClicked(int x) {
   settings_.txCentreFrequency = SettingLimits::ClampTransmitHz(WaterfallFrequency(x));
   emit settingsChanged(settings_);
   RedrawScale();
+  ui_.statusBar->ShowNote(
+      QStringLiteral("Transmit frequency %1 Hz, set alone by right-click%2")
+          .arg(static_cast<double>(settings_.txCentreFrequency), 0, 'f', 1)
+          .arg(settings_.transmitFollows ? QStringLiteral("; a click moves both again")
+                                         : QString()),
+      8000);
 }
 
 void MainWindow::FineTune(int position) {
@@ -463,16 +516,35 @@ void MainWindow::FineTune(int position) {
       FineTuneFrequency(rxClickFrequency_, modeRate(), position), settings_.rxSampleRate);
   settings_.rxCentreFrequency = f;
   emit settingsChanged(settings_);
+  FollowReceiver();
   RefreshStatus();
   ui_.transmitPane->setFocus();
   RedrawScale();
 }
 
 void MainWindow::SquelchClicked(int y) {
-  const int level = SquelchFromClick(ui_.squelchBar->height(), y);
+  SetSquelch(SquelchFromClick(ui_.squelchBar->height(), y));
+}
+
+void MainWindow::SetSquelch(int level) {
+  level = std::clamp(level, 0, 100);
   ui_.squelchBar->SetThreshold(level);
   settings_.squelchLevel = level;
   emit settingsChanged(settings_);
+}
+
+void MainWindow::SetTransmitFollows(bool on) {
+  menuCommand(CommandNumber(CommandId::TransmitFollows))->setChecked(on);
+  settings_.transmitFollows = on;
+  FollowReceiver();
+}
+
+void MainWindow::FollowReceiver() {
+  // Not while on the air: the over goes out where it started.
+  if (!settings_.transmitFollows || transmitState().onAir()) return;
+  settings_.txCentreFrequency = SettingLimits::ClampTransmitHz(settings_.rxCentreFrequency);
+  emit settingsChanged(settings_);
+  RedrawScale();
 }
 
 void MainWindow::StepSampleRate(int delta) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/dialogs/OperatorPrompts.h"
@@ -27,6 +28,7 @@ class QTimer;
 namespace vela::app {
 
 class FileDrops;
+class OnAirIndicator;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -86,6 +88,12 @@ class MainWindow : public QMainWindow {
   void ShowTransmitState(const TransmitState& now, const TransmitState& before);
   // How the transmitter is keyed, as read from its file at start-up (no signal).
   void SetRigSettings(const RigSettings& rig) { settings_.rig = rig; }
+  // The receiver the station last chose: the menu's check mark and the modem follow.
+  void SetEnhancedReceiver(bool on);
+  // Where the settings live: Save screen writes there when the start folder refuses.
+  void SetSettingsFolder(const QString& folder) { settingsFolder_ = folder; }
+  // "Transmit where I receive": the transmit frequency follows the receiver's.
+  void SetTransmitFollows(bool on);
   // The rig's dial as last read, or nothing when no rig reports one: status part 1 and
   // the waterfall's read-out then give the frequency on air (with the converter offset).
   struct Dial {
@@ -100,6 +108,9 @@ class MainWindow : public QMainWindow {
   void ShowSecondaryChar(uint8_t c);
   // A callsign entered elsewhere (the station details), as Text options > Callsign takes it.
   void SetCallsign(const QString& call);
+  // The receive pane goes on at the start of a line: each over and each station heard
+  // after a retune begins a line of its own.
+  void StartNewLine();
   // Macro `index` (0..7 for F1..F8) takes a new label and text, as its dialog does on OK.
   void ApplyMacro(int index, const MacroEntry& macro);
 
@@ -160,11 +171,15 @@ class MainWindow : public QMainWindow {
   const TransmitState& transmitState() const;
   void LockTransmitControls(bool locked);
   void ChangeTransmitFrequency();
+  void SetSquelch(int level);
+  void FollowReceiver();
   void ChangeCallsign();
   void ChangeSecondaryText();
   void ChangeEndMarker();
   void DefineMacro(int index);
-  void PickPttPort();
+  // `rigPage`: opened from TX options > CAT, on the rig's page (CAT unless the station
+  // already keys a rig through rigctld).
+  void PickPttPort(bool rigPage = false);
   void OpenOutputModeDialog();
   void SelectSoundcard();
   void ChooseRecording();
@@ -182,6 +197,9 @@ class MainWindow : public QMainWindow {
   TransmitController* transmitter_ = nullptr;
 
   bool clearTxRequest_ = false;
+  QString settingsFolder_;
+  OnAirIndicator* onAir_ = nullptr;
+  std::vector<std::pair<uint8_t, QColor>> heldChars_;  // arrived while the pane is paused
   long double rxClickFrequency_ = 1000;
   std::optional<Dial> dial_;
   float cursorFrequency_ = 0;

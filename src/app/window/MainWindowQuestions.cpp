@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -78,12 +79,13 @@ void MainWindow::ApplyMacro(int index, const MacroEntry& macro) {
   SetFittedCaption(*ui_.macroButtons[index], MacroCaption(index, macro.label));
 }
 
-void MainWindow::PickPttPort() {
+void MainWindow::PickPttPort(bool rigPage) {
   QAction* ptt = menuCommand(CommandNumber(CommandId::PttPort));
   ptt->setEnabled(false);
   ui_.sendButton->setEnabled(false);
   RigSettings current = settings_.rig;
   current.comPort = settings_.comPort;
+  if (rigPage && current.method != PttMethod::Rigctld) current.method = PttMethod::Cat;
   const std::optional<RigSettings> chosen = prompts_->AskPtt(current);
   ptt->setEnabled(true);
   ui_.sendButton->setEnabled(true);
@@ -139,13 +141,20 @@ void MainWindow::ToggleReceiveRecording() {
 // ---- Files and other programs ----
 
 QString MainWindow::SaveScreen() {
-  const DesktopResult saved =
-      SaveScreenFile(ui_.receivePane->toPlainText(), QDateTime::currentDateTime());
+  const QDateTime now = QDateTime::currentDateTime();
+  DesktopResult saved = SaveScreenFile(ui_.receivePane->toPlainText(), now);
+  // A start folder that cannot be written (a read-only install, say): beside the settings.
+  if (!saved.ok() && !settingsFolder_.isEmpty()) {
+    const DesktopResult fallback =
+        SaveScreenFile(ui_.receivePane->toPlainText(), now, settingsFolder_);
+    if (fallback.ok()) saved = fallback;
+  }
   if (!saved.ok()) {
     ShowMessage(QMessageBox::Warning, QStringLiteral("Save screen"), saved.problem);
     return {};
   }
-  ui_.statusBar->ShowNote(QStringLiteral("Receive pane saved to ") + saved.value, 5000);
+  ui_.statusBar->ShowNote(
+      QStringLiteral("Receive pane saved to ") + QFileInfo(saved.value).absoluteFilePath(), 8000);
   return saved.value;
 }
 

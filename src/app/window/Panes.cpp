@@ -12,6 +12,19 @@ namespace vela::app {
 
 namespace {
 
+// Ctrl+Tab typed into a pane whose Tab moves the focus on: a tab character after all.
+class TabKey : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Tab || key->modifiers() != Qt::ControlModifier) return false;
+    static_cast<QPlainTextEdit*>(watched)->insertPlainText(QStringLiteral("\t"));
+    return true;
+  }
+};
+
 const QColor kReceivePaneBase(255, 250, 250);
 const QColor kPausedBase(255, 192, 203);
 
@@ -124,6 +137,9 @@ QPlainTextEdit* MakeTransmitPane(QWidget* parent) {
   // The receive pane's size: a 6-point face is a few pixels tall on a desktop screen, too
   // small to check a callsign before it goes out.
   pane->setFont(Monospace(11));
+  // Tab moves on to the buttons, as in any form; Ctrl+Tab puts a tab into the text.
+  pane->setTabChangesFocus(true);
+  pane->installEventFilter(new TabKey(pane));
   return pane;
 }
 

@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -50,6 +52,8 @@ Station::Station(MainWindow& window, StationDevices devices)
     }
     ShowNoAudio(true);
   });
+  cardSearch_.setInterval(kCardSearchMs);
+  connect(&cardSearch_, &QTimer::timeout, this, [this] { SearchForCard(); });
   window_.AttachTransmitter(&transmit_);
   ConnectWindow();
 }
@@ -89,6 +93,7 @@ void Station::StopCapture() {
 void Station::ConnectWindow() {
   MainWindow* w = &window_;
   connect(w, &MainWindow::settingsChanged, this, [this](const OperatorSettings& settings) {
+    if (settings.rxCentreFrequency != modem_.rxCentreFrequency()) window_.StartNewLine();
     ApplyToModem(modem_, settings);
     SetReceiveLogEnabled(settings.receiveLog);
     RedrawSquelchBar();
@@ -99,9 +104,10 @@ void Station::ConnectWindow() {
   });
   connect(w, &MainWindow::pttChosen, this, [this] { OpenPtt(true); });
   connect(w, &MainWindow::soundcardSelectionStarting, this, [this] {
-    // The card is chosen afresh: a recording being played gives way to it.
+    // The card is chosen afresh, from the cards there are now: a recording being played
+    // gives way to it.
     if (recordingCapture_) EndRecording();
-    RefreshCaptureDevices();
+    RediscoverCards();
   });
   connect(w, &MainWindow::captureDeviceChosen, this,
           [this](int index) { ChooseCaptureDevice(index); });
@@ -174,6 +180,46 @@ void Station::ChooseCaptureDevice(int device) {
   QTimer::singleShot(kReselectDelayMs, this, [this, device] {
     if (!recordingCapture_) StartSoundCapture(device);
   });
+}
+
+void Station::RediscoverCards() {
+  if (transmit_.state().outputOpen()) return;
+  const bool listening = soundCapture_.running();
+  const std::vector<std::string> before = soundCapture_.ListCaptureDevices();
+  soundCapture_.StopCapture();
+  if (devices_.input->Rediscover() && listening) {
+    // The card listened to keeps its place in the operator's choice even if the list moved.
+    const std::vector<std::string> now = soundCapture_.ListCaptureDevices();
+    const auto at = static_cast<size_t>(captureDevice_);
+    const auto same =
+        at < before.size() ? std::find(now.begin(), now.end(), before[at]) : now.end();
+    if (same != now.end()) captureDevice_ = static_cast<int>(same - now.begin());
+  }
+  if (listening) StartSoundCapture(captureDevice_);
+  RefreshCaptureDevices();
+}
+
+void Station::SearchForCard() {
+  // Not while a recording plays or the transmitter has the sound card.
+  if (soundCapture_.running()) {
+    cardSearch_.stop();
+    return;
+  }
+  if (recordingCapture_ || transmit_.state().outputOpen()) return;
+  devices_.input->Rediscover();
+  RefreshCaptureDevices();
+  quietCardStart_ = true;
+  StartSoundCapture(captureDevice_);
+  quietCardStart_ = false;
+  if (!soundCapture_.running()) return;
+  cardSearch_.stop();
+  const std::vector<std::string> names = soundCapture_.ListCaptureDevices();
+  const auto at = static_cast<size_t>(captureDevice_);
+  window_.statusBarWidget()->ShowNote(
+      QStringLiteral("Sound card back: ") +
+          (at < names.size() ? QString::fromStdString(names[at]) : QString()) +
+          QStringLiteral("; receiving again"),
+      10000);
 }
 
 void Station::RefreshCaptureDevices() {
@@ -308,6 +354,7 @@ void Station::SecondaryChar(uint8_t c) {
 }
 
 void Station::EchoChar(uint8_t c) {
+  echoShown_ = c == 8 ? std::max(0, echoShown_ - 1) : echoShown_ + 1;
   window_.ShowReceivedChar(c, kEchoColour);
   LogChar(ReceiveLog::Kind::Sent, c);
 }
@@ -412,6 +459,13 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
   // Capture rests while our own audio goes out, and listens again as soon as a stop is
   // under way.
   if (now.onAir() != before.onAir()) {
+    // Each over on a line of its own; the end of one that carried the pane's text is
+    // marked once the pane has its unsent text back (TransmitPaneSent).
+    if (now.onAir() || !(before.sending() || before.tuning())) window_.StartNewLine();
+    if (now.onAir()) {
+      echoShown_ = 0;
+      paneHandedBack_ = false;
+    }
     if (browser_) browser_->SetTransmitting(now.onAir());
     emit onAirChanged(now.onAir());
     if (now.onAir()) {
@@ -424,7 +478,20 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
 }
 
 void Station::TransmitPaneSent() {
-  window_.transmitPane()->clear();
+  if (!std::exchange(paneHandedBack_, false)) window_.transmitPane()->clear();
+  window_.StartNewLine();
+}
+
+void Station::OverCut(int sent) {
+  // The echo ran ahead of the air: what it showed beyond the sent text is taken back, so
+  // red is what the far station has had.
+  for (int back = echoShown_ - sent; back > 0; --back) EchoChar(8);
+  echoShown_ = 0;
+  // The rest goes back to the pane, where the operator can edit it or send it again.
+  QPlainTextEdit* pane = window_.transmitPane();
+  pane->setPlainText(pane->toPlainText().mid(sent));
+  pane->moveCursor(QTextCursor::End);
+  paneHandedBack_ = true;
 }
 
 void Station::TransmitFailed(TransmitProblem problem, const std::string& detail) {
@@ -484,6 +551,11 @@ void Station::ReadyToExit() {
 void Station::ShowNoAudio(bool none) {
   window_.waterfall()->SetNoAudio(none);
   window_.eyeDiagram()->SetNoAudio(none);
+  if (!none) return;
+  // No audio is no signal: the bars do not go on showing the last one heard.
+  window_.levelBar()->SetLevel(0);
+  lastConfidence_ = 0;
+  RedrawSquelchBar();
 }
 
 void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
@@ -500,6 +572,8 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
 
 void Station::CaptureError(const std::string& text) {
   ShowNoAudio(true);
+  // The sound card is looked for again every few seconds until it answers.
+  if (capture_ == &soundCapture_ && !cardSearch_.isActive()) cardSearch_.start();
   QString message = QString::fromStdString(text);
   if (quietCardStart_) {
     quietCardProblem_ = message;

@@ -43,6 +43,8 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   static constexpr int kReselectDelayMs = 500;
   // Input silent this long (and not because we are transmitting): the displays say so.
   static constexpr int kNoAudioMs = 2000;
+  // A sound card that has gone is looked for again this often.
+  static constexpr int kCardSearchMs = 5000;
 
   Station(MainWindow& window, StationDevices devices);
   ~Station() override;
@@ -107,6 +109,7 @@ class Station : public QObject, private StationSubscriber, private StationHost {
 
   void TransmitStateChanged(const TransmitState& now, const TransmitState& before) override;
   void TransmitPaneSent() override;
+  void OverCut(int sentCharacters) override;
   void TransmitFailed(TransmitProblem problem, const std::string& detail) override;
   void SpectrumStep(std::span<const int16_t> sampleArray) override;
   void Captured(std::span<const int16_t> samples) override;
@@ -155,6 +158,10 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   Pacing recordingPacing_ = Pacing::RealTime;
   int captureDevice_ = 0;
   int lastConfidence_ = 1;
+  // Echoed characters showing from the over on air; set when a cut over has handed the
+  // transmit pane back its unsent text, so the pane is not emptied after it.
+  int echoShown_ = 0;
+  bool paneHandedBack_ = false;
   QPointer<CorrelationWindow> correlation_;
   QPointer<SignalBrowser> browser_;
   struct Notice {
@@ -174,6 +181,10 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   RigSettings rig_;  // what the PTT was last opened with
   QTimer logClock_;
   QTimer audioWatch_;
+  QTimer cardSearch_;
+  // The card list looked for afresh (when capture can let go of its card for a moment).
+  void RediscoverCards();
+  void SearchForCard();
 };
 
 }  // namespace vela::app

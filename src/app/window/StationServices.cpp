@@ -189,7 +189,16 @@ void StationServices::Apply(const StationEntry& entry) {
   }
 }
 
+const StationDetails& StationServices::details() {
+  const OperatorSettings& settings = window_.settings();
+  details_.mode = ModeTable(settings.mode).name;
+  details_.enhancedReceiver = settings.enhancedReceiver;
+  details_.transmitFollows = settings.transmitFollows;
+  return details_;
+}
+
 void StationServices::SaveDetails() {
+  details();
   std::string error;
   if (!SaveStationDetails(stationPath_.toStdString(), details_, &error)) {
     station_.Tell(QMessageBox::Warning, QString::fromLatin1(kCaption),

@@ -65,7 +65,9 @@ class StationServices : public QObject {
   void Start();
 
   QAction* action(Item item) const;
-  const StationDetails& details() const { return details_; }
+  // As the file should hold them now: the window's mode, receiver and transmit-follows
+  // choices are taken in at each call.
+  const StationDetails& details();
   const net::SpotReporter* reporter() const { return reporter_.get(); }
   const UdpMessages* logger() const { return udp_.get(); }
   QString logPath() const;

@@ -1,6 +1,7 @@
 #include "app/window/Terminal.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -16,8 +17,19 @@
 #include "rig/RigSettingsFile.h"
 #include "rig/SerialPtt.h"
 #include "rig/StationPtt.h"
+#include "station/StationDetails.h"
 
 namespace vela::app {
+
+namespace {
+// What a settings file holds, or `absent` when there is none yet: a new station's file is
+// written when something in it changes, and at the end.
+QByteArray FileBytes(const QString& path, const QByteArray& absent) {
+  QFile file(path);
+  if (!file.exists()) return absent;
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+}  // namespace
 
 Terminal::Terminal(QString settingsPath, QString recording)
     : settingsPath_(std::move(settingsPath)),
@@ -42,6 +54,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
   const QString folder = QFileInfo(settingsPath_).absolutePath();
   station_->OpenReceiveLog(folder);
   services_ = std::make_unique<StationServices>(*window_, *station_, folder);
+  window_->SetSettingsFolder(folder);
   // How the transmitter is keyed lives in a file of its own, so the settings file keeps
   // the layout older versions read.
   rigPath_ = folder + u'/' + QString::fromLatin1(kRigSettingsFileName);
@@ -53,14 +66,31 @@ Terminal::Terminal(QString settingsPath, QString recording)
     warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
                 QString::fromStdString(rig.message);
   }
+  // The mode, the receiver and whether transmit follows it are the station's own: they
+  // come back at every start.
+  stationPath_ = folder + u'/' + QString::fromLatin1(kStationFileName);
+  const StationDetailsLoad station = LoadStationDetails(stationPath_.toStdString());
+  if (const auto mode = ParseMode(station.details.mode)) window_->SelectMode(*mode);
+  window_->SetEnhancedReceiver(station.details.enhancedReceiver);
+  window_->SetTransmitFollows(station.details.transmitFollows);
+  if (!station.message.empty()) {
+    warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
+                QString::fromStdString(station.message);
+  }
   QPointer<MainWindow> window(window_.get());
   const auto preferencesBytes = [this] { return window_->CurrentPreferences().Serialise(); };
   const auto rigBytes = [this] {
     return QByteArray::fromStdString(FormatRigSettingsFile(window_->settings().rig));
   };
+  // One copy of the station details, the Station menu's, with the window's choices in it.
+  const auto stationBytes = [this] {
+    return QByteArray::fromStdString(FormatStationDetails(services_->details()));
+  };
   keeper_ = std::make_unique<SettingsKeeper>(
-      std::vector<SettingsKeeper::File>{{settingsPath_, preferencesBytes, preferences.Serialise()},
-                                        {rigPath_, rigBytes, rigBytes()}},
+      std::vector<SettingsKeeper::File>{
+          {settingsPath_, preferencesBytes, preferences.Serialise()},
+          {rigPath_, rigBytes, rigBytes()},
+          {stationPath_, stationBytes, FileBytes(stationPath_, stationBytes())}},
       [window](const QString& reason) {
         QTimer::singleShot(0, [window, reason] {
           if (window) window->ShowMessage(QMessageBox::Warning, window->windowTitle(), reason);

@@ -44,6 +44,7 @@ class Terminal {
   QString settingsPath_;
   QString recording_;
   QString rigPath_;
+  QString stationPath_;
   QString warning_;
   std::unique_ptr<SignalShutdown> shutdown_;
   PortAudioSystem sound_;

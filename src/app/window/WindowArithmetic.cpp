@@ -72,11 +72,11 @@ std::string MonthName(int month) {
   return kMonths[month - 1];
 }
 
-std::string FormatClock(int day, int month, int year, int hour, int minute, int second) {
+std::string FormatClock(int day, int month, int year, int hour, int minute, int second, bool utc) {
   char time[16];
   std::snprintf(time, sizeof time, "%02d:%02d:%02d", hour, minute, second);
   return std::to_string(day) + " " + MonthName(month) + " " + std::to_string(year) + " - " + time +
-         " local time";
+         (utc ? " UTC" : " local time");
 }
 
 std::string SaveScreenFileName(int day, int month, int year, int hour, int minute, int second) {

@@ -48,9 +48,10 @@ std::string FormatWhole(long double value);
 // "0.0": exactly one decimal ("-42.0").
 std::string FormatOneDecimal(long double value);
 
-// Status part 6: "8 December 2026 - 09:05:30 local time". A month outside 1..12 reads
-// "Octember".
-std::string FormatClock(int day, int month, int year, int hour, int minute, int second);
+// Status part 6: "8 December 2026 - 09:05:30 UTC" (operators log in UTC), or "... local
+// time" when asked. A month outside 1..12 reads "Octember".
+std::string FormatClock(int day, int month, int year, int hour, int minute, int second,
+                        bool utc = false);
 // The English month name, or "Octember" for any other number.
 std::string MonthName(int month);
 
