@@ -24,12 +24,14 @@ namespace vela {
 
 // A-priori value of a symbol known to be +1 (-ve: -1): certain, yet finite.
 inline constexpr float kKnownSymbol = 1000.0f;
-// Log-likelihood ratio against the reference turning over between two adjacent rails.
+// Log-likelihood ratio against the reference turning over between two adjacent rails, at
+// VELA8's symbol rate.
 inline constexpr float kRailTurnOver = 3.0f;
 
 class RailDecoder {
  public:
   explicit RailDecoder(float turnOver = kRailTurnOver) : turnOver_(turnOver) {}
+  void SetTurnOver(float turnOver) { turnOver_ = turnOver; }
 
   // `rails`: n + 1 rail values (+ve = +1), rail k before symbol k and after symbol k - 1;
   // `prior`: n symbol values (+ve = +1). Writes `extrinsic` (n): each link's value from
