@@ -73,45 +73,41 @@ TEST(CodeDecoder, MatchesTheExactPosteriorsFromAnyStartAndCarriesItsStateOn) {
 }
 
 TEST(RailDecoder, MatchesTheExactPosteriorsWithKnownSymbolsAndTurnOvers) {
-  // Every rail sequence and every turn-over of the reference between two rails: each link
-  // reads -(rail k)(rail k + 1) = symbol x turn-over. Without turn-overs (a huge ratio
-  // against them) this is the plain two-state chain.
   constexpr int kSymbols = 7;
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> value(-4.0f, 4.0f);
-  for (const float turnOver : {kRailTurnOver, 1e4f}) {
-    for (int trial = 0; trial < 4; ++trial) {
-      std::vector<float> rails(kSymbols + 1), prior(kSymbols);
-      for (float& r : rails) r = value(rng);
-      // No help from the code yet, some help, and known symbols among them.
-      for (float& p : prior) p = trial == 0 ? 0.0f : value(rng);
-      if (trial >= 2) prior[2] = kKnownSymbol;
-      if (trial == 3) prior[kSymbols - 1] = -kKnownSymbol;
-      std::vector<LogSum> plus(kSymbols), minus(kSymbols);
-      for (int x = 0; x < (1 << (kSymbols + 1)); ++x) {
-        auto rail = [&](int k) { return (x >> k) & 1 ? 1 : -1; };
-        for (int t = 0; t < (1 << kSymbols); ++t) {
-          double w = 0.0;
-          for (int k = 0; k <= kSymbols; ++k) w += 0.5 * rail(k) * rails[static_cast<size_t>(k)];
-          for (int k = 0; k < kSymbols; ++k) {
-            const int turned = (t >> k) & 1 ? -1 : 1;
-            const int symbol = -rail(k) * rail(k + 1) * turned;
-            w += 0.5 * (symbol * static_cast<double>(prior[static_cast<size_t>(k)]) +
-                        turned * static_cast<double>(turnOver));
-          }
-          for (int k = 0; k < kSymbols; ++k)
-            (-rail(k) * rail(k + 1) > 0 ? plus : minus)[static_cast<size_t>(k)].Add(w);
-        }
+  for (int trial = 0; trial < 4; ++trial) {
+    std::vector<float> rails(kSymbols + 1), prior(kSymbols);
+    for (float& r : rails) r = value(rng);
+    // No help from the code yet, some help, and known symbols among them; the reference
+    // turning over between two rails now and then, or (a huge ratio against) never.
+    for (float& p : prior) p = trial == 0 ? 0.0f : value(rng);
+    if (trial >= 2) prior[2] = kKnownSymbol;
+    if (trial == 3) prior[kSymbols - 1] = -kKnownSymbol;
+    const float turnOver = trial % 2 ? kRailTurnOver : 1e4f;
+    std::vector<LogSum> plus(kSymbols), minus(kSymbols);
+    // Every rail sequence x and turn-over pattern t: link k reads symbol k times its turn.
+    for (int xt = 0; xt < (1 << (2 * kSymbols + 1)); ++xt) {
+      const int x = xt & ((1 << (kSymbols + 1)) - 1), t = xt >> (kSymbols + 1);
+      auto rail = [&](int k) { return (x >> k) & 1 ? 1 : -1; };
+      double w = 0.0;
+      for (int k = 0; k <= kSymbols; ++k) w += 0.5 * rail(k) * rails[static_cast<size_t>(k)];
+      for (int k = 0; k < kSymbols; ++k) {
+        const int turn = (t >> k) & 1 ? -1 : 1;
+        w +=
+            0.5 * (-rail(k) * rail(k + 1) * turn * prior[static_cast<size_t>(k)] + turn * turnOver);
       }
-      RailDecoder decoder(turnOver);
-      std::vector<float> extrinsic(kSymbols);
-      decoder.Pass(rails, prior, extrinsic);
-      for (size_t k = 0; k < kSymbols; ++k) {
-        if (std::abs(prior[k]) == kKnownSymbol) continue;
-        const double link = BoxPlus(prior[k], turnOver);
-        EXPECT_NEAR(extrinsic[k], plus[k].Value() - minus[k].Value() - link, 2e-3)
-            << turnOver << " trial " << trial << " symbol " << k;
-      }
+      for (int k = 0; k < kSymbols; ++k)
+        (-rail(k) * rail(k + 1) > 0 ? plus : minus)[static_cast<size_t>(k)].Add(w);
+    }
+    RailDecoder decoder(turnOver);
+    std::vector<float> extrinsic(kSymbols);
+    decoder.Pass(rails, prior, extrinsic);
+    for (size_t k = 0; k < kSymbols; ++k) {
+      if (std::abs(prior[k]) == kKnownSymbol) continue;
+      EXPECT_NEAR(extrinsic[k], plus[k].Value() - minus[k].Value() - BoxPlus(prior[k], turnOver),
+                  2e-3)
+          << trial << " symbol " << k;
     }
   }
 }
