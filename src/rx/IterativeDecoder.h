@@ -34,20 +34,22 @@ inline constexpr int DefaultIterations(Mode mode) {
   return mode == Mode::Vela8 ? 0 : kDefaultIterations;
 }
 
-// The rail pass's ratio against a turn-over of the reference between two rails. The phase
-// of a fading path moves as fast in every mode, so a turn-over between two rails is as much
-// rarer as the symbols are shorter: the ratio grows by the log of the symbol rate's ratio
-// to VELA8's.
+// The rail pass's ratio against a turn-over of the reference between two rails. What turns
+// the reference over is the carrier phase estimate lagging a fading path's phase across its
+// 128-symbol window: 16 s in VELA8, a quarter of that in VELA31, where the turn-overs are
+// already too rare to pay for (a ratio of 3 or 6 there cost copy near the threshold on white
+// noise and gained none under fading). The ratio grows by 4 for each doubling of the symbol
+// rate: in effect the allowance is VELA8's alone.
 inline constexpr float RailTurnOver(Mode mode) {
   switch (mode) {
     case Mode::Vela8:
       return kRailTurnOver;
     case Mode::Vela31:
-      return kRailTurnOver + 1.4f;
+      return kRailTurnOver + 8.0f;
     case Mode::Vela63:
-      return kRailTurnOver + 2.1f;
+      return kRailTurnOver + 12.0f;
     case Mode::Vela125:
-      return kRailTurnOver + 2.8f;
+      return kRailTurnOver + 16.0f;
   }
   return kRailTurnOver;
 }
