@@ -26,12 +26,32 @@ inline constexpr int kDefaultIterations = 8;
 // "The mode's own number of passes": what the receivers run unless told otherwise.
 inline constexpr int kModeIterations = -1;
 
-// VELA8 decodes with the Viterbi decoder alone for now: under slow fading its 16-second
-// estimation window outlasts a fade, so the rails' soft values come out too sure for the
-// soft-in soft-out passes and copy is lost (CER 23% against 1.4% at -12 dB, 0.1 Hz).
-// `--iterations` still turns them on there.
+// VELA8 decodes with the Viterbi decoder alone for now: under 0.1 Hz fading its carrier
+// phase, estimated over 16 seconds, lags the path's and leaves a floor of wrong symbols
+// even in strong signal, which the passes lower less well than the Viterbi decoder does
+// (CER 1.5 to 2% against 1% from -8 to -2 dB). `--iterations` still turns them on there.
 inline constexpr int DefaultIterations(Mode mode) {
   return mode == Mode::Vela8 ? 0 : kDefaultIterations;
+}
+
+// The rail pass's ratio against a turn-over of the reference between two rails. What turns
+// the reference over is the carrier phase estimate lagging a fading path's phase across its
+// 128-symbol window: 16 s in VELA8, a quarter of that in VELA31, where the turn-overs are
+// already too rare to pay for (a ratio of 3 or 6 there cost copy near the threshold on white
+// noise and gained none under fading). The ratio grows by 4 for each doubling of the symbol
+// rate: in effect the allowance is VELA8's alone.
+inline constexpr float RailTurnOver(Mode mode) {
+  switch (mode) {
+    case Mode::Vela8:
+      return kRailTurnOver;
+    case Mode::Vela31:
+      return kRailTurnOver + 8.0f;
+    case Mode::Vela63:
+      return kRailTurnOver + 12.0f;
+    case Mode::Vela125:
+      return kRailTurnOver + 16.0f;
+  }
+  return kRailTurnOver;
 }
 
 class IterativeDecoder {
@@ -41,6 +61,8 @@ class IterativeDecoder {
   // At most `iterations` code decoder passes per window (0 is taken as 1).
   void SetIterations(int iterations);
   int iterations() const { return iterations_; }
+  // The rail pass's ratio against a turn-over of the reference (RailTurnOver of the mode).
+  void SetTurnOver(float turnOver) { rail_.SetTurnOver(turnOver); }
   // As new: no frame held, the code's start unknown.
   void Reset();
 

@@ -29,7 +29,10 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
   }
   config_.noiseBlanker = config.noiseBlanker;
   config_.iterations = config.iterations < 0 ? DefaultIterations(config_.mode) : config.iterations;
-  for (IterativeDecoder& d : iterative_) d.SetIterations(config_.iterations);
+  for (IterativeDecoder& d : iterative_) {
+    d.SetIterations(config_.iterations);
+    d.SetTurnOver(RailTurnOver(config_.mode));
+  }
   if constexpr (requires { demod_.SetNoiseBlanker(true); })
     demod_.SetNoiseBlanker(config.noiseBlanker);
 }

@@ -240,6 +240,7 @@ std::string GenieReceiver::Decode(std::span<const int16_t> noisy, double signalS
     DecodeFrame(coded, viterbi, [&](int bit) { varicode.Bit(bit, open, false, pane); });
   };
   IterativeDecoder iterative(interleave, iterations_);
+  iterative.SetTurnOver(RailTurnOver(mode_));
   auto show = [&](std::span<const uint8_t> bits, bool open) {
     for (uint8_t bit : bits) varicode.Bit(bit, open, false, pane);
   };

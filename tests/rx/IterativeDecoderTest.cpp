@@ -9,6 +9,7 @@
 
 #include "coding/ConvolutionalCode.h"
 #include "rx/CodeDecoder.h"
+#include "rx/EnhancedDemodulator.h"
 #include "rx/RailDecoder.h"
 
 namespace vela {
@@ -71,33 +72,41 @@ TEST(CodeDecoder, MatchesTheExactPosteriorsFromAnyStartAndCarriesItsStateOn) {
   }
 }
 
-TEST(RailDecoder, MatchesTheExactPosteriorsWithKnownAndUnknownSymbols) {
+TEST(RailDecoder, MatchesTheExactPosteriorsWithKnownSymbolsAndTurnOvers) {
   constexpr int kSymbols = 7;
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> value(-4.0f, 4.0f);
   for (int trial = 0; trial < 4; ++trial) {
     std::vector<float> rails(kSymbols + 1), prior(kSymbols);
     for (float& r : rails) r = value(rng);
-    // No help from the code yet, some help, and known symbols among them.
+    // No help from the code yet, some help, and known symbols among them; the reference
+    // turning over between two rails now and then, or (a huge ratio against) never.
     for (float& p : prior) p = trial == 0 ? 0.0f : value(rng);
     if (trial >= 2) prior[2] = kKnownSymbol;
     if (trial == 3) prior[kSymbols - 1] = -kKnownSymbol;
+    const float turnOver = trial % 2 ? kRailTurnOver : 1e4f;
     std::vector<LogSum> plus(kSymbols), minus(kSymbols);
-    for (int x = 0; x < (1 << (kSymbols + 1)); ++x) {
+    // Every rail sequence x and turn-over pattern t: link k reads symbol k times its turn.
+    for (int xt = 0; xt < (1 << (2 * kSymbols + 1)); ++xt) {
+      const int x = xt & ((1 << (kSymbols + 1)) - 1), t = xt >> (kSymbols + 1);
       auto rail = [&](int k) { return (x >> k) & 1 ? 1 : -1; };
       double w = 0.0;
       for (int k = 0; k <= kSymbols; ++k) w += 0.5 * rail(k) * rails[static_cast<size_t>(k)];
-      for (int k = 0; k < kSymbols; ++k)
-        w += 0.5 * -rail(k) * rail(k + 1) * prior[static_cast<size_t>(k)];
+      for (int k = 0; k < kSymbols; ++k) {
+        const int turn = (t >> k) & 1 ? -1 : 1;
+        w +=
+            0.5 * (-rail(k) * rail(k + 1) * turn * prior[static_cast<size_t>(k)] + turn * turnOver);
+      }
       for (int k = 0; k < kSymbols; ++k)
         (-rail(k) * rail(k + 1) > 0 ? plus : minus)[static_cast<size_t>(k)].Add(w);
     }
-    RailDecoder decoder;
+    RailDecoder decoder(turnOver);
     std::vector<float> extrinsic(kSymbols);
     decoder.Pass(rails, prior, extrinsic);
     for (size_t k = 0; k < kSymbols; ++k) {
       if (std::abs(prior[k]) == kKnownSymbol) continue;
-      EXPECT_NEAR(extrinsic[k], plus[k].Value() - minus[k].Value() - prior[k], 2e-3)
+      EXPECT_NEAR(extrinsic[k], plus[k].Value() - minus[k].Value() - BoxPlus(prior[k], turnOver),
+                  2e-3)
           << trial << " symbol " << k;
     }
   }
