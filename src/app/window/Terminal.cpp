@@ -82,9 +82,12 @@ Terminal::Terminal(QString settingsPath, QString recording)
   const auto rigBytes = [this] {
     return QByteArray::fromStdString(FormatRigSettingsFile(window_->settings().rig));
   };
-  // One copy of the station details, the Station menu's, with the window's choices in it.
+  // The station details are the Station menu's, with the window's choices in them; the last
+  // of them is kept for the saves that come once the menu has gone (at the very end).
+  stationDetails_ = station.details;
   const auto stationBytes = [this] {
-    return QByteArray::fromStdString(FormatStationDetails(services_->details()));
+    if (services_) stationDetails_ = services_->details();
+    return QByteArray::fromStdString(FormatStationDetails(stationDetails_));
   };
   keeper_ = std::make_unique<SettingsKeeper>(
       std::vector<SettingsKeeper::File>{

@@ -10,6 +10,7 @@
 #include "audio/PortAudioInput.h"
 #include "audio/PortAudioOutput.h"
 #include "audio/PortAudioSystem.h"
+#include "station/StationDetails.h"
 
 namespace vela {
 class StationPtt;
@@ -55,6 +56,7 @@ class Terminal {
   std::unique_ptr<Station> station_;
   std::unique_ptr<SettingsKeeper> keeper_;
   std::unique_ptr<StationServices> services_;
+  StationDetails stationDetails_;  // as the Station menu last had them
 };
 
 }  // namespace vela::app
