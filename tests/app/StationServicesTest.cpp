@@ -38,6 +38,9 @@ using vela::app::StationServices;
 namespace {
 
 constexpr uint32_t kPsk = 30351;  // the report service's enterprise number
+// Generous: the band's scanners run several times slower under the sanitizers on a busy
+// machine, and a wait that holds returns as soon as it holds.
+constexpr int kWaitMs = 30000;
 
 // A transmitter's PTT line, as the test sees it.
 struct Line : vela::PttPort {
@@ -122,7 +125,7 @@ class StationServicesTest : public QObject {
     QVERIFY(question->isVisible());
     QVERIFY(!Field<QLabel>(question, "problem")->text().isEmpty());
     Field<QPushButton>(question, "later")->click();
-    QTRY_VERIFY(!Shown("stationDialog"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Shown("stationDialog"), kWaitMs);
     QCOMPARE(window_->settings().callsign, QStringLiteral("G3XYZ"));
     QVERIFY(QFileInfo::exists(dir_->filePath("VELAstation.INI")));
 
@@ -139,7 +142,7 @@ class StationServicesTest : public QObject {
     Field<QComboBox>(details, "sideband")->setCurrentIndex(1);
     Field<QLineEdit>(details, "offset")->setText(QStringLiteral("-1000"));
     Field<QPushButton>(details, "ok")->click();
-    QTRY_VERIFY(!Shown("stationDialog"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Shown("stationDialog"), kWaitMs);
     QCOMPARE(window_->settings().callsign, QStringLiteral("G4ABC/P"));
     const vela::StationDetails saved = Saved();
     QCOMPARE(saved.locator, std::string("IO91wm"));
@@ -192,7 +195,7 @@ class StationServicesTest : public QObject {
         records.insert(records.end(), m.records.begin(), m.records.end());
       }
     }
-    QTRY_VERIFY_WITH_TIMEOUT(services_->reporter()->datagrams() > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(services_->reporter()->datagrams() > 0, kWaitMs);
     QCOMPARE(services_->LastHeardCall(), std::string("G4ABC"));
     QCOMPARE(senders(), 1);  // the main receiver and the browser heard it: one report
     for (const auto& r : records) {
@@ -204,10 +207,11 @@ class StationServicesTest : public QObject {
         QCOMPARE(r.Text(kPsk, 4), std::string("IO91wm"));
       }
     }
-    QTRY_VERIFY(!browser->list()
-                     ->findItems(QStringLiteral("G4ABC \u2713"), Qt::MatchExactly,
-                                 vela::app::SignalBrowser::kCallColumn)
-                     .isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!browser->list()
+                                  ->findItems(QStringLiteral("G4ABC \u2713"), Qt::MatchExactly,
+                                              vela::app::SignalBrowser::kCallColumn)
+                                  .isEmpty(),
+                             kWaitMs);
 
     // Ctrl+L, from the browser's window too: filled from what was heard; OK logs it and the
     // logger hears of it.
@@ -229,7 +233,7 @@ class StationServicesTest : public QObject {
     QVERIFY(QDir().rmdir(services_->logPath()));
     QCOMPARE(Field<QLineEdit>(log, "name")->text(), QStringLiteral("Jürgen"));
     Field<QPushButton>(log, "ok")->click();
-    QTRY_VERIFY(!Shown("logQsoDialog"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Shown("logQsoDialog"), kWaitMs);
     const vela::test::AdifFile adif =
         vela::test::ReadAdif(vela::test::Bytes(services_->logPath().toStdString()));
     QCOMPARE(adif.records.size(), size_t{1});
@@ -259,13 +263,14 @@ class StationServicesTest : public QObject {
     QVERIFY(logger.Receive(5.0));  // the heartbeat: the logger knows where we are
     window_->transmitPane()->setPlainText(QStringLiteral("cq cq de g3xyz"));
     logger.Reply(FreeText("tu 73", false));
-    QTRY_COMPARE(window_->transmitPane()->toPlainText(), QStringLiteral("cq cq de g3xyz tu 73"));
+    QTRY_COMPARE_WITH_TIMEOUT(window_->transmitPane()->toPlainText(),
+                              QStringLiteral("cq cq de g3xyz tu 73"), kWaitMs);
     QVERIFY(!station_->transmitter().state().outputOpen());  // not asked to send
     window_->Command(110);                                   // F9
-    QTRY_VERIFY(ptt.keyed);
+    QTRY_VERIFY_WITH_TIMEOUT(ptt.keyed, kWaitMs);
     air.Play(4);
     logger.Reply(vela::test::LoggerSocket::Halt());
-    QTRY_VERIFY(!station_->transmitter().state().outputOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(!station_->transmitter().state().outputOpen(), kWaitMs);
     QVERIFY(!ptt.keyed);
     QCOMPARE(air.closes, 1);
   }

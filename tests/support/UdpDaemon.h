@@ -61,7 +61,7 @@ class UdpDaemon {
   // What it printed once `what` has shown `times` times (or 10 s have gone by).
   std::string WaitFor(const std::string& what, int times) const {
     std::string text;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 600; ++i) {  // 30 s at the most
       text = Bytes(out_);
       if (Count(text, what) >= times) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
