@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/ChannelSim.h"
 #include "cli/Options.h"
+#include "sim/ChannelSim.h"
 
 namespace {
 
