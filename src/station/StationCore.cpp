@@ -32,7 +32,13 @@ void StationCore::SendText(std::string text, int tailFrames) {
 
 void StationCore::CaptureSamples(std::span<const int16_t> samples) {
   modem_.ProcessSamples(samples);
+  stats_.syncPeak = modem_.syncPeak();
+  stats_.syncLocation = modem_.syncLocation();
   Publish([&](StationSubscriber& s) { s.Captured(samples); });
+  Publish([this](StationSubscriber& s) { s.BufferHeard(stats_); });
+  stats_.level.reset();
+  stats_.confidence.reset();
+  stats_.eye.clear();
 }
 
 void StationCore::SpectrumStep(std::span<const int16_t> samples) {
@@ -57,15 +63,15 @@ void StationCore::EchoChar(uint8_t c) {
 }
 
 void StationCore::EyeStep(int subSymbol, long double phaseStep) {
-  Publish([&](StationSubscriber& s) { s.EyeStep(subSymbol, phaseStep); });
+  stats_.eye.push_back({subSymbol, phaseStep});
 }
 
 void StationCore::LevelBar(int signalLevel) {
-  Publish([&](StationSubscriber& s) { s.LevelBar(signalLevel); });
+  stats_.level = signalLevel;
 }
 
 void StationCore::ConfidenceBar(int value) {
-  Publish([&](StationSubscriber& s) { s.ConfidenceBar(value); });
+  stats_.confidence = value;
 }
 
 void StationCore::CorrelationRow(int row, std::span<const float> correlationPerOffset) {

@@ -18,15 +18,23 @@
 #include "modem/ModemEvents.h"
 #include "modem/TextTransmission.h"
 #include "station/CaptureCycle.h"
+#include "station/ReceiveStats.h"
 #include "station/StationSettings.h"
 #include "station/TransmitController.h"
 
 namespace vela {
 
 // What the station publishes. Every call has an empty default: a subscriber takes what it
-// shows. The receive side's calls are the Modem's own (characters, echo, displays, frames).
-class StationSubscriber : public ModemEvents {
+// shows. Characters, echo and frames are told as they happen; the displays' figures once a
+// buffer, as one snapshot.
+class StationSubscriber : public TextEvents {
  public:
+  // Sync search, once per received frame: the PN correlation at every searched offset for
+  // Correlation window row `row` (0..59), then the frame's figures.
+  virtual void CorrelationRow(int /*row*/, std::span<const float> /*correlationPerOffset*/) {}
+  virtual void FrameProcessed(const FrameReport& /*report*/) {}
+  // The receiver has had a captured buffer: what the displays show of it.
+  virtual void BufferHeard(const ReceiveStats& /*stats*/) {}
   // Every captured buffer, after the receiver has had it (a waterfall, a band scanner).
   virtual void Captured(std::span<const int16_t> /*samples*/) {}
   // Each new half-overlapped block of 2048 samples for the spectrum.
@@ -143,6 +151,7 @@ class StationCore : public CaptureSink,
   Modem modem_;
   TransmitController transmit_;
   std::vector<StationSubscriber*> subscribers_;
+  ReceiveStats stats_;
   std::unique_ptr<TextTransmission> text_;
   bool textDone_ = false;
   bool markerEchoed_ = false;

@@ -24,6 +24,7 @@
 #include "app/window/MainWindow.h"
 #include "app/window/SignalBrowser.h"
 #include "app/window/Station.h"
+#include "app/window/StationWiring.h"
 #include "audio/WavFileDevices.h"
 #include "cli/Sweep.h"
 #include "display/FrequencyScale.h"
@@ -129,6 +130,7 @@ class SignalBrowserTest : public QObject {
                                            std::make_unique<vela::test::ScriptedPrompts>());
     station_ = std::make_unique<Station>(
         *window_, vela::app::StationDevices{input_.get(), output_.get(), nullptr});
+    vela::app::ConnectStation(*window_, *station_);
     window_->show();
     station_->Start();
   }

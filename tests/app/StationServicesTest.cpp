@@ -21,6 +21,7 @@
 #include "app/window/SignalBrowser.h"
 #include "app/window/Station.h"
 #include "app/window/StationServices.h"
+#include "app/window/StationWiring.h"
 #include "audio/WavFileDevices.h"
 #include "support/AdifReader.h"
 #include "support/Band.h"
@@ -86,6 +87,7 @@ class StationServicesTest : public QObject {
     window_ = std::make_unique<MainWindow>(p, std::make_unique<vela::test::ScriptedPrompts>());
     station_ = std::make_unique<Station>(
         *window_, vela::app::StationDevices{input_.get(), air ? air : output_.get(), ptt});
+    vela::app::ConnectStation(*window_, *station_);
     services_ = std::make_unique<StationServices>(*window_, *station_, dir_->path(), spots);
     window_->show();
     station_->Start();

@@ -26,10 +26,12 @@
 #include "app/dialogs/Dialogs.h"
 #include "app/window/CaptionFit.h"
 #include "app/window/CommandMenus.h"
+#include "app/window/CorrelationWindow.h"
 #include "app/window/FileDrops.h"
 #include "app/window/GraphicControls.h"
 #include "app/window/OnAirIndicator.h"
 #include "app/window/Panes.h"
+#include "app/window/SignalBrowser.h"
 #include "app/window/StatusBar.h"
 #include "app/window/UpDownControl.h"
 #include "app/window/WindowArithmetic.h"
@@ -74,6 +76,8 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   clockTimer_->setInterval(250);
   connect(clockTimer_, &QTimer::timeout, this, &MainWindow::ClockTick);
   clockTimer_->start();
+  // The squelch bar's threshold line follows the squelch setting.
+  connect(this, &MainWindow::settingsChanged, this, &MainWindow::RedrawSquelchBar);
 
   RebuildCwIdPattern();
   SelectMode(Mode::Vela63);
@@ -205,6 +209,89 @@ void MainWindow::ShowSecondaryChar(uint8_t c) {
   ShowOnSecondaryPane(*ui_.secondaryPane, c);
 }
 
+QString MainWindow::transmitText() const {
+  return ui_.transmitPane->toPlainText();
+}
+
+void MainWindow::ShowReceiveStats(const ReceiveStats& stats) {
+  for (const EyeStepPoint& p : stats.eye) ui_.eye->EyeStep(p.subSymbol, p.phaseStep);
+  if (stats.level) ui_.levelBar->SetLevel(*stats.level);
+  syncPeak_ = stats.syncPeak;
+  if (stats.confidence) {
+    confidence_ = *stats.confidence;
+    RedrawSquelchBar();
+  }
+}
+
+void MainWindow::RedrawSquelchBar() {
+  ui_.squelchBar->SetConfidence(confidence_, syncPeak_, settings_.squelchLevel);
+}
+
+void MainWindow::ShowNoAudio(bool none) {
+  ui_.waterfall->SetNoAudio(none);
+  ui_.eye->SetNoAudio(none);
+  if (!none) return;
+  // No audio is no signal: the bars do not go on showing the last one heard.
+  ui_.levelBar->SetLevel(0);
+  confidence_ = 0;
+  RedrawSquelchBar();
+}
+
+void MainWindow::ShowSpectrumBlock(std::span<const int16_t> samples) {
+  ui_.waterfall->AddCaptureBuffer(samples);
+  const auto magnitudes = ui_.waterfall->spectrum().magnitudes();
+  spectrum_.assign(magnitudes.begin(), magnitudes.end());
+  // The main receiver has had this block: the scanner only queues it for later.
+  if (browser_) browser_->Push(samples);
+}
+
+void MainWindow::ShowCorrelationRow(int row, std::span<const float> correlationPerOffset) {
+  if (correlation_) correlation_->SetRow(row, correlationPerOffset);
+}
+
+void MainWindow::ShowFrame(const FrameReport& report) {
+  if (correlation_) correlation_->SetSyncFigures(report.syncPeak, report.location);
+}
+
+void MainWindow::ClearTransmitPane() {
+  ui_.transmitPane->clear();
+}
+
+void MainWindow::KeepUnsentText(int sent) {
+  ui_.transmitPane->setPlainText(ui_.transmitPane->toPlainText().mid(sent));
+  ui_.transmitPane->moveCursor(QTextCursor::End);
+}
+
+void MainWindow::ShowReceiveRecordingStopped() {
+  menuCommand(CommandNumber(CommandId::RecordAudio))->setChecked(false);
+}
+
+void MainWindow::ShowNote(const QString& text, int ms) {
+  ui_.statusBar->ShowNote(text, ms);
+}
+
+void MainWindow::OpenCorrelationWindow() {
+  // One window, drawn into for as long as it is open; asked for again, it comes forward.
+  if (!correlation_) correlation_ = new CorrelationWindow(this);
+  correlation_->show();
+  correlation_->raise();
+  correlation_->activateWindow();
+}
+
+SignalBrowser* MainWindow::signalBrowser() const {
+  return browser_;
+}
+
+void MainWindow::OpenSignalBrowser() {
+  if (!browser_) {
+    browser_ = new SignalBrowser(*this, settings_.rxSampleRate);
+    browser_->SetTransmitting(transmitState_.onAir());
+  }
+  browser_->show();
+  browser_->raise();
+  browser_->activateWindow();
+}
+
 // ---- Commands ----
 
 void MainWindow::Command(int id) {
@@ -234,19 +321,19 @@ void MainWindow::Command(int id) {
 
 // What goes on the air is the transmit controller's to decide.
 void MainWindow::RunTransmitCommand(CommandId id) {
-  if (transmitter_ == nullptr) return;
+  if (station_ == nullptr) return;
   switch (id) {
     case CommandId::Send:
-      transmitter_->Send();
+      station_->Send();
       break;
     case CommandId::CwId:
-      transmitter_->ToggleCwId();
+      station_->ToggleCwId();
       break;
     case CommandId::Tune:
-      transmitter_->ToggleTune();
+      station_->ToggleTune();
       break;
     case CommandId::Beacon:
-      transmitter_->ToggleBeacon();
+      station_->ToggleBeacon();
       break;
     default:
       break;
@@ -293,10 +380,10 @@ void MainWindow::RunCommand(CommandId id) {
       OpenOutputModeDialog();
       break;
     case CommandId::CorrelationDisplay:
-      emit correlationDisplayRequested();
+      OpenCorrelationWindow();
       break;
     case CommandId::SignalBrowser:
-      emit signalBrowserRequested();
+      OpenSignalBrowser();
       break;
     case CommandId::Quit:
       close();
@@ -337,7 +424,6 @@ void MainWindow::RunCommand(CommandId id) {
       ui_.receivePane->clear();
       break;
     case CommandId::ClearTx:
-      clearTxRequest_ = true;
       ui_.transmitPane->clear();
       emit clearTxRequested();
       break;
@@ -417,17 +503,14 @@ void MainWindow::InsertIntoTransmitPane(const QString& text) {
 
 // ---- The transmitter ----
 
-void MainWindow::AttachTransmitter(TransmitController* transmitter) {
-  transmitter_ = transmitter;
-  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
-}
-
-const TransmitState& MainWindow::transmitState() const {
-  static const TransmitState kReceiving;
-  return transmitter_ ? transmitter_->state() : kReceiving;
+void MainWindow::AttachStation(StationControl* station) {
+  station_ = station;
+  if (station_) station_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
 }
 
 void MainWindow::ShowTransmitState(const TransmitState& now, const TransmitState& before) {
+  transmitState_ = now;
+  if (browser_ && now.onAir() != before.onAir()) browser_->SetTransmitting(now.onAir());
   if (now.sending() != before.sending()) {
     SetFittedCaption(*ui_.sendButton,
                      now.sending() ? QStringLiteral("F9 Receive") : QStringLiteral("F9 Send"));
@@ -454,7 +537,7 @@ void MainWindow::LockTransmitControls(bool locked) {
 
 void MainWindow::RebuildCwIdPattern() {
   cwIdPattern_ = MorsePattern(AirBytes(settings_.callsign));
-  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
+  if (station_) station_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
 }
 
 // ---- Tuning and the receiver ----
@@ -469,7 +552,7 @@ void MainWindow::SelectMode(Mode mode) {
   settings_.mode = mode;
   emit settingsChanged(settings_);
   cwIdPeriodMs_ = MorseTickMs(mode, settings_.cwIdFlag);
-  if (transmitter_) transmitter_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
+  if (station_) station_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
   ui_.modeButtons[static_cast<int>(mode)]->setChecked(true);
   setWindowTitle(FromLatin1(ModeTable(mode).title));
   RefreshStatus();
@@ -568,7 +651,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Closing while the transmitter is on: stop the output first; the window closes once
   // the controller says the output has closed, so the carrier and PTT never stay up.
-  if (transmitter_ && !transmitter_->RequestExit()) {
+  if (station_ && !station_->RequestExit()) {
     event->ignore();
     return;
   }

@@ -1,11 +1,13 @@
 // The terminal's main window: receive, secondary and transmit panes, macro and SEND
 // buttons, mode choice, the drawn displays, menus, status bar and the operator's commands.
 // Modem work is not done here: the window keeps the operator's settings and announces each
-// change with them, so the station can hand them to the modem.
+// change with them, so the station can hand them to the modem; it is the station's view, and
+// passes SEND, CWID, tune and beacon on through the station's control.
 #pragma once
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -20,6 +22,7 @@
 #include "app/settings/Preferences.h"
 #include "app/window/ClientArea.h"
 #include "app/window/Commands.h"
+#include "app/window/StationView.h"
 #include "station/TransmitController.h"
 
 class QAction;
@@ -27,10 +30,12 @@ class QTimer;
 
 namespace vela::app {
 
+class CorrelationWindow;
 class FileDrops;
 class OnAirIndicator;
+class SignalBrowser;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public StationView {
   Q_OBJECT
  public:
   // Without `prompts` the operator is asked with the program's dialogs.
@@ -41,7 +46,7 @@ class MainWindow : public QMainWindow {
 
   // The settings as they stand now, to be written when the terminal closes.
   Preferences CurrentPreferences() const { return settings_.ToPreferences(); }
-  const OperatorSettings& settings() const { return settings_; }
+  const OperatorSettings& settings() const override { return settings_; }
 
   // ---- What the operator sees and what tests and the station look at ----
   QWidget* control(int id) const { return client_->control(id); }
@@ -63,29 +68,53 @@ class MainWindow : public QMainWindow {
   int modeRate() const;
 
   // ---- Shell state ----
-  // What is on the air is the transmit controller's; the window shows it and passes the
-  // operator's SEND, CWID, tune and beacon presses on. Without one nothing transmits.
-  void AttachTransmitter(TransmitController* transmitter);
+  // What is on the air is the station's; the window shows it and passes the operator's
+  // SEND, CWID, tune and beacon presses on. Without a station nothing transmits.
+  void AttachStation(StationControl* station);
   bool txActive() const { return transmitState().sending(); }
   bool cwIdActive() const { return transmitState().identifying(); }
   bool tuneActive() const { return transmitState().tuning(); }
   bool beaconMode() const { return transmitState().beacon; }
   bool outputDeviceOpen() const { return transmitState().outputOpen(); }
-  bool exitRequested() const { return transmitter_ != nullptr && transmitter_->exitRequested(); }
-  bool clearTxRequest() const { return clearTxRequest_; }
-  void AcknowledgeClearTxRequest() { clearTxRequest_ = false; }
+  bool exitRequested() const { return station_ != nullptr && station_->exitRequested(); }
   // The Morse identifier of this callsign and mode: its element string and element period.
   const std::string& cwIdPattern() const { return cwIdPattern_; }
   int cwIdPeriodMs() const { return cwIdPeriodMs_; }
 
-  // The capture cards the station can offer when the operator chooses one.
-  void SetCaptureDevices(QStringList devices) { captureDevices_ = std::move(devices); }
+  // The band scanner's list while it is open, else none.
+  SignalBrowser* signalBrowser() const;
   // Spectrum magnitudes of the last capture buffer, for the waterfall's cursor read-out.
   void SetSpectrum(std::vector<float> magnitudes) { spectrum_ = std::move(magnitudes); }
 
+  // ---- StationView ----
+  QString transmitText() const override;
+  QString caption() const override { return windowTitle(); }
+  // One received or echoed character from the air at the end of the receive pane.
+  void ShowReceivedChar(uint8_t c, QColor colour) override;
+  void ShowSecondaryChar(uint8_t c) override;
+  // The receive pane goes on at the start of a line: each over and each station heard
+  // after a retune begins a line of its own.
+  void StartNewLine() override;
+  void ShowReceiveStats(const ReceiveStats& stats) override;
+  void ShowSpectrumBlock(std::span<const int16_t> samples) override;
+  void ShowCorrelationRow(int row, std::span<const float> correlationPerOffset) override;
+  void ShowFrame(const FrameReport& report) override;
+  void ShowNoAudio(bool none) override;
   // The controller's state has changed: SEND's caption, the status bar's CWID, tune and
   // beacon notes, and the mode buttons and PTT command (locked while our audio goes out).
-  void ShowTransmitState(const TransmitState& now, const TransmitState& before);
+  void ShowTransmitState(const TransmitState& now, const TransmitState& before) override;
+  void ClearTransmitPane() override;
+  void KeepUnsentText(int sent) override;
+  // The rig's dial as last read, or nothing when no rig reports one: status part 1 and
+  // the waterfall's read-out then give the frequency on air (with the converter offset).
+  void ShowDial(const std::optional<Dial>& dial) override;
+  // The capture cards the station can offer when the operator chooses one.
+  void SetCaptureDevices(QStringList devices) override { captureDevices_ = std::move(devices); }
+  void ShowReceiveRecordingStopped() override;
+  void ShowNote(const QString& text, int ms) override;
+  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text) override;
+  void CloseWhenReady() override { close(); }
+
   // How the transmitter is keyed, as read from its file at start-up (no signal).
   void SetRigSettings(const RigSettings& rig) { settings_.rig = rig; }
   // The receiver the station last chose: the menu's check mark and the modem follow.
@@ -94,23 +123,9 @@ class MainWindow : public QMainWindow {
   void SetSettingsFolder(const QString& folder) { settingsFolder_ = folder; }
   // "Transmit where I receive": the transmit frequency follows the receiver's.
   void SetTransmitFollows(bool on);
-  // The rig's dial as last read, or nothing when no rig reports one: status part 1 and
-  // the waterfall's read-out then give the frequency on air (with the converter offset).
-  struct Dial {
-    double hz = 0;
-    std::string mode;
-  };
-  void ShowDial(const std::optional<Dial>& dial);
   const std::optional<Dial>& dial() const { return dial_; }
-  void ShowMessage(QMessageBox::Icon icon, const QString& title, const QString& text);
-  // One received or echoed character from the air at the end of the receive pane.
-  void ShowReceivedChar(uint8_t c, QColor colour);
-  void ShowSecondaryChar(uint8_t c);
   // A callsign entered elsewhere (the station details), as Text options > Callsign takes it.
   void SetCallsign(const QString& call);
-  // The receive pane goes on at the start of a line: each over and each station heard
-  // after a retune begins a line of its own.
-  void StartNewLine();
   // Macro `index` (0..7 for F1..F8) takes a new label and text, as its dialog does on OK.
   void ApplyMacro(int index, const MacroEntry& macro);
 
@@ -144,8 +159,6 @@ class MainWindow : public QMainWindow {
   void pttChosen();
   void captureDeviceChosen(int index);
   void soundcardSelectionStarting();
-  void correlationDisplayRequested();
-  void signalBrowserRequested();
   // The operator chose a recording to play into the receiver.
   void recordingChosen(const QString& path);
   // Record what the receiver hears to `path`; an empty path stops the recording.
@@ -168,7 +181,11 @@ class MainWindow : public QMainWindow {
   long double OnAir(long double audioHz) const;
   void RedrawScale();
   void RebuildCwIdPattern();
-  const TransmitState& transmitState() const;
+  const TransmitState& transmitState() const { return transmitState_; }
+  void OpenCorrelationWindow();
+  // One browser at most: choosing it again brings it to the front.
+  void OpenSignalBrowser();
+  void RedrawSquelchBar();
   void LockTransmitControls(bool locked);
   void ChangeTransmitFrequency();
   void SetSquelch(int level);
@@ -194,9 +211,13 @@ class MainWindow : public QMainWindow {
   WindowControls ui_;
   FileDrops* drops_ = nullptr;
   QTimer* clockTimer_ = nullptr;
-  TransmitController* transmitter_ = nullptr;
-
-  bool clearTxRequest_ = false;
+  StationControl* station_ = nullptr;
+  TransmitState transmitState_;
+  QPointer<CorrelationWindow> correlation_;
+  QPointer<SignalBrowser> browser_;
+  // The squelch bar's last value and the sync peak it was drawn with.
+  int confidence_ = 1;
+  double syncPeak_ = 0;
   QString settingsFolder_;
   OnAirIndicator* onAir_ = nullptr;
   std::vector<std::pair<uint8_t, QColor>> heldChars_;  // arrived while the pane is paused

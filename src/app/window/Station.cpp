@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -12,10 +10,7 @@
 
 #include "app/TextCodec.h"
 #include "app/settings/OperatorSettings.h"
-#include "app/window/CorrelationWindow.h"
-#include "app/window/GraphicControls.h"
-#include "app/window/MainWindow.h"
-#include "app/window/StatusBar.h"
+#include "app/window/Commands.h"
 #include "audio/WavFileDevices.h"
 #include "tx/BitSource.h"
 
@@ -32,8 +27,8 @@ constexpr char kTransmitCaption[] = "VELA63 for LF/MF";
 
 // ---- The station ----
 
-Station::Station(MainWindow& window, StationDevices devices)
-    : window_(window),
+Station::Station(StationView& view, StationDevices devices)
+    : view_(view),
       devices_(devices),
       core_(*devices.output, *this),
       soundCapture_(*devices.input, core_),
@@ -54,13 +49,10 @@ Station::Station(MainWindow& window, StationDevices devices)
   });
   cardSearch_.setInterval(kCardSearchMs);
   connect(&cardSearch_, &QTimer::timeout, this, [this] { SearchForCard(); });
-  window_.AttachTransmitter(&transmit_);
-  ConnectWindow();
 }
 
 Station::~Station() {
   FlushLog(true);
-  window_.AttachTransmitter(nullptr);
   StopCapture();
 }
 
@@ -68,9 +60,11 @@ void Station::Start(const QString& recording, Pacing pacing) {
   OpenPtt(false);
   ApplyWindowSettings();
   // The displays' resting state until the first signal arrives.
-  window_.levelBar()->SetLevel(19);
-  lastConfidence_ = 1;
-  RedrawSquelchBar();
+  ReceiveStats resting;
+  resting.level = 19;
+  resting.confidence = 1;
+  resting.syncPeak = modem_.syncPeak();
+  view_.ShowReceiveStats(resting);
   RefreshCaptureDevices();
   captureDevice_ = 0;
   audioWatch_.start();
@@ -90,52 +84,40 @@ void Station::StopCapture() {
   soundCapture_.StopCapture();
 }
 
-void Station::ConnectWindow() {
-  MainWindow* w = &window_;
-  connect(w, &MainWindow::settingsChanged, this, [this](const OperatorSettings& settings) {
-    if (settings.rxCentreFrequency != modem_.rxCentreFrequency()) window_.StartNewLine();
-    ApplyToModem(modem_, settings);
-    SetReceiveLogEnabled(settings.receiveLog);
-    RedrawSquelchBar();
-  });
-  connect(w, &MainWindow::clearTxRequested, this, [this] {
-    modem_.bitSource().RequestClear();
-    window_.AcknowledgeClearTxRequest();
-  });
-  connect(w, &MainWindow::pttChosen, this, [this] { OpenPtt(true); });
-  connect(w, &MainWindow::soundcardSelectionStarting, this, [this] {
-    // The card is chosen afresh, from the cards there are now: a recording being played
-    // gives way to it.
-    if (recordingCapture_) EndRecording();
-    RediscoverCards();
-  });
-  connect(w, &MainWindow::captureDeviceChosen, this,
-          [this](int index) { ChooseCaptureDevice(index); });
-  connect(w, &MainWindow::correlationDisplayRequested, this, [this] { OpenCorrelationWindow(); });
-  connect(w, &MainWindow::signalBrowserRequested, this, [this] { OpenSignalBrowser(); });
-  connect(w, &MainWindow::recordingChosen, this,
-          [this](const QString& path) { DecodeRecording(path, recordingPacing_); });
-  connect(w, &MainWindow::receiveRecordingRequested, this,
-          [this](const QString& path) { RecordReceiveAudio(path); });
-  // The transmitter reads the pane afresh for every bit: keep its copy current.
-  connect(window_.transmitPane(), &QPlainTextEdit::textChanged, this, [this] {
-    modem_.bitSource().SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
-  });
+void Station::ApplySettings(const OperatorSettings& settings) {
+  if (settings.rxCentreFrequency != modem_.rxCentreFrequency()) view_.StartNewLine();
+  ApplyToModem(modem_, settings);
+  SetReceiveLogEnabled(settings.receiveLog);
+}
+
+void Station::SetTransmitText(const QString& text) {
+  modem_.bitSource().SetPaneText(AirBytes(text));
+}
+
+void Station::ClearTransmitText() {
+  modem_.bitSource().RequestClear();
+}
+
+void Station::PrepareCardChoice() {
+  // The card is chosen afresh, from the cards there are now: a recording being played
+  // gives way to it.
+  if (recordingCapture_) EndRecording();
+  RediscoverCards();
 }
 
 void Station::ApplyWindowSettings() {
-  ApplyToModem(modem_, window_.settings());
+  ApplyToModem(modem_, view_.settings());
   BitSource& bits = modem_.bitSource();
   bits.SetBeacon(transmit_.state().beacon);
-  bits.SetPaneText(AirBytes(window_.transmitPane()->toPlainText()));
+  bits.SetPaneText(AirBytes(view_.transmitText()));
 }
 
 void Station::OpenPtt(bool chosen) {
-  window_.ShowDial(std::nullopt);
-  transmit_.SetTimeLimit(std::chrono::minutes(window_.settings().rig.txLimitMinutes));
+  view_.ShowDial(std::nullopt);
+  transmit_.SetTimeLimit(std::chrono::minutes(view_.settings().rig.txLimitMinutes));
   if (devices_.ptt == nullptr) return;
-  rig_ = window_.settings().rig;
-  rig_.comPort = window_.settings().comPort;
+  rig_ = view_.settings().rig;
+  rig_.comPort = view_.settings().comPort;
   const bool noPort =
       rig_.method == PttMethod::SerialDtrRts && rig_.comPort == 0 && rig_.pttSerialDevice.empty();
   std::optional<OperatorMessage> message = devices_.ptt->Open(rig_);
@@ -153,11 +135,11 @@ void Station::OpenPtt(bool chosen) {
 
 void Station::DialRead(const RigReading& reading) {
   if (reading.ok) {
-    window_.ShowDial(MainWindow::Dial{reading.dialHz, reading.mode});
+    view_.ShowDial(StationView::Dial{reading.dialHz, reading.mode});
     return;
   }
   // Told once (the poll goes on trying quietly); the frequencies go back to audio.
-  window_.ShowDial(std::nullopt);
+  view_.ShowDial(std::nullopt);
   Tell(QMessageBox::Warning, QString::fromLatin1(kRigCaption),
        QString::fromStdString(reading.error) +
            QStringLiteral("\nThe terminal goes on receiving; SEND keys nothing until the rig "
@@ -215,11 +197,10 @@ void Station::SearchForCard() {
   cardSearch_.stop();
   const std::vector<std::string> names = soundCapture_.ListCaptureDevices();
   const auto at = static_cast<size_t>(captureDevice_);
-  window_.statusBarWidget()->ShowNote(
-      QStringLiteral("Sound card back: ") +
-          (at < names.size() ? QString::fromStdString(names[at]) : QString()) +
-          QStringLiteral("; receiving again"),
-      10000);
+  view_.ShowNote(QStringLiteral("Sound card back: ") +
+                     (at < names.size() ? QString::fromStdString(names[at]) : QString()) +
+                     QStringLiteral("; receiving again"),
+                 10000);
 }
 
 void Station::RefreshCaptureDevices() {
@@ -227,13 +208,12 @@ void Station::RefreshCaptureDevices() {
   for (const std::string& name : soundCapture_.ListCaptureDevices()) {
     names << QString::fromStdString(name);
   }
-  window_.SetCaptureDevices(names);
+  view_.SetCaptureDevices(names);
 }
 
 bool Station::DecodeRecording(const QString& path, Pacing pacing) {
   if (transmit_.state().outputOpen()) {
-    window_.statusBarWidget()->ShowNote(
-        QStringLiteral("A recording can be played once the transmitter is off"), 5000);
+    view_.ShowNote(QStringLiteral("A recording can be played once the transmitter is off"), 5000);
     return false;
   }
   // One recording after another: the sound card stays off in between.
@@ -260,8 +240,7 @@ bool Station::PlayRecording(const QString& path, Pacing pacing, bool soundAfter)
     EndRecording();
     return false;
   }
-  window_.statusBarWidget()->ShowNote(
-      QStringLiteral("Decoding recording ") + QFileInfo(path).fileName(), 5000);
+  view_.ShowNote(QStringLiteral("Decoding recording ") + QFileInfo(path).fileName(), 5000);
   return true;
 }
 
@@ -291,31 +270,8 @@ void Station::EndRecording(bool reachedEnd) {
     note += QStringLiteral("; ") + quietCardProblem_ +
             QStringLiteral(": no receive audio. Soundcard > SelectSoundcard tries a card again");
   }
-  window_.statusBarWidget()->ShowNote(note, quietCardProblem_.isEmpty() ? 5000 : 20000);
+  view_.ShowNote(note, quietCardProblem_.isEmpty() ? 5000 : 20000);
   emit recordingFinished(path);
-}
-
-void Station::OpenCorrelationWindow() {
-  // One window, drawn into for as long as it is open; asked for again, it comes forward.
-  if (!correlation_) correlation_ = new CorrelationWindow(&window_);
-  correlation_->show();
-  correlation_->raise();
-  correlation_->activateWindow();
-}
-
-void Station::OpenSignalBrowser() {
-  if (!browser_) {
-    browser_ = new SignalBrowser(window_, modem_.rxSampleRate());
-    browser_->SetTransmitting(transmit_.state().onAir());
-  }
-  browser_->show();
-  browser_->raise();
-  browser_->activateWindow();
-}
-
-void Station::RedrawSquelchBar() {
-  window_.squelchBar()->SetConfidence(lastConfidence_, modem_.syncPeak(),
-                                      window_.settings().squelchLevel);
 }
 
 void Station::Tell(int icon, const QString& title, const QString& text) {
@@ -332,30 +288,30 @@ void Station::ShowNotices() {
   for (const Notice& n : notices) {
     // The gravest of them sets the icon; differing captions give way to the window's.
     icon = std::max(icon, n.icon);
-    if (n.title != title) title = window_.windowTitle();
+    if (n.title != title) title = view_.caption();
     texts << n.text;
   }
-  window_.ShowMessage(static_cast<QMessageBox::Icon>(icon), title,
-                      texts.join(QStringLiteral("\n\n")));
+  view_.ShowMessage(static_cast<QMessageBox::Icon>(icon), title,
+                    texts.join(QStringLiteral("\n\n")));
 }
 
 // ---- What the modem reports ----
 
 void Station::RxChar(uint8_t c) {
-  window_.ShowReceivedChar(c, kReceivedColour);
+  view_.ShowReceivedChar(c, kReceivedColour);
   LogChar(ReceiveLog::Kind::Received, c);
   emit copied(false, c);
 }
 
 void Station::SecondaryChar(uint8_t c) {
-  window_.ShowSecondaryChar(c);
+  view_.ShowSecondaryChar(c);
   LogChar(ReceiveLog::Kind::Secondary, c);
   emit copied(true, c);
 }
 
 void Station::EchoChar(uint8_t c) {
   echoShown_ = c == 8 ? std::max(0, echoShown_ - 1) : echoShown_ + 1;
-  window_.ShowReceivedChar(c, kEchoColour);
+  view_.ShowReceivedChar(c, kEchoColour);
   LogChar(ReceiveLog::Kind::Sent, c);
 }
 
@@ -363,7 +319,7 @@ void Station::EchoChar(uint8_t c) {
 
 void Station::OpenReceiveLog(const QString& folder) {
   log_ = ReceiveLog::InFolder(folder.toStdString());
-  log_->SetEnabled(window_.settings().receiveLog);
+  log_->SetEnabled(view_.settings().receiveLog);
   logClock_.start(1000);
 }
 
@@ -391,18 +347,17 @@ void Station::RecordReceiveAudio(const QString& path) {
   if (path.isEmpty()) {
     if (!recorder_.recording()) return;
     recorder_.Stop();
-    window_.statusBarWidget()->ShowNote(
-        QStringLiteral("Receive audio saved to %1 (%2 s)")
-            .arg(QString::fromStdString(recorder_.path()))
-            .arg(recorder_.frames() / static_cast<int64_t>(kNominalRxRate)),
-        8000);
+    view_.ShowNote(QStringLiteral("Receive audio saved to %1 (%2 s)")
+                       .arg(QString::fromStdString(recorder_.path()))
+                       .arg(recorder_.frames() / static_cast<int64_t>(kNominalRxRate)),
+                   8000);
     return;
   }
   if (!recorder_.Start(path.toStdString())) {
     ReceiveRecordingStopped(QString::fromStdString(recorder_.TakeError().value_or(std::string())));
     return;
   }
-  window_.statusBarWidget()->ShowNote(QStringLiteral("Recording receive audio to ") + path, 8000);
+  view_.ShowNote(QStringLiteral("Recording receive audio to ") + path, 8000);
 }
 
 void Station::Captured(std::span<const int16_t> samples) {
@@ -413,7 +368,7 @@ void Station::Captured(std::span<const int16_t> samples) {
 }
 
 void Station::ReceiveRecordingStopped(const QString& reason) {
-  window_.menuCommand(CommandNumber(CommandId::RecordAudio))->setChecked(false);
+  view_.ShowReceiveRecordingStopped();
   Tell(QMessageBox::Warning, QStringLiteral("Record receive audio"), reason);
 }
 
@@ -432,25 +387,16 @@ void Station::FlushLog(bool all) {
   }
 }
 
-void Station::EyeStep(int subSymbol, long double phaseStep) {
-  window_.eyeDiagram()->EyeStep(subSymbol, phaseStep);
-}
-
-void Station::LevelBar(int signalLevel) {
-  window_.levelBar()->SetLevel(signalLevel);
-}
-
-void Station::ConfidenceBar(int value) {
-  lastConfidence_ = value;
-  RedrawSquelchBar();
+void Station::BufferHeard(const ReceiveStats& stats) {
+  view_.ShowReceiveStats(stats);
 }
 
 void Station::CorrelationRow(int row, std::span<const float> correlationPerOffset) {
-  if (correlation_) correlation_->SetRow(row, correlationPerOffset);
+  view_.ShowCorrelationRow(row, correlationPerOffset);
 }
 
 void Station::FrameProcessed(const FrameReport& report) {
-  if (correlation_) correlation_->SetSyncFigures(report.syncPeak, report.location);
+  view_.ShowFrame(report);
 }
 
 // ---- The transmitter's side ----
@@ -461,12 +407,11 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
   if (now.onAir() != before.onAir()) {
     // Each over on a line of its own; the end of one that carried the pane's text is
     // marked once the pane has its unsent text back (TransmitPaneSent).
-    if (now.onAir() || !(before.sending() || before.tuning())) window_.StartNewLine();
+    if (now.onAir() || !(before.sending() || before.tuning())) view_.StartNewLine();
     if (now.onAir()) {
       echoShown_ = 0;
       paneHandedBack_ = false;
     }
-    if (browser_) browser_->SetTransmitting(now.onAir());
     emit onAirChanged(now.onAir());
     if (now.onAir()) {
       capture_->PauseCapture();
@@ -474,12 +419,12 @@ void Station::TransmitStateChanged(const TransmitState& now, const TransmitState
       capture_->ResumeCapture();
     }
   }
-  window_.ShowTransmitState(now, before);
+  view_.ShowTransmitState(now, before);
 }
 
 void Station::TransmitPaneSent() {
-  if (!std::exchange(paneHandedBack_, false)) window_.transmitPane()->clear();
-  window_.StartNewLine();
+  if (!std::exchange(paneHandedBack_, false)) view_.ClearTransmitPane();
+  view_.StartNewLine();
 }
 
 void Station::OverCut(int sent) {
@@ -488,9 +433,7 @@ void Station::OverCut(int sent) {
   for (int back = echoShown_ - sent; back > 0; --back) EchoChar(8);
   echoShown_ = 0;
   // The rest goes back to the pane, where the operator can edit it or send it again.
-  QPlainTextEdit* pane = window_.transmitPane();
-  pane->setPlainText(pane->toPlainText().mid(sent));
-  pane->moveCursor(QTextCursor::End);
+  view_.KeepUnsentText(sent);
   paneHandedBack_ = true;
 }
 
@@ -540,34 +483,20 @@ void Station::SetMorseClock(int periodMs) {
 
 void Station::ReadyToExit() {
   // Not from inside the output's own notice: the window closes once it has returned.
-  QPointer<MainWindow> window(&window_);
-  QTimer::singleShot(0, this, [window] {
-    if (window) window->close();
-  });
+  QTimer::singleShot(0, this, [this] { view_.CloseWhenReady(); });
 }
 
 // ---- The receiver's side ----
 
 void Station::ShowNoAudio(bool none) {
-  window_.waterfall()->SetNoAudio(none);
-  window_.eyeDiagram()->SetNoAudio(none);
-  if (!none) return;
-  // No audio is no signal: the bars do not go on showing the last one heard.
-  window_.levelBar()->SetLevel(0);
-  lastConfidence_ = 0;
-  RedrawSquelchBar();
+  view_.ShowNoAudio(none);
 }
 
 void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
   ShowNoAudio(false);
   audioWatch_.start();
-  WaterfallView* waterfall = window_.waterfall();
-  waterfall->AddCaptureBuffer(sampleArray.first(kCaptureBufferSamples));
-  // The main receiver has had this buffer: the scanner only queues it for later.
-  if (browser_) browser_->Push(sampleArray.first(kCaptureBufferSamples));
+  view_.ShowSpectrumBlock(sampleArray.first(kCaptureBufferSamples));
   emit captured(sampleArray.data(), static_cast<int>(kCaptureBufferSamples));
-  const auto magnitudes = waterfall->spectrum().magnitudes();
-  window_.SetSpectrum(std::vector<float>(magnitudes.begin(), magnitudes.end()));
 }
 
 void Station::CaptureError(const std::string& text) {
@@ -590,7 +519,7 @@ void Station::CaptureError(const std::string& text) {
         "\n\nThe terminal carries on without receive audio. Soundcard > SelectSoundcard "
         "tries a card again; File > Decode recording... plays a recording instead.");
   }
-  Tell(QMessageBox::Warning, window_.windowTitle(), message);
+  Tell(QMessageBox::Warning, view_.caption(), message);
 }
 
 }  // namespace vela::app

@@ -1,10 +1,11 @@
-// The station behind the window: the modem, the receive and transmit sound cycles, the
-// sound devices and the PTT port, wired to the operator's window. Everything runs on the
-// window's thread; devices only post their buffers back to it through the event loop.
+// The station behind the window: the station core, the receive and transmit sound cycles,
+// the sound devices, the PTT port, the receive log and the recorder. It shows what it hears
+// and does through a StationView and takes the operator's commands as plain calls (the
+// window's wiring is in StationWiring). Everything runs on the window's thread; devices only
+// post their buffers back to it through the event loop.
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <memory>
@@ -12,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window/CorrelationWindow.h"
-#include "app/window/SignalBrowser.h"
+#include "app/window/StationView.h"
 #include "audio/ReceiveRecorder.h"
 #include "audio/WavFileDevices.h"
 #include "modem/Modem.h"
@@ -27,7 +27,7 @@
 
 namespace vela::app {
 
-class MainWindow;
+struct OperatorSettings;
 
 // What the station listens and talks through: normally the sound card; recordings in
 // tests and for a station without a radio.
@@ -37,7 +37,10 @@ struct StationDevices {
   PttPort* ptt = nullptr;
 };
 
-class Station : public QObject, private StationSubscriber, private StationHost {
+class Station : public QObject,
+                public StationControl,
+                private StationSubscriber,
+                private StationHost {
   Q_OBJECT
  public:
   static constexpr int kReselectDelayMs = 500;
@@ -46,7 +49,7 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   // A sound card that has gone is looked for again this often.
   static constexpr int kCardSearchMs = 5000;
 
-  Station(MainWindow& window, StationDevices devices);
+  Station(StationView& view, StationDevices devices);
   ~Station() override;
   Station(const Station&) = delete;
   Station& operator=(const Station&) = delete;
@@ -63,6 +66,8 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   // Plays a recording into the receiver in place of the sound card; when it ends the
   // sound card (if it was listening) takes over again. Refused while on air.
   bool DecodeRecording(const QString& path, Pacing pacing);
+  // A recording the operator chose, played as SetRecordingPacing() says.
+  bool DecodeRecording(const QString& path) { return DecodeRecording(path, recordingPacing_); }
   bool decodingRecording() const { return recordingCapture_ != nullptr; }
   // How a recording chosen from the File menu is played (in real time unless told).
   void SetRecordingPacing(Pacing pacing) { recordingPacing_ = pacing; }
@@ -84,8 +89,32 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   // modal box never runs the event loop inside one of the cycles. Messages told in one go
   // (start-up's settings, PTT and sound card, say) come up together in one box.
   void Tell(int icon, const QString& title, const QString& text);
-  // The band scanner's list while it is open, else none.
-  SignalBrowser* signalBrowser() const { return browser_; }
+
+  // ---- The operator's commands ----
+  // The window's settings have changed: the modem, the log and the squelch follow.
+  void ApplySettings(const OperatorSettings& settings);
+  // The transmit pane's text as it now stands (the transmitter reads it for every bit).
+  void SetTransmitText(const QString& text);
+  // The transmit pane was cleared: what is queued for the air goes too.
+  void ClearTransmitText();
+  // TX options > PTT was accepted: the PTT is opened afresh from the view's settings.
+  void OpenChosenPtt() { OpenPtt(true); }
+  // The card chooser is opening: cards are looked for afresh, and a recording gives way.
+  void PrepareCardChoice();
+  void ChooseCaptureDevice(int device);
+  // Starts recording what the receiver hears to `path`, or stops (empty path).
+  void RecordReceiveAudio(const QString& path);
+
+  // StationControl
+  void Send() override { transmit_.Send(); }
+  void ToggleCwId() override { transmit_.ToggleCwId(); }
+  void ToggleTune() override { transmit_.ToggleTune(); }
+  void ToggleBeacon() override { transmit_.ToggleBeacon(); }
+  void SetMorseIdentifier(const std::string& pattern, int periodMs) override {
+    transmit_.SetMorseIdentifier(pattern, periodMs);
+  }
+  bool RequestExit() override { return transmit_.RequestExit(); }
+  bool exitRequested() const override { return transmit_.exitRequested(); }
 
  signals:
   // A played recording has reached its end and the receiver is back on the sound card.
@@ -101,9 +130,7 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   void RxChar(uint8_t c) override;
   void SecondaryChar(uint8_t c) override;
   void EchoChar(uint8_t c) override;
-  void EyeStep(int subSymbol, long double phaseStep) override;
-  void LevelBar(int signalLevel) override;
-  void ConfidenceBar(int value) override;
+  void BufferHeard(const ReceiveStats& stats) override;
   void CorrelationRow(int row, std::span<const float> correlationPerOffset) override;
   void FrameProcessed(const FrameReport& report) override;
 
@@ -119,28 +146,20 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   void SetMorseClock(int periodMs) override;
   void ReadyToExit() override;
 
-  void ConnectWindow();
-  // Starts recording what the receiver hears to `path`, or stops (empty path).
-  void RecordReceiveAudio(const QString& path);
   void ReceiveRecordingStopped(const QString& reason);
   void ApplyWindowSettings();
   // Opens the PTT the window's settings name: at start-up, or `chosen` in TX options > PTT.
   void OpenPtt(bool chosen);
   void DialRead(const RigReading& reading);
   void StartSoundCapture(int device);
-  void ChooseCaptureDevice(int device);
   bool PlayRecording(const QString& path, Pacing pacing, bool soundAfter);
   // The recording gives way (to another, to the sound card, or because it has ended).
   void EndRecording(bool reachedEnd = false);
   void RefreshCaptureDevices();
-  void OpenCorrelationWindow();
-  // One browser at most: choosing it again brings it to the front.
-  void OpenSignalBrowser();
-  void RedrawSquelchBar();
   void ShowNotices();
   void ShowNoAudio(bool none);
 
-  MainWindow& window_;
+  StationView& view_;
   StationDevices devices_;
   StationCore core_;
   Modem& modem_ = core_.modem();
@@ -157,13 +176,10 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   bool soundWasListening_ = false;
   Pacing recordingPacing_ = Pacing::RealTime;
   int captureDevice_ = 0;
-  int lastConfidence_ = 1;
   // Echoed characters showing from the over on air; set when a cut over has handed the
   // transmit pane back its unsent text, so the pane is not emptied after it.
   int echoShown_ = 0;
   bool paneHandedBack_ = false;
-  QPointer<CorrelationWindow> correlation_;
-  QPointer<SignalBrowser> browser_;
   struct Notice {
     int icon;
     QString title;

@@ -256,7 +256,7 @@ void StationServices::StopReporting() {
   reporter_.reset();
   sink_.reset();
   ear_.reset();
-  if (SignalBrowser* browser = station_.signalBrowser()) browser->MarkReported({});
+  if (SignalBrowser* browser = window_.signalBrowser()) browser->MarkReported({});
   markedBrowser_ = nullptr;
 }
 
@@ -445,7 +445,7 @@ std::string StationServices::LastHeardCall() const {
 
 void StationServices::Poll() {
   const OperatorSettings& s = window_.settings();
-  SignalBrowser* browser = station_.signalBrowser();
+  SignalBrowser* browser = window_.signalBrowser();
   if (browser) {
     const int64_t now = net::UnixSeconds();
     for (const ScanSignal& signal : browser->scanner().listed()) {
@@ -513,7 +513,7 @@ void StationServices::LogQso() {
   Mode mode = s.mode;
   double audioHz = static_cast<double>(s.rxCentreFrequency);
   r.call = LastHeardCall();
-  if (SignalBrowser* browser = station_.signalBrowser()) {
+  if (SignalBrowser* browser = window_.signalBrowser()) {
     if (const ScanSignal* chosen = browser->selected(); chosen && !chosen->call.empty()) {
       r.call = chosen->call;
       mode = chosen->mode;

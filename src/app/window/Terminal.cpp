@@ -13,6 +13,7 @@
 #include "app/window/SignalShutdown.h"
 #include "app/window/Station.h"
 #include "app/window/StationServices.h"
+#include "app/window/StationWiring.h"
 #include "app/window/StatusBar.h"
 #include "rig/RigSettingsFile.h"
 #include "rig/SerialPtt.h"
@@ -38,7 +39,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
       shutdown_(std::make_unique<SignalShutdown>(
           SignalShutdown::Steps{[this] {
                                   if (!station_) return true;
-                                  station_->transmitter().RequestExit();  // PTT drops with the stop
+                                  station_->RequestExit();  // PTT drops with the stop
                                   return !station_->transmitter().state().outputOpen();
                                 },
                                 [this] {
@@ -51,6 +52,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
   const Preferences preferences = Preferences::Load(settingsPath_, &warning_);
   window_ = std::make_unique<MainWindow>(preferences);
   station_ = std::make_unique<Station>(*window_, StationDevices{&input_, &output_, ptt_.get()});
+  ConnectStation(*window_, *station_);
   const QString folder = QFileInfo(settingsPath_).absolutePath();
   station_->OpenReceiveLog(folder);
   services_ = std::make_unique<StationServices>(*window_, *station_, folder);
