@@ -31,7 +31,7 @@ double ThreadSeconds() {
 }
 
 std::vector<int16_t> ThreeSignals(double seconds) {
-  const std::string text = cli::SweepText(2000);
+  const std::string text = vela::SweepText(2000);
   const std::vector<test::BandTransmission> band = {
       {Mode::Vela8, 612.34, test::EnhancedThreshold(Mode::Vela8) + 3.0, "G3ABC",
        text.substr(0, 60)},

@@ -18,7 +18,7 @@ using vela::Mode;
 using vela::test::EnhancedThreshold;
 
 void Speed() {
-  const std::string text = vela::cli::SweepText(600);
+  const std::string text = vela::SweepText(600);
   const std::vector<vela::test::BandTransmission> band = {
       {Mode::Vela8, 612.3, EnhancedThreshold(Mode::Vela8) + 3, "G3ABC", text.substr(0, 40)},
       {Mode::Vela63, 1311.1, EnhancedThreshold(Mode::Vela63) + 6, "DL2XYZ", text.substr(40, 200)},
@@ -59,7 +59,7 @@ double TimeToList(Mode mode, double snrAbove, uint64_t seed) {
                                        700.0 + 97.3 * static_cast<double>(seed),
                                        EnhancedThreshold(mode) + snrAbove,
                                        "G3ABC",
-                                       vela::cli::SweepText(300),
+                                       vela::SweepText(300),
                                        10.0};
   const std::vector<int16_t> audio = vela::test::Band(std::span(&t, 1), seed, 10.0 + 150.0);
   vela::BandScanner scanner(vela::ScanConfig{});

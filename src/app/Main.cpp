@@ -13,9 +13,9 @@
 #include <QStringList>
 
 #include "app/settings/Preferences.h"
-#include "app/settings/SettingsFolder.h"
 #include "app/window/Terminal.h"
 #include "rig/PttGuard.h"
+#include "station/SettingsFolder.h"
 
 int main(int argc, char** argv) {
   // The guard that releases a rig's PTT should this process die keyed is this program again,
@@ -27,8 +27,9 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("org.velaterminal.VelaTerminal"));
   const QStringList args = QApplication::arguments();
   const QString recording = args.size() > 1 ? QFileInfo(args.at(1)).absoluteFilePath() : QString();
-  const QString folder = vela::app::SettingsFolder(
-      QDir::currentPath(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+  const QString folder = QString::fromStdString(vela::SettingsFolder(
+      QDir::currentPath().toStdString(),
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString()));
   vela::app::Terminal terminal(
       QDir(folder).filePath(QString::fromLatin1(vela::app::Preferences::kFileName)), recording);
   return terminal.Run();

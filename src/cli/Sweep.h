@@ -11,16 +11,9 @@
 #include "modem/Modem.h"
 #include "sim/ChannelSim.h"
 #include "sim/Genie.h"
+#include "sim/SweepText.h"
 
 namespace vela::cli {
-
-// Edit distance from `sent` to `received`, where received characters before the first one
-// aligned with the text cost nothing (a fresh transmitter's first frame decodes as a few
-// characters ahead of the text).
-int64_t AlignedEditDistance(std::string_view sent, std::string_view received);
-
-// The sweep's fixed pseudo-random text of printable characters.
-std::string SweepText(int chars);
 
 struct SweepPoint {
   double snrDb;

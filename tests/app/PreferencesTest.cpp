@@ -9,13 +9,19 @@
 #include <random>
 
 #include "app/settings/Preferences.h"
-#include "app/settings/SettingsFolder.h"
+#include "station/SettingsFolder.h"
 
 using vela::app::FormatPreferenceNumber;
 using vela::app::ParsePreferenceNumber;
 using vela::app::Preferences;
 
 namespace {
+
+// The settings folder as the terminal's start chooses it.
+QString Folder(const QString& start, const QString& configHome) {
+  return QString::fromStdString(
+      vela::SettingsFolder(start.toStdString(), configHome.toStdString()));
+}
 
 QByteArray ReadAll(const QString& path) {
   QFile f(path);
@@ -360,12 +366,12 @@ class PreferencesTest : public QObject {
     const QString config = dir.filePath(QStringLiteral("home/.config"));
     QVERIFY(QDir().mkpath(station) && QDir().mkpath(home));
     QVERIFY(Preferences::Defaults().Save(station + QStringLiteral("/VELApreferences.INI")));
-    QCOMPARE(vela::app::SettingsFolder(station, config), station);
-    QCOMPARE(vela::app::SettingsFolder(home, config), config + QStringLiteral("/vela-terminal"));
+    QCOMPARE(Folder(station, config), station);
+    QCOMPARE(Folder(home, config), config + QStringLiteral("/vela-terminal"));
     QVERIFY(QDir(config + QStringLiteral("/vela-terminal")).exists());
     QFile blocker(dir.filePath(QStringLiteral("file")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
-    QCOMPARE(vela::app::SettingsFolder(home, blocker.fileName()), home);
+    QCOMPARE(Folder(home, blocker.fileName()), home);
   }
 };
 

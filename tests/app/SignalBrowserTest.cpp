@@ -44,7 +44,7 @@ constexpr int kSignalBrowser = 6668;
 constexpr int kTune = 3912;
 constexpr double kBandSeconds = 45.0;
 
-const std::string kText = vela::cli::SweepText(200);
+const std::string kText = vela::SweepText(200);
 // Each callsign comes in the idle frames after its text, the VELA31 one some 30 s in; the
 // VELA125 signal is still on for a while after all three are listed, so the receiver tuned
 // to it has text to copy.

@@ -112,15 +112,15 @@ TEST(Chain, NoiseAloneIsHeldBackByARaisedSquelch) {
 }
 
 TEST(Sweep, AlignedEditDistanceIgnoresLeadingNoiseCharacters) {
-  EXPECT_EQ(cli::AlignedEditDistance("hello", "hello"), 0);
-  EXPECT_EQ(cli::AlignedEditDistance("hello", " tee t hello"), 0);
-  EXPECT_EQ(cli::AlignedEditDistance("hello", "hallo"), 1);
-  EXPECT_EQ(cli::AlignedEditDistance("hello", "helo"), 1);
-  EXPECT_EQ(cli::AlignedEditDistance("hello", "hello!!"), 2);  // trailing extras count
-  EXPECT_EQ(cli::AlignedEditDistance("hello", ""), 5);
-  const std::string t = cli::SweepText(300);
+  EXPECT_EQ(AlignedEditDistance("hello", "hello"), 0);
+  EXPECT_EQ(AlignedEditDistance("hello", " tee t hello"), 0);
+  EXPECT_EQ(AlignedEditDistance("hello", "hallo"), 1);
+  EXPECT_EQ(AlignedEditDistance("hello", "helo"), 1);
+  EXPECT_EQ(AlignedEditDistance("hello", "hello!!"), 2);  // trailing extras count
+  EXPECT_EQ(AlignedEditDistance("hello", ""), 5);
+  const std::string t = SweepText(300);
   EXPECT_EQ(t.size(), 300U);
-  EXPECT_EQ(t, cli::SweepText(300));
+  EXPECT_EQ(t, SweepText(300));
   for (char c : t) EXPECT_TRUE(c >= 32 && c <= 126);
 }
 

@@ -65,7 +65,7 @@ std::vector<int16_t> Channel(const std::vector<int16_t>& clean, double snrDb, ui
 }
 
 double Cer(const std::string& sent, const std::string& received) {
-  return static_cast<double>(cli::AlignedEditDistance(sent, received)) /
+  return static_cast<double>(AlignedEditDistance(sent, received)) /
          static_cast<double>(sent.size());
 }
 
@@ -99,7 +99,7 @@ class BelowStandardThreshold : public testing::TestWithParam<WeakCase> {};
 
 TEST_P(BelowStandardThreshold, EnhancedCopiesWhatStandardCannot) {
   const WeakCase c = GetParam();
-  const std::string text = cli::SweepText(120);
+  const std::string text = SweepText(120);
   const auto noisy = Channel(Transmit(c.mode, text), c.snrDb, 7);
   const double standard = Cer(text, Receive(c.mode, ReceiverKind::Standard, noisy).pane);
   const double enhanced = Cer(text, Receive(c.mode, ReceiverKind::Enhanced, noisy).pane);
@@ -127,7 +127,7 @@ TEST(EnhancedReceiver, IterationsCopyBelowTheViterbiDecodersThreshold) {
     }
     void DecodedBit(int bit) override { bits.push_back(bit); }
   };
-  const std::string text = cli::SweepText(120);
+  const std::string text = SweepText(120);
   for (Mode mode : {Mode::Vela8, Mode::Vela31, Mode::Vela63, Mode::Vela125}) {
     const std::string name(ModeTable(mode).name);
     const auto clean = Transmit(mode, text);
@@ -160,7 +160,7 @@ TEST(EnhancedReceiver, IterationsCopyBelowTheViterbiDecodersThreshold) {
 // Off-centre and off-rate: the fine tune's leftover and a sound card's clock error, at a
 // signal the standard receiver could not copy at all.
 TEST(EnhancedReceiver, CopiesOffCentreAndOffRate) {
-  const std::string text = cli::SweepText(100);
+  const std::string text = SweepText(100);
   const auto clean = Transmit(Mode::Vela63, text);
   for (const auto& [offset, ppm] : std::vector<std::pair<double, double>>{
            {2.0, 0.0}, {-2.0, 0.0}, {0.0, 200.0}, {0.0, -200.0}, {-2.0, 200.0}}) {
@@ -189,7 +189,7 @@ TEST(EnhancedReceiver, FreshStartShowsNoJunkAndPullsInAQuarterBaudOff) {
     Mode mode;
     double quarterHz;
   };
-  const std::string text = cli::SweepText(80);
+  const std::string text = SweepText(80);
   for (const Case c : {Case{Mode::Vela8, 2.0}, Case{Mode::Vela31, 8.0}, Case{Mode::Vela63, 16.0},
                        Case{Mode::Vela125, 31.0}}) {
     const std::string name(ModeTable(c.mode).name);

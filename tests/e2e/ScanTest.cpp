@@ -70,7 +70,7 @@ TEST(Scan, ListsCopiesAndReportsThreeTransmissionsAtOnce) {
   // mode the weakest, 3 dB over its threshold; the others start later, overlapping it. One
   // more sends a call over and over without a break: listed, but with no call, and not
   // reported.
-  const std::string text = cli::SweepText(480);
+  const std::string text = vela::SweepText(480);
   const std::vector<test::BandTransmission> sent = {
       {Mode::Vela8, 612.34, test::EnhancedThreshold(Mode::Vela8) + 3.0, "G3ABC", text.substr(0, 40),
        0.0},
@@ -104,7 +104,7 @@ TEST(Scan, ListsCopiesAndReportsThreeTransmissionsAtOnce) {
     EXPECT_NEAR(s.snr, t.snrDb, 1.5);
     EXPECT_GT(s.conf, 20);
     EXPECT_EQ(s.call, t.call == "PA3CPA3C" ? "-" : t.call);
-    const double cer = static_cast<double>(cli::AlignedEditDistance(t.text, s.text)) /
+    const double cer = static_cast<double>(vela::AlignedEditDistance(t.text, s.text)) /
                        static_cast<double>(t.text.size());
     EXPECT_LE(cer, 0.01) << s.text;
   }
@@ -171,7 +171,7 @@ TEST(Scan, CommandLineContract) {
 // A live scanner that keeps up finds what the recording gives; one that falls behind stops
 // searching until it has caught up and says so, and drops audio it could never reach.
 TEST(Scan, LiveScannerKeepsUpOrSaysHowFarBehindItIs) {
-  const test::BandTransmission t{Mode::Vela125, 1400.0, -5.0, "PA0QQ", cli::SweepText(60)};
+  const test::BandTransmission t{Mode::Vela125, 1400.0, -5.0, "PA0QQ", vela::SweepText(60)};
   const std::vector<int16_t> band = test::Band(std::span(&t, 1), 5, 40.0);
   const double seconds = static_cast<double>(band.size()) / 8000.0;
   BandScanner file{ScanConfig{}};
@@ -220,7 +220,7 @@ TEST(Scan, LiveScannerKeepsUpOrSaysHowFarBehindItIs) {
 // Two signals of one mode closer than their main lobes count as one; a signal that ends is
 // dropped a few of its frames later and kept among those heard.
 TEST(Scan, CloseSignalsCountAsOneAndEndedOnesAreDropped) {
-  const std::string text = cli::SweepText(200);
+  const std::string text = vela::SweepText(200);
   const std::vector<test::BandTransmission> sent = {
       {Mode::Vela63, 1000.0, -6.0, "G3ABC", text.substr(0, 80)},
       {Mode::Vela63, 1045.0, -9.0, "DL2XYZ", text.substr(80, 80)},

@@ -1,6 +1,7 @@
 // Everything the window asks or tells the operator through a modal box: messages, one-line
 // answers, the PTT port, the capture card and a recording to decode. The program answers
-// with Qt dialogs (DialogPrompts); tests answer from a script.
+// with Qt dialogs (DialogPrompts); tests answer from a script. Below the interface, the
+// questions about a setting, with their titles and the checks on the answers.
 #pragma once
 
 #include <QMessageBox>
@@ -40,5 +41,14 @@ class OperatorPrompts {
   // Where to record what the receiver hears, starting from `suggested`; empty for nowhere.
   virtual QString AskRecordingTarget(const QString& suggested) = 0;
 };
+
+// Each question about a setting gives the new value, or none to keep the old one.
+// A positive number of hertz; anything else is refused with a warning.
+std::optional<long double> AskTransmitFrequency(OperatorPrompts& prompts, long double current);
+// A callsign; an empty answer keeps the old one.
+std::optional<QString> AskCallsign(OperatorPrompts& prompts, const QString& current);
+std::optional<QString> AskSecondaryText(OperatorPrompts& prompts, const QString& current);
+// The delayed-receive end marker.
+std::optional<QString> AskEndMarker(OperatorPrompts& prompts, const QString& current);
 
 }  // namespace vela::app

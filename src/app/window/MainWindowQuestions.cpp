@@ -9,7 +9,6 @@
 #include <QTextEdit>
 
 #include "app/dialogs/Dialogs.h"
-#include "app/dialogs/SettingPrompts.h"
 #include "app/window/CaptionFit.h"
 #include "app/window/DesktopActions.h"
 #include "app/window/FileDrops.h"

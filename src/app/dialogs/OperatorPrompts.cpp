@@ -1,6 +1,5 @@
-#include "app/dialogs/SettingPrompts.h"
-
 #include "app/dialogs/OperatorPrompts.h"
+
 #include "app/settings/Preferences.h"
 #include "app/window/WindowArithmetic.h"
 
