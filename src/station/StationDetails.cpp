@@ -28,6 +28,24 @@ std::optional<int64_t> Whole(const std::string& value, int64_t min, int64_t max)
   return n;
 }
 
+// "X,Y,WIDTH,HEIGHT", each within what any desktop holds; else none.
+std::optional<WindowPlace> ReadPlace(const std::string& value) {
+  constexpr int64_t kFar = 1000000;
+  int64_t n[4] = {};
+  size_t from = 0;
+  for (int i = 0; i < 4; ++i) {
+    const size_t comma = i < 3 ? value.find(',', from) : value.size();
+    if (comma == std::string::npos) return std::nullopt;
+    const auto whole = Whole(value.substr(from, comma - from), -kFar, kFar);
+    if (!whole) return std::nullopt;
+    n[i] = *whole;
+    from = comma + 1;
+  }
+  if (n[2] <= 0 || n[3] <= 0) return std::nullopt;
+  return WindowPlace{static_cast<int>(n[0]), static_cast<int>(n[1]), static_cast<int>(n[2]),
+                     static_cast<int>(n[3])};
+}
+
 // Why a line cannot be read, or nothing.
 std::string ReadLine(const std::string& line, StationDetails& d) {
   const auto eq = line.find('=');
@@ -67,6 +85,10 @@ std::string ReadLine(const std::string& line, StationDetails& d) {
   } else if (key == "txfollows") {
     if (value != "on" && value != "off") return "txfollows \"" + value + "\" is not on or off";
     d.transmitFollows = value == "on";
+  } else if (key == "browser") {
+    // Only where a window opens: one the file does not hold opens in its usual place, and
+    // the station's details stand.
+    d.browserPlace = ReadPlace(value);
   }
   return {};
 }
@@ -89,6 +111,11 @@ std::string FormatStationDetails(const StationDetails& d) {
       << "\nudp=" << (d.loggerLink ? "on" : "off") << "\nudpserver=" << d.loggerServer
       << "\nmode=" << d.mode << "\nreceiver=" << (d.enhancedReceiver ? "enhanced" : "standard")
       << "\ntxfollows=" << (d.transmitFollows ? "on" : "off") << "\n";
+  if (const auto& p = d.browserPlace) {
+    const std::string place = std::to_string(p->x) + ',' + std::to_string(p->y) + ',' +
+                              std::to_string(p->width) + ',' + std::to_string(p->height);
+    if (ReadPlace(place) == p) out << "browser=" << place << "\n";
+  }
   return out.str();
 }
 
@@ -132,7 +159,10 @@ bool SaveStationDetails(const std::string& path, const StationDetails& details,
     return false;
   };
   const std::string text = FormatStationDetails(details);
-  if (ParseStationDetails(text).details != details)
+  // A window's place the file cannot hold is left out; it opens in its usual place then.
+  StationDetails read = ParseStationDetails(text).details;
+  read.browserPlace = details.browserPlace;
+  if (read != details)
     return fail(
         "the locator is not a locator, or the antenna or UDP server text holds a line break");
   std::string reason;

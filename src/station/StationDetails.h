@@ -13,6 +13,15 @@ namespace vela {
 
 inline constexpr char kStationFileName[] = "VELAstation.INI";
 
+// Where a window of the terminal's was last left: its inside, in desktop pixels.
+struct WindowPlace {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool operator==(const WindowPlace&) const = default;
+};
+
 struct StationDetails {
   std::string locator;  // Maidenhead, 4 or 6 characters ("IO91" or "IO91wm"); empty unknown
   std::string antenna;  // free text, one line
@@ -30,7 +39,8 @@ struct StationDetails {
   // the receiver, the enhanced one unless the operator chose the standard one.
   std::string mode;
   bool enhancedReceiver = true;
-  bool transmitFollows = true;  // the transmit frequency moves with the receiver's
+  bool transmitFollows = true;              // the transmit frequency moves with the receiver's
+  std::optional<WindowPlace> browserPlace;  // the signal browser's; none until it has been open
   bool operator==(const StationDetails&) const = default;
 };
 

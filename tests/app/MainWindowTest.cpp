@@ -28,6 +28,7 @@
 #include <QUrl>
 
 #include "app/window/FileDrops.h"
+#include "app/window/FindBar.h"
 #include "app/window/GraphicControls.h"
 #include "app/window/MainWindow.h"
 #include "app/window/StatusBar.h"
@@ -686,6 +687,56 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->receivePane()->palette().color(QPalette::Base), QColor(255, 250, 250));
     QCOMPARE(spy.size(), 2);
     QVERIFY(Carried(spy, 0).pause && !Carried(spy, 1).pause);
+  }
+
+  // Ctrl+F finds in the receive pane: the newest place first, Enter and Shift+Enter on round
+  // the places, every one lit; new copy meanwhile neither moves the view nor the place
+  // shown; Escape puts it away and the pane follows the newest copy again.
+  void findMovesBetweenMatchesInTheReceivePane() {
+    QTextEdit* pane = window_->receivePane();
+    const auto receive = [&](const std::string& text) {
+      for (char c : text) window_->ShowReceivedChar(static_cast<uint8_t>(c), Qt::darkGreen);
+    };
+    receive("cq cq de G3ABC\rG3ABC de DL2XYZ tnx\rrig here 5W es ant dipole\rG3abc k\r");
+    window_->transmitPane()->setFocus();
+    QTest::keySequence(window_.get(), QKeySequence::Find);
+    auto* bar = window_->findChild<vela::app::FindBar*>();
+    QVERIFY(bar && bar->isVisible() && bar->field()->hasFocus());
+    QTest::keyClicks(bar->field(), QStringLiteral("g3abc"));
+    const auto at = [&] { return pane->textCursor().selectionStart(); };
+    const QString all = pane->toPlainText();
+    QList<int> places;
+    for (int i = all.indexOf(QStringLiteral("G3ABC"), 0, Qt::CaseInsensitive); i >= 0;
+         i = all.indexOf(QStringLiteral("G3ABC"), i + 1, Qt::CaseInsensitive))
+      places << i;
+    QCOMPARE(places.size(), 3);
+    QCOMPARE(bar->count(), 3);
+    QCOMPARE(pane->extraSelections().size(), 3);
+    QCOMPARE(at(), places[2]);  // the newest
+    QCOMPARE(pane->textCursor().selectedText(), QStringLiteral("G3abc"));
+    struct Step {
+      Qt::KeyboardModifiers modifiers;
+      int place;
+    };
+    for (const Step& step :
+         {Step{Qt::NoModifier, 0}, Step{Qt::NoModifier, 1}, Step{Qt::ShiftModifier, 0},
+          Step{Qt::ShiftModifier, 2}, Step{Qt::ShiftModifier, 1}}) {
+      QTest::keyClick(bar->field(), Qt::Key_Return, step.modifiers);
+      QCOMPARE(at(), places[step.place]);
+      QCOMPARE(bar->shown(), step.place + 1);
+    }
+    receive("de G3ABC again\r");
+    QCOMPARE(at(), places[1]);
+    QTRY_COMPARE(bar->count(), 4);
+    QTest::keyClicks(bar->field(), QStringLiteral("x"));
+    QCOMPARE(bar->count(), 0);
+    QVERIFY(!bar->Next());
+    QTest::keyClick(bar->field(), Qt::Key_Escape);
+    QVERIFY(!bar->isVisible());
+    QVERIFY(pane->extraSelections().isEmpty());
+    QVERIFY(window_->transmitPane()->hasFocus());
+    receive("more\r");
+    QCOMPARE(pane->textCursor().position(), pane->document()->characterCount() - 1);
   }
 
   void rightClickOnDelayedReceiveChangesTheMarker() {

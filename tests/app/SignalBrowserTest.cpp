@@ -5,12 +5,16 @@
 // receiver to it, which then copies that signal's text.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTime>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cmath>
@@ -88,8 +92,8 @@ class SignalBrowserTest : public QObject {
   // buffer the window's events run until the scanner has caught up. Notes each listed
   // signal's callsign as it comes: the sender's call arrives at the end of the text, and a
   // signal is dropped a little after it ends.
-  bool PlayUntil(const std::function<bool()>& done) {
-    while (!done() && input_->seconds() < kBandSeconds + 5.0) {
+  bool PlayUntil(const std::function<bool()>& done, double until = kBandSeconds + 5.0) {
+    while (!done() && input_->seconds() < until) {
       if (!input_->Deliver()) return false;
       do {
         QCoreApplication::processEvents();
@@ -98,6 +102,7 @@ class SignalBrowserTest : public QObject {
         if (const QTreeWidgetItem* row = RowOf(t)) {
           const QString call = Column(row, SignalBrowser::kCallColumn);
           if (!call.isEmpty()) calls_[t.call] = call;
+          if (!call.isEmpty() && call != QString::fromStdString(t.call)) wrongCalls_ << call;
         }
       }
     }
@@ -118,6 +123,7 @@ class SignalBrowserTest : public QObject {
   }
 
   std::map<std::string, QString> calls_;  // sent call: as the browser showed it
+  QStringList wrongCalls_;                // any other call a row showed, however briefly
 
  private slots:
   void init() {
@@ -137,6 +143,7 @@ class SignalBrowserTest : public QObject {
 
   void cleanup() {
     calls_.clear();
+    wrongCalls_.clear();
     station_.reset();
     window_.reset();
     output_.reset();
@@ -149,6 +156,11 @@ class SignalBrowserTest : public QObject {
     item->trigger();
     SignalBrowser* browser = Browser();
     QVERIFY(browser != nullptr && browser->isVisible());
+    // On the screen, and beside the main window where there is room.
+    const QRect screen = window_->screen()->availableGeometry();
+    QVERIFY(screen.contains(browser->frameGeometry()));
+    if (screen.width() >= window_->frameGeometry().width() + browser->frameGeometry().width())
+      QVERIFY(!browser->frameGeometry().intersects(window_->frameGeometry()));
     // Listed as soon as heard, at the right centre and in the right mode, and marked.
     QVERIFY(PlayUntil([&] {
       return std::all_of(kBand.begin(), kBand.end(), [&](const vela::test::BandTransmission& t) {
@@ -235,6 +247,49 @@ class SignalBrowserTest : public QObject {
     };
     QVERIFY2(PlayUntil(allCalls),
              qPrintable(calls_["G3ABC"] + ' ' + calls_["PA0QQ"] + ' ' + calls_["DL2XYZ"]));
+
+    QVERIFY2(wrongCalls_.isEmpty(), qPrintable(wrongCalls_.join(u' ')));
+
+    // The band falls silent: every station stays listed, greyed, with its calls, its best S/N
+    // and when it was first and last heard, and off the scale; its menu copies what it sent.
+    const QColor grey = list->palette().color(QPalette::Disabled, QPalette::Text);
+    const auto silent = [&](const vela::test::BandTransmission& t) {
+      const QTreeWidgetItem* row = RowOf(t);
+      return row != nullptr && row->foreground(SignalBrowser::kCallColumn).color() == grey;
+    };
+    QVERIFY(PlayUntil([&] { return std::all_of(kBand.begin(), kBand.end(), silent); }, 90.0));
+    QCOMPARE(list->topLevelItemCount(), 3);
+    QVERIFY(scale->signalMarks().empty());
+    for (const vela::test::BandTransmission& t : kBand) {
+      const QTreeWidgetItem* row = RowOf(t);
+      QCOMPARE(Column(row, SignalBrowser::kCallColumn), QString::fromStdString(t.call));
+      const QTime first = QTime::fromString(Column(row, SignalBrowser::kFirstColumn), u"HH:mm:ss");
+      const QTime last = QTime::fromString(Column(row, SignalBrowser::kLastColumn), u"HH:mm:ss");
+      QVERIFY(first.isValid() && last.isValid() && first <= last);
+      QVERIFY(row->toolTip(SignalBrowser::kTextColumn)
+                  .endsWith(Column(row, SignalBrowser::kLastColumn) + QStringLiteral(" UTC")));
+      QVERIFY(Column(row, SignalBrowser::kBestSnrColumn).toDouble() >=
+              Column(row, SignalBrowser::kSnrColumn).toDouble());
+    }
+    QMenu* menu = browser->RowMenu(RowOf(kBand[1]));
+    const QList<QAction*> actions = menu->actions();
+    const auto named = [&](const QString& start) {
+      for (QAction* a : actions) {
+        if (a->text().remove(u'&').startsWith(start)) return a;
+      }
+      return static_cast<QAction*>(nullptr);
+    };
+    QVERIFY(named(QStringLiteral("Tune to PA0QQ")) != nullptr);
+    QVERIFY(!named(QStringLiteral("Log QSO"))->isEnabled());  // no log in this window
+    named(QStringLiteral("Copy its text"))->trigger();
+    QVERIFY(QGuiApplication::clipboard()->text().contains(
+        QString::fromStdString(kBand[1].text.substr(90))));
+    // Sorted by a figure, as figures: the loudest first.
+    list->sortByColumn(SignalBrowser::kBestSnrColumn, Qt::DescendingOrder);
+    QCOMPARE(list->topLevelItem(0), RowOf(kBand[1]));
+    named(QStringLiteral("Clear"))->trigger();
+    QCOMPARE(list->topLevelItemCount(), 0);
+    delete menu;
 
     // Closed, the scanner goes and its marks with it.
     browser->close();

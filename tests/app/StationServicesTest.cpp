@@ -153,6 +153,23 @@ class StationServicesTest : public QObject {
     QCOMPARE(saved.converterOffsetHz, int64_t{-1000});
   }
 
+  void theSignalBrowserOpensWhereItWasLeft() {
+    const auto browser = [this] { return window_->findChild<vela::app::SignalBrowser*>(); };
+    const QRect left(40, 60, 500, 180);
+    for (int start = 0; start < 2; ++start) {
+      Open({});
+      window_->menuCommand(6668)->trigger();
+      QVERIFY(browser());
+      if (start == 1) QCOMPARE(browser()->geometry(), left);
+      browser()->setGeometry(left);
+      browser()->close();
+      QTRY_VERIFY(!browser());
+      SaveDetails(services_->details());  // as the settings keeper does
+      QCOMPARE(Saved().browserPlace, (vela::WindowPlace{40, 60, 500, 180}));
+      cleanup();
+    }
+  }
+
   void aCallerIsReportedToldToTheLoggerAndLoggedOnCtrlL() {
     if (access(vela::test::kUdpDaemon, X_OK) != 0) QSKIP("udp_daemon not installed (wsjtx)");
     const int loggerPort = vela::test::LoggerSocket().port();  // free a moment ago

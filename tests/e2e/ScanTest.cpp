@@ -17,6 +17,7 @@
 
 #include "audio/WavFile.h"
 #include "cli/Sweep.h"
+#include "scan/BandMap.h"
 #include "scan/BandScanner.h"
 #include "support/Band.h"
 #include "support/ModemCli.h"
@@ -254,6 +255,36 @@ TEST(Scan, CloseSignalsCountAsOneAndEndedOnesAreDropped) {
     EXPECT_GT(frames, 3.0) << s.call;
     EXPECT_LT(frames, 6.0) << s.call;
     EXPECT_LT(s.firstHeard, log.listed[s.id]);
+  }
+}
+
+// The same recording played twice into the band map, the first time begun part way through
+// the calls at the end: whatever was cut, the station is one row, and the call it shows is
+// never a piece of the call ("A3CXX", "PA3C") or two run together ("PA3CPA3CXX").
+TEST(Scan, BandMapShowsOnlyWholeCallsOverASecondPass) {
+  const test::BandTransmission sent{Mode::Vela125,      1200.0, -6.0, "PA3CXX",
+                                    cli::SweepText(60), 0.0,    10};
+  const std::vector<int16_t> band = test::Band({&sent, 1}, 5);
+  const ModeParams& m = ModeTable(sent.mode);
+  const double frame = m.frameLength / m.symbolRate;
+  for (const double tailLeft : {0.85, 0.5, 0.25}) {
+    SCOPED_TRACE(tailLeft);
+    const auto cut = band.size() - static_cast<size_t>(tailLeft * 10 * frame * 8000.0);
+    std::vector<int16_t> twice(band.begin() + static_cast<std::ptrdiff_t>(cut), band.end());
+    twice.insert(twice.end(), band.begin(), band.end());
+    const std::vector<int16_t> after = test::Noise(6 * frame, 9);
+    twice.insert(twice.end(), after.begin(), after.end());
+    BandScanner scanner(ScanConfig{});
+    BandMap map;
+    for (size_t at = 0; at < twice.size(); at += 1024) {
+      scanner.Process(std::span(twice).subspan(at, std::min<size_t>(1024, twice.size() - at)));
+      map.Update(scanner.listed(), 0.0);
+      for (const HeardStation& s : map.stations())
+        ASSERT_TRUE(s.call.empty() || s.call == sent.call) << s.call;
+    }
+    ASSERT_EQ(map.stations().size(), 1u);
+    EXPECT_EQ(map.stations()[0].call, sent.call);
+    EXPECT_FALSE(map.stations()[0].heard());
   }
 }
 

@@ -26,7 +26,8 @@ TEST(StationDetails, SurviveARestartAndAGarbledFileFallsBackToDefaults) {
                             "224.0.0.1:2237",
                             "VELA125",
                             false,
-                            false};
+                            false,
+                            WindowPlace{-1200, 40, 640, 260}};
   for (const StationDetails& d : {StationDetails{}, full}) {
     std::string error;
     ASSERT_TRUE(SaveStationDetails(path, d, &error)) << error;
@@ -55,9 +56,12 @@ TEST(StationDetails, SurviveARestartAndAGarbledFileFallsBackToDefaults) {
     EXPECT_EQ(load.message.find('\n'), std::string::npos);
     EXPECT_NE(load.message.find(kStationFileName), std::string::npos) << load.message;
   }
-  // Comments, Windows line ends and keys of a later version are read past.
-  std::ofstream(path, std::ios::binary) << "; note\r\nlocator=jo22\r\nfuture=1\r\n";
+  // Comments, Windows line ends and keys of a later version are read past; so is a window's
+  // place that cannot be one (it opens where it would without one).
+  std::ofstream(path, std::ios::binary)
+      << "; note\r\nlocator=jo22\r\nfuture=1\r\nbrowser=10,20,0,300\r\n";
   EXPECT_EQ(LoadStationDetails(path).details.locator, "jo22");
+  EXPECT_FALSE(LoadStationDetails(path).details.browserPlace);
 }
 
 TEST(StationDetails, Locators) {

@@ -28,6 +28,7 @@
 #include "app/window/CommandMenus.h"
 #include "app/window/CorrelationWindow.h"
 #include "app/window/FileDrops.h"
+#include "app/window/FindBar.h"
 #include "app/window/GraphicControls.h"
 #include "app/window/OnAirIndicator.h"
 #include "app/window/Panes.h"
@@ -65,6 +66,7 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   ui_ = client_->controls();
   setCentralWidget(client_);
   ConnectControls();
+  new FindBar(*ui_.receivePane, *this);  // Ctrl+F
   client_->installEventFilter(this);
   const CommandRunner run = [this](int id) { Command(id); };
   BuildMenuBar(menuBar(), this, run);
@@ -290,6 +292,7 @@ void MainWindow::OpenSignalBrowser() {
   browser_->show();
   browser_->raise();
   browser_->activateWindow();
+  emit signalBrowserShown();
 }
 
 // ---- Commands ----

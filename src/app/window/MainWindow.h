@@ -163,6 +163,8 @@ class MainWindow : public QMainWindow, public StationView {
   void recordingChosen(const QString& path);
   // Record what the receiver hears to `path`; an empty path stops the recording.
   void receiveRecordingRequested(const QString& path);
+  // The signal browser has been opened or brought forward.
+  void signalBrowserShown();
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;

@@ -46,12 +46,15 @@ void SetBase(QWidget* widget, QColor base, QColor text = Qt::black) {
   widget->setPalette(palette);
 }
 
+constexpr char kHoldView[] = "velaHoldView";
+
 void AppendToPane(QTextEdit& pane, QChar c, QColor colour) {
   QTextCursor cursor = pane.textCursor();
   cursor.movePosition(QTextCursor::End);
   QTextCharFormat format;
   format.setForeground(colour);
   cursor.insertText(QString(c), format);
+  if (pane.property(kHoldView).toBool()) return;
   pane.setTextCursor(cursor);
   pane.ensureCursorVisible();
 }
@@ -152,12 +155,17 @@ void ShowOnReceivePane(QTextEdit& pane, uint8_t c, QColor colour) {
   QTextCursor cursor = pane.textCursor();
   cursor.movePosition(QTextCursor::End);
   cursor.deletePreviousChar();
+  if (pane.property(kHoldView).toBool()) return;
   pane.setTextCursor(cursor);
   pane.ensureCursorVisible();
 }
 
 void ShowOnSecondaryPane(QTextEdit& pane, uint8_t c) {
   AppendToPane(pane, FromAir(c), QColor(0, 0, 255));
+}
+
+void HoldView(QTextEdit& pane, bool hold) {
+  pane.setProperty(kHoldView, hold);
 }
 
 void ShowPaused(QTextEdit& receivePane, bool paused) {

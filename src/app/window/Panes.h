@@ -26,5 +26,8 @@ void ShowOnReceivePane(QTextEdit& pane, uint8_t c, QColor colour);
 void ShowOnSecondaryPane(QTextEdit& pane, uint8_t c);
 // The receive pane turns pink while paused, so the operator sees why nothing new comes.
 void ShowPaused(QTextEdit& receivePane, bool paused);
+// While the operator looks back through a pane (finding a word in it), new text goes on at
+// its end without moving the view or the selection there.
+void HoldView(QTextEdit& pane, bool hold);
 
 }  // namespace vela::app

@@ -74,6 +74,19 @@ StationServices::StationServices(MainWindow& window, Station& station, const QSt
     paneEmpty_ = empty;
   });
   connect(&poll_, &QTimer::timeout, this, &StationServices::Poll);
+  // Once the window has opened it: the browser goes where the operator last left it.
+  connect(&window_, &MainWindow::signalBrowserShown, this, &StationServices::PlaceBrowser);
+}
+
+void StationServices::PlaceBrowser() {
+  SignalBrowser* browser = window_.signalBrowser();
+  if (browser == nullptr || browser == placedBrowser_) return;
+  placedBrowser_ = browser;
+  if (const auto& p = details_.browserPlace)
+    browser->PlaceAt(QRect(p->x, p->y, p->width, p->height));
+  connect(browser, &SignalBrowser::placeChanged, this, [this](const QRect& r) {
+    details_.browserPlace = WindowPlace{r.x(), r.y(), r.width(), r.height()};
+  });
 }
 
 StationServices::~StationServices() {
@@ -514,7 +527,7 @@ void StationServices::LogQso() {
   double audioHz = static_cast<double>(s.rxCentreFrequency);
   r.call = LastHeardCall();
   if (SignalBrowser* browser = window_.signalBrowser()) {
-    if (const ScanSignal* chosen = browser->selected(); chosen && !chosen->call.empty()) {
+    if (const HeardStation* chosen = browser->selected(); chosen && !chosen->call.empty()) {
       r.call = chosen->call;
       mode = chosen->mode;
       audioHz = chosen->centreHz;

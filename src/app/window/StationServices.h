@@ -87,6 +87,7 @@ class StationServices : public QObject {
   void EditLoggerLink();
   void StartLogger();
   void LogQso();
+  void PlaceBrowser();
   std::optional<QString> Log(const QsoRecord& record);
   void Copied(bool secondary, quint8 c);
   void Captured(const int16_t* samples, int count);
@@ -122,6 +123,7 @@ class StationServices : public QObject {
   bool earPending_ = false;
   int64_t datagramsShown_ = 0;
   QPointer<SignalBrowser> markedBrowser_;
+  QPointer<SignalBrowser> placedBrowser_;
   bool onAir_ = false;
 
   std::unique_ptr<UdpMessages> udp_;
