@@ -39,6 +39,9 @@ class OperatorPrompts {
   virtual QString AskRecording() = 0;
   // Where to record what the receiver hears, starting from `suggested`; empty for nowhere.
   virtual QString AskRecordingTarget(const QString& suggested) = 0;
+  // Where to save the receive pane (.rtf or .txt), starting from `suggested`; empty for
+  // nowhere.
+  virtual QString AskScreenTarget(const QString& suggested) = 0;
 };
 
 }  // namespace vela::app

@@ -179,6 +179,7 @@ class Station : public QObject, private StationSubscriber, private StationHost {
   std::optional<ReceiveLog> log_;
   ReceiveRecorder recorder_;
   RigSettings rig_;  // what the PTT was last opened with
+  bool rigFailureTold_ = false;
   QTimer logClock_;
   QTimer audioWatch_;
   QTimer cardSearch_;

@@ -1,5 +1,6 @@
 #include "app/window/StatusBar.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTimer>
 
@@ -12,6 +13,15 @@ namespace {
 constexpr std::array<const char*, 6> kPartNames = {
     "Receive frequency", "Cursor frequency and level", "Tune and CWID", "Beacon mode", "Mode",
     "Date and time"};
+
+// The longest text of each part: a dial read through a converter, a deep level, the longest
+// month in local time.
+constexpr std::array<const char*, 6> kWidest = {"10136.0000 kHz",
+                                                "Cursor 10136.0000 kHz, -100.0 dB",
+                                                "Tune signal OFF",
+                                                "Beacon mode OFF",
+                                                "125 baud; Long interleave",
+                                                "30 September 2026 - 23:59:59 local time"};
 
 }  // namespace
 
@@ -53,20 +63,30 @@ QString StatusBar::note() const {
   return note_->isVisible() ? note_->text() : QString();
 }
 
+std::array<int, 5> StatusBar::partWidths() const {
+  // The frequencies take the room their longest read-outs need in this font, at least the
+  // design's; the clock has what is left.
+  const QFontMetrics metrics(font());
+  std::array<int, 5> widths = kPartWidths;
+  for (int i = 0; i < 2; ++i) {
+    const int text = metrics.horizontalAdvance(QString::fromLatin1(kWidest[i]));
+    widths[i] = std::max(widths[i], text + 2 * parts_[i]->frameWidth() + 2 * parts_[i]->indent());
+  }
+  return widths;
+}
+
 void StatusBar::resizeEvent(QResizeEvent* event) {
+  const std::array<int, 5> widths = partWidths();
   int x = 0;
   const int h = height() - 2;
   for (int i = 0; i < 6; ++i) {
-    const int w = i < 5 ? kPartWidths[i] : std::max(0, width() - x);
+    const int w = i < 5 ? widths[i] : std::max(0, width() - x);
     parts_[i]->setGeometry(x, 2, w, h);
     x += w;
   }
   // The widest each part will show, so a long month or mode line is never cut off.
-  static const std::array<const char*, 5> kWidest = {"4000.0Hz, -100.0dB", "Tune signal OFF",
-                                                     "Beacon mode OFF", "125 baud; Long interleave",
-                                                     "30 September 2026 - 23:59:59 local time"};
-  for (int i = 1; i < 6; ++i) FitLabel(*parts_[i], QString::fromLatin1(kWidest[i - 1]));
-  note_->setGeometry(kPartWidths[0], 2, std::max(0, width() - kPartWidths[0]), h);
+  for (int i = 2; i < 6; ++i) FitLabel(*parts_[i], QString::fromLatin1(kWidest[i]));
+  note_->setGeometry(widths[0], 2, std::max(0, width() - widths[0]), h);
   QFrame::resizeEvent(event);
 }
 

@@ -1,6 +1,7 @@
-// The status bar: six sunken parts at fixed widths (receive frequency, cursor read-out,
-// tune/CWID, beacon, mode, clock), the last running to the right edge, and a passing note
-// that covers parts 2 to 6 for a few seconds.
+// The status bar: six sunken parts (receive frequency, cursor read-out, tune/CWID, beacon,
+// mode, clock), the two frequencies as wide as their longest read-outs, the next three at
+// fixed widths, the clock running to the right edge; and a passing note that covers parts
+// 2 to 6 for a few seconds.
 #pragma once
 
 #include <QFrame>
@@ -21,6 +22,8 @@ class StatusBar : public QFrame {
   void ShowNote(const QString& text, int ms);
   QString note() const;
   QSize sizeHint() const override;
+  // Parts 1 to 5 as laid out: the design's widths, wider where a read-out needs it.
+  std::array<int, 5> partWidths() const;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
