@@ -136,6 +136,7 @@ int MainWindow::modeRate() const {
 
 void MainWindow::ShowDial(const std::optional<Dial>& dial) {
   dial_ = dial;
+  ui_.statusBar->SetDialReadouts(dial.has_value());
   RefreshStatus();
 }
 
