@@ -345,15 +345,12 @@ class DisplaysTest : public QObject {
     QVERIFY(window->isWindow());
     QVERIFY(window->windowFlags() & Qt::Tool);
     QCOMPARE(window->windowTitle(), QStringLiteral("Correlation"));
-    // Opened readable: the rows twice their height, wide enough for the whole caption in
-    // the title bar. At its smallest, 60 rows of picture at their own pixels, and the
-    // figures' line under them.
+    // Opened with rows doubled and room for the whole caption; at its smallest, 60 rows of
+    // picture at their own pixels, and the figures' line under them.
     QCOMPARE(window->geometry().topLeft(), QPoint(100, 100));
-    QVERIFY(window->view()->height() >= 120);
-    QVERIFY(window->width() >= QFontMetrics(QApplication::font())
-                                       .horizontalAdvance(QString::fromStdString(
-                                           vela::CorrelationCaption(961, -100))) +
-                                   100);
+    const QString caption = QString::fromStdString(vela::CorrelationCaption(961, -100));
+    QVERIFY(window->view()->height() >= 120 &&
+            window->width() >= QFontMetrics(QApplication::font()).horizontalAdvance(caption) + 100);
     window->resize(window->minimumSizeHint());
     QTRY_COMPARE(window->view()->size(), QSize(447, 60));
     QCOMPARE(window->figures()->y(), 60);

@@ -2,7 +2,6 @@
 // the read-outs.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 
 #include "app/window/WindowArithmetic.h"
@@ -14,24 +13,6 @@ TEST(WindowArithmetic, LayoutOffsetCountsFromTheDesignHeight) {
   EXPECT_EQ(LayoutOffset(492), 0);
   EXPECT_EQ(LayoutOffset(592), 100);
   EXPECT_EQ(LayoutOffset(442), -50);
-}
-
-// Every client height shares out exactly its offset; the transmit pane and the waterfall
-// only ever grow, and the receive pane never drops below 158 pixels.
-TEST(WindowArithmetic, HeightIsSharedBetweenThePanesAndTheWaterfall) {
-  for (int h = 0; h <= 2000; ++h) {
-    const HeightShares s = ShareHeight(h);
-    const int offset = LayoutOffset(std::max(h, kSmallestClientHeight));
-    ASSERT_EQ(s.receivePane + s.transmitPane + s.waterfall, offset) << h;
-    ASSERT_GE(238 + s.receivePane, 158) << h;
-    ASSERT_GE(s.transmitPane, 0) << h;
-    ASSERT_GE(s.waterfall, 0) << h;
-    if (offset >= 6) {
-      ASSERT_GT(s.transmitPane, 0) << h;
-    }
-  }
-  EXPECT_EQ(ShareHeight(592).transmitPane, 16);
-  EXPECT_EQ(ShareHeight(592).waterfall, 33);
 }
 
 TEST(WindowArithmetic, WaterfallColumnsAreThreePointNineHertzFromTwoFifty) {
@@ -105,22 +86,6 @@ TEST(WindowArithmetic, ReadOutFormats) {
   EXPECT_EQ(FormatOneDecimal(-40), "-40.0");
   EXPECT_EQ(FormatOneDecimal(-0.04L), "0.0");
   EXPECT_EQ(FormatOneDecimal(-INFINITY), "-inf");
-}
-
-// Audio in hertz, the frequency on air in kilohertz to the tenth of a hertz, never cut.
-TEST(WindowArithmetic, FrequencyReadOuts) {
-  const struct {
-    long double hz;
-    bool onAir;
-    const char* text;
-  } cases[] = {{1000, false, "1000.0 Hz"},         {1012.46L, false, "1012.5 Hz"},
-               {137302, true, "137.3020 kHz"},     {137302.05L, true, "137.3021 kHz"},
-               {136999.99L, true, "137.0000 kHz"}, {475512.34L, true, "475.5123 kHz"},
-               {10136000, true, "10136.0000 kHz"}, {-250.5L, true, "-0.2505 kHz"},
-               {999.96L, true, "1.0000 kHz"}};
-  for (const auto& c : cases) EXPECT_EQ(FormatFrequency(c.hz, c.onAir), c.text) << c.text;
-  EXPECT_EQ(FormatCursorReadout(1012.5L, false, -42.04f), "Cursor 1012.5 Hz, -42.0 dB");
-  EXPECT_EQ(FormatCursorReadout(137312.5L, true, 0), "Cursor 137.3125 kHz, 0.0 dB");
 }
 
 TEST(WindowArithmetic, ClockLine) {
