@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <utility>
 
 #include "coding/Charset.h"
@@ -79,6 +80,12 @@ void ReceiveLog::SetFrequency(double hz) {
   frequency_ = hz;
 }
 
+void ReceiveLog::SetRecording(std::string name) {
+  if (name == recording_) return;
+  CloseAll();
+  recording_ = std::move(name);
+}
+
 void ReceiveLog::SetEnabled(bool on) {
   if (!on) CloseAll();
   enabled_ = on;
@@ -99,14 +106,15 @@ void ReceiveLog::Add(Kind kind, uint8_t c) {
   if (!line.open) Begin(line, kind);
   // Other control characters by name: the log is read in terminals too.
   line.text += Windows1252ToVisibleUtf8(std::string(1, static_cast<char>(c)));
-  if (line.text.size() >= kLineLength) Close(line);
+  if (line.text.size() >= kLineLength) Close(line, true);
 }
 
 void ReceiveLog::Flush() {
   const auto now = clock_();
   for (Line* line : {&primary_, &secondary_}) {
-    if (line->open && now - line->start >= kLineAge) Close(*line);
+    if (line->open && now - line->start >= kLineAge) Close(*line, true);
   }
+  WriteEnded();
 }
 
 void ReceiveLog::FlushAll() {
@@ -134,18 +142,50 @@ void ReceiveLog::Begin(Line& line, Kind kind) {
   std::snprintf(frequency, sizeof frequency, "%.1f Hz", frequency_);
   line.header = Format("%Y-%m-%d %H:%M:%SZ", line.start) + "  " + mode_ + "  " + frequency + "  " +
                 Label(kind) + "  ";
+  if (kind != Kind::Sent && !recording_.empty()) line.header += "(recording " + recording_ + ") ";
   if (kind != Kind::Secondary) primaryKind_ = kind;
 }
 
-void ReceiveLog::Close(Line& line) {
+void ReceiveLog::Close(Line& line, bool wordBreak) {
   if (!line.open) return;
-  if (!line.text.empty()) Write(line.header + line.text + "\n", line.start);
+  std::string rest;
+  if (wordBreak) {
+    // A line of one long word (noise copied as text) is broken where it stands.
+    const size_t space = line.text.find_last_of(' ');
+    if (space == std::string::npos && line.text.size() < kLineLength) return;
+    if (space != std::string::npos) {
+      rest = line.text.substr(space + 1);
+      line.text.resize(space + 1);
+    }
+  }
+  if (!line.text.empty()) {
+    auto at = ended_.end();
+    while (at != ended_.begin() && std::prev(at)->start > line.start) --at;
+    ended_.insert(at, {line.start, line.header + line.text + "\n"});
+  }
+  const Kind kind = &line == &secondary_ ? Kind::Secondary : primaryKind_;
   line = Line{};
+  if (!rest.empty()) {
+    Begin(line, kind);
+    line.text = std::move(rest);
+  }
+  WriteEnded();
 }
 
 void ReceiveLog::CloseAll() {
   Close(primary_);
   Close(secondary_);
+}
+
+void ReceiveLog::WriteEnded() {
+  size_t n = 0;
+  for (; n < ended_.size(); ++n) {
+    const auto start = ended_[n].start;
+    if ((primary_.open && primary_.start < start) || (secondary_.open && secondary_.start < start))
+      break;
+    Write(ended_[n].text, start);
+  }
+  ended_.erase(ended_.begin(), ended_.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 bool ReceiveLog::Write(const std::string& text, std::chrono::system_clock::time_point when) {

@@ -5,11 +5,18 @@
 //   2026-12-09 21:14:05Z  VELA63  1000.0 Hz  RX   cq cq de g4abc k
 //   2026-12-09 21:14:07Z  VELA63  1000.0 Hz  SEC  G4ABC G4A
 //
+// Copy decoded from a recording says so, since its time is when it was decoded, not heard:
+//
+//   2026-12-09 21:20:00Z  VELA63  1000.0 Hz  RX   (recording cq.wav) cq de g4abc k
+//
 // The terminal keeps one file per UTC day in a folder (VELAlog-2026-12-09.txt); the command
 // line writes one named file. Copy reaches the file within a few seconds: a line is written
-// when it ends (a new line in the text, the other side starts, the mode or frequency
-// changes) or once it is a few seconds old, whichever comes first. A file that cannot be
-// written (a full disk) is reported once and keeps no half line; the log goes on trying.
+// when it ends (a new line in the text, the other side starts, the mode, frequency or
+// recording changes) or once it is a few seconds old, whichever comes first. Lines break
+// between words, never inside one (a word still arriving waits for the next line), and
+// reach the file in the order they started, so its times never go backwards. A file that
+// cannot be written (a full disk) is reported once and keeps no half line; the log goes on
+// trying.
 #pragma once
 
 #include <chrono>
@@ -17,6 +24,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "coding/Modes.h"
 
@@ -39,6 +47,8 @@ class ReceiveLog {
   // What the header of the following lines says.
   void SetMode(std::string modeName);
   void SetFrequency(double hz);
+  // The recording (its file name) what follows is decoded from; empty for the air.
+  void SetRecording(std::string name);
   void SetEnabled(bool on);
   bool enabled() const { return enabled_; }
 
@@ -62,11 +72,20 @@ class ReceiveLog {
     bool open = false;
   };
 
+  struct Written {
+    std::chrono::system_clock::time_point start;
+    std::string text;
+  };
+
   ReceiveLog(std::string location, bool folder, Clock clock);
   Line& LineFor(Kind kind);
   void Begin(Line& line, Kind kind);
-  void Close(Line& line);
+  // Ends the line; with `wordBreak`, only up to its last space, the word after it going on
+  // at the start of a new line (the same kind, started now).
+  void Close(Line& line, bool wordBreak = false);
   void CloseAll();
+  // Writes the ended lines that no open line started before.
+  void WriteEnded();
   bool Write(const std::string& text, std::chrono::system_clock::time_point when);
 
   std::string location_;
@@ -75,9 +94,11 @@ class ReceiveLog {
   bool enabled_ = true;
   std::string mode_ = "VELA63";
   double frequency_ = kDefaultCentreHz;
+  std::string recording_;
   Line primary_;  // received or sent: one at a time, since we never do both
   Kind primaryKind_ = Kind::Received;
   Line secondary_;
+  std::vector<Written> ended_;  // in the order the lines started
   std::string pendingError_;
   bool failing_ = false;
 };

@@ -402,8 +402,8 @@ class StationTest : public QObject {
 
     // The displays followed the signal: a spectrum for the cursor read-out.
     window_->WaterfallHover(96);  // 625 Hz
-    QVERIFY(window_->statusPart(2).startsWith(QStringLiteral("625.0Hz, ")));
-    QVERIFY(!window_->statusPart(2).endsWith(QStringLiteral(", 0.0dB")));
+    QVERIFY(window_->statusPart(2).startsWith(QStringLiteral("Cursor 625.0 Hz, ")));
+    QVERIFY(!window_->statusPart(2).endsWith(QStringLiteral(", 0.0 dB")));
 
     // Start-up told the operator there is no PTT port, once, and left the lines down.
     QCOMPARE(ptt_.log.at(0), std::string("open 0"));
@@ -1092,13 +1092,13 @@ class StationTest : public QObject {
     rigctld.Rigctl("F 136000 M USB 2400");
     OpenKeyedBy(rigctld);
     const auto keyed = [&] { return rigctld.Rigctl("t") == "1"; };
-    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("137000Hz"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("137.0000 kHz"), 10000);
     window_->WaterfallHover(128);  // 750 Hz of audio
-    QVERIFY2(window_->statusPart(2).startsWith(QStringLiteral("136750.0Hz, ")),
+    QVERIFY2(window_->statusPart(2).startsWith(QStringLiteral("Cursor 136.7500 kHz, ")),
              qPrintable(window_->statusPart(2)));
     // Lower sideband: the tone is below the dial.
     rigctld.Rigctl("M LSB 2400");
-    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("135000Hz"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("135.0000 kHz"), 10000);
 
     // SEND, tune and CWID each key the rig for their transmission and release it after.
     for (int command : {110, 3912, 699}) {
@@ -1122,13 +1122,13 @@ class StationTest : public QObject {
     prompts_->ptt = [&](const vela::RigSettings&) { return std::optional(converted); };
     window_->Command(120);
     rigctld.Rigctl("F 10136000 M USB 2400");
-    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("137000Hz"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("137.0000 kHz"), 10000);
 
     // rigctld goes away while receiving: told once, the frequencies are audio again.
     prompts_->messages.clear();
     rigctld.Signal(SIGKILL);
     QTRY_VERIFY_WITH_TIMEOUT(HasMessage(QStringLiteral("rigctld")), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("1000Hz"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->statusPart(1), QStringLiteral("1000.0 Hz"), 10000);
     // SEND with the rig gone keys nothing and sends nothing, and says why.
     const size_t writes = scripted_->writes.size();
     prompts_->messages.clear();
@@ -1137,6 +1137,20 @@ class StationTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(HasMessage(QStringLiteral("could not be keyed")), 10000);
     QCOMPARE(scripted_->writes.size(), writes);
     QVERIFY(!window_->txActive());
+  }
+
+  // A rigctld nobody runs: one box says the rig cannot be reached, and the dial's failed
+  // polls after it add no second.
+  void anUnreachableRigIsToldInOneBox() {
+    rig_.method = vela::PttMethod::Rigctld;
+    rig_.host = "127.0.0.1";
+    rig_.port = vela::test::Rigctld::FreePort();
+    realPtt_ = std::make_unique<vela::StationPtt>();
+    OpenScripted();
+    QTRY_VERIFY(HasMessage(QStringLiteral("cannot be reached")));
+    QTest::qWait(3000);  // the dial is polled every second
+    QCOMPARE(prompts_->messages.size(), size_t{1});
+    QVERIFY(!HasMessage(QStringLiteral("goes on receiving")));  // nor the dial's words in it
   }
 
   // A rigctld killed while the rig is keyed: the over ends, the operator is told the rig

@@ -26,6 +26,7 @@ class ScriptedPrompts : public app::OperatorPrompts {
   std::function<int(const QStringList& devices)> captureDevice;
   std::function<QString()> recording;
   std::function<QString(const QString&)> recordingTarget;
+  std::function<QString(const QString&)> screenTarget;
 
   void Tell(QMessageBox::Icon icon, const QString& title, const QString& body) override {
     messages.push_back({icon, title, body});
@@ -47,6 +48,9 @@ class ScriptedPrompts : public app::OperatorPrompts {
   QString AskRecording() override { return recording ? recording() : QString(); }
   QString AskRecordingTarget(const QString& suggested) override {
     return recordingTarget ? recordingTarget(suggested) : QString();
+  }
+  QString AskScreenTarget(const QString& suggested) override {
+    return screenTarget ? screenTarget(suggested) : QString();
   }
 };
 

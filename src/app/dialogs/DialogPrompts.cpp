@@ -50,4 +50,10 @@ QString DialogPrompts::AskRecordingTarget(const QString& suggested) {
                                       QStringLiteral("WAV recordings (*.wav)"));
 }
 
+QString DialogPrompts::AskScreenTarget(const QString& suggested) {
+  return QFileDialog::getSaveFileName(
+      window_, QStringLiteral("Save screen as"), suggested,
+      QStringLiteral("Rich text with colours (*.rtf);;Plain text (*.txt)"));
+}
+
 }  // namespace vela::app

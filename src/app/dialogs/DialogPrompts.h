@@ -20,6 +20,7 @@ class DialogPrompts : public OperatorPrompts {
   int AskCaptureDevice(const QStringList& devices) override;
   QString AskRecording() override;
   QString AskRecordingTarget(const QString& suggested) override;
+  QString AskScreenTarget(const QString& suggested) override;
 
  private:
   QWidget* window_;

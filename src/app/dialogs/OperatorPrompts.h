@@ -40,6 +40,9 @@ class OperatorPrompts {
   virtual QString AskRecording() = 0;
   // Where to record what the receiver hears, starting from `suggested`; empty for nowhere.
   virtual QString AskRecordingTarget(const QString& suggested) = 0;
+  // Where to save the receive pane (.rtf or .txt), starting from `suggested`; empty for
+  // nowhere.
+  virtual QString AskScreenTarget(const QString& suggested) = 0;
 };
 
 // Each question about a setting gives the new value, or none to keep the old one.

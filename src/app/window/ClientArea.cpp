@@ -28,6 +28,8 @@ constexpr int kTrimLaidOutX = 610;
 // window's right edge as it widens.
 constexpr int kRightBlockX = 466;
 constexpr int kMacroWidth = 62;
+// Controls from here downwards sit under the transmit pane and move with its growth.
+constexpr int kUnderTransmitPaneY = 322;
 
 QFont SmallFont(int points) {
   QFont font(QStringLiteral("Small Fonts"));
@@ -248,16 +250,17 @@ void ClientArea::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
 }
 
-QRect ClientArea::LaidOut(const Placement& p, int paneGrow, int waterfallGrow,
-                          int widthGrow) const {
+QRect ClientArea::LaidOut(const Placement& p, const HeightShares& grow, int widthGrow) const {
   QRect r = p.design;
   if (p.widget == controls_.receivePane) {
-    r.setHeight(std::max(0, r.height() + paneGrow));
+    r.setHeight(std::max(0, r.height() + grow.receivePane));
   } else if (p.followsOffset) {
-    r.translate(0, paneGrow);
+    // What lies under the transmit pane moves down by its growth as well.
+    r.translate(0, grow.receivePane + (r.top() >= kUnderTransmitPaneY ? grow.transmitPane : 0));
     if (p.widget == controls_.sampleRateTrim) r.moveLeft(kTrimLaidOutX);
   }
-  if (p.widget == controls_.waterfall) r.setHeight(r.height() + waterfallGrow);
+  if (p.widget == controls_.transmitPane) r.setHeight(r.height() + grow.transmitPane);
+  if (p.widget == controls_.waterfall) r.setHeight(r.height() + grow.waterfall);
   switch (p.anchor) {
     case Anchor::Left:
       break;
@@ -282,13 +285,12 @@ QRect ClientArea::LaidOut(const Placement& p, int paneGrow, int waterfallGrow,
 
 void ClientArea::Relayout(QSize client) {
   layoutOffset_ = LayoutOffset(client.height());
-  // Height beyond the design goes two thirds to the receive pane, a third to the waterfall;
-  // width beyond it to the panes, the waterfall and the macro row.
-  const int waterfallGrow = std::max(0, layoutOffset_) / 3;
-  const int paneGrow = layoutOffset_ - waterfallGrow;
+  // Height is shared between the panes and the waterfall (ShareHeight); width beyond the
+  // design goes to the panes, the waterfall and the macro row.
+  const HeightShares grow = ShareHeight(client.height());
   const int widthGrow = std::max(0, client.width() - kDesignWidth);
   for (const Placement& p : placements_) {
-    p.widget->setGeometry(LaidOut(p, paneGrow, waterfallGrow, widthGrow));
+    p.widget->setGeometry(LaidOut(p, grow, widthGrow));
     if (auto* button = qobject_cast<QAbstractButton*>(p.widget)) FitCaption(*button);
   }
   if (controls_.statusBar) {

@@ -13,6 +13,7 @@
 
 #include "app/settings/Preferences.h"
 #include "app/window/Commands.h"
+#include "app/window/WindowArithmetic.h"
 
 class QButtonGroup;
 class QLabel;
@@ -98,7 +99,7 @@ class ClientArea : public QWidget {
   void AddLabel(const QString& text, int id, QRect design);
   void Place(QWidget* widget, int id, QRect design, bool followsOffset = true);
   void Relayout(QSize client);
-  QRect LaidOut(const Placement& p, int paneGrow, int waterfallGrow, int widthGrow) const;
+  QRect LaidOut(const Placement& p, const HeightShares& grow, int widthGrow) const;
   void DescribeControls();
 
   WindowControls controls_;

@@ -12,6 +12,7 @@ using enum CommandSite;
 
 constexpr CommandEntry kCommands[] = {
     {SaveScreen, FileMenu, "Save screen to file now"},
+    {SaveScreenAs, FileMenu, "Save screen as..."},
     {DecodeRecording, FileMenu, "Decode recording..."},
     {ReceiveLog, FileMenu, "Receive log", true},
     {RecordAudio, FileMenu, "Record receive audio...", true},

@@ -50,6 +50,7 @@ enum class CommandId : int {
   ReceiveLog = 1603,
   Quit = 1604,
   RecordAudio = 1605,
+  SaveScreenAs = 1606,
   PttPort = 120,
   Cat = 121,
   TransmitFrequency = 3911,

@@ -17,7 +17,8 @@ class QLabel;
 
 namespace vela::app {
 
-// The 447 x 61 picture, rows overwritten in turn by the sync search.
+// The 447 x 61 picture, rows overwritten in turn by the sync search, drawn at least at its
+// own size and stretched to the view's.
 class CorrelationView : public QWidget {
   Q_OBJECT
  public:

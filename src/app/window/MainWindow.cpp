@@ -92,7 +92,7 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   RedrawScale();
   // The design's client area is the smallest that shows every control whole; a larger
   // window gives the panes and the waterfall the room.
-  client_->setMinimumSize(ClientArea::kDesignWidth, kDesignClientHeight);
+  client_->setMinimumSize(ClientArea::kDesignWidth, kSmallestClientHeight);
   resize(727, 512);
 }
 
@@ -142,6 +142,7 @@ int MainWindow::modeRate() const {
 
 void MainWindow::ShowDial(const std::optional<Dial>& dial) {
   dial_ = dial;
+  ui_.statusBar->SetDialReadouts(dial.has_value());
   RefreshStatus();
 }
 
@@ -152,10 +153,9 @@ long double MainWindow::OnAir(long double audioHz) const {
 }
 
 void MainWindow::RefreshStatus() {
-  SetStatusPart(1, FromStd(FormatWhole(OnAir(settings_.rxCentreFrequency))) + QStringLiteral("Hz"));
-  SetStatusPart(2, FromStd(FormatOneDecimal(static_cast<float>(OnAir(cursorFrequency_)))) +
-                       QStringLiteral("Hz, ") + FromStd(FormatOneDecimal(cursorLevel_)) +
-                       QStringLiteral("dB"));
+  const bool onAir = dial_.has_value();
+  SetStatusPart(1, FromStd(FormatFrequency(OnAir(settings_.rxCentreFrequency), onAir)));
+  SetStatusPart(2, FromStd(FormatCursorReadout(OnAir(cursorFrequency_), onAir, cursorLevel_)));
   SetStatusPart(5, FromLatin1(ModeTable(settings_.mode).statusText));
 }
 
@@ -356,6 +356,9 @@ void MainWindow::RunCommand(CommandId id) {
       break;
     case CommandId::SaveScreen:
       SaveScreen();
+      break;
+    case CommandId::SaveScreenAs:
+      SaveScreenAs();
       break;
     case CommandId::DecodeRecording:
       ChooseRecording();

@@ -150,6 +150,8 @@ class MainWindow : public QMainWindow, public StationView {
   // Writes the receive pane's text to VELAddMonthyyyyhhmmss.rtf in the current folder;
   // returns the file name, or an empty string after telling the operator why not.
   QString SaveScreen();
+  // Asks where, then writes the receive pane there: RTF with its colours, or plain text.
+  void SaveScreenAs();
 
  signals:
   // Every change the operator makes to the settings.

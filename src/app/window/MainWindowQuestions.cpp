@@ -15,6 +15,7 @@
 #include "app/window/HelpWindow.h"
 #include "app/window/MainWindow.h"
 #include "app/window/StatusBar.h"
+#include "app/window/WindowArithmetic.h"
 
 namespace vela::app {
 
@@ -138,6 +139,25 @@ void MainWindow::ToggleReceiveRecording() {
 }
 
 // ---- Files and other programs ----
+
+void MainWindow::SaveScreenAs() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  const QString suggested =
+      QDir(QDir::homePath())
+          .filePath(QString::fromStdString(
+              SaveScreenFileName(d.day(), d.month(), d.year(), t.hour(), t.minute(), t.second())));
+  const QString path = prompts_->AskScreenTarget(suggested);
+  if (path.isEmpty()) return;
+  const DesktopResult saved = vela::app::SaveScreenAs(*ui_.receivePane->document(), path);
+  if (!saved.ok()) {
+    ShowMessage(QMessageBox::Warning, QStringLiteral("Save screen"), saved.problem);
+    return;
+  }
+  ui_.statusBar->ShowNote(
+      QStringLiteral("Receive pane saved to ") + QFileInfo(saved.value).absoluteFilePath(), 8000);
+}
 
 QString MainWindow::SaveScreen() {
   const QDateTime now = QDateTime::currentDateTime();

@@ -129,17 +129,21 @@ void Station::OpenPtt(bool chosen) {
          QString::fromStdString(message->caption), QString::fromStdString(message->text));
   }
   if (RigControl* rig = devices_.ptt->rig(); rig != nullptr && HasDial(rig_)) {
+    // A rig just told of as unreachable: its dial's first failed reading says nothing new.
+    rigFailureTold_ = message && !rig->error().empty();
     rig->StartPolling([this](const RigReading& reading) { DialRead(reading); });
   }
 }
 
 void Station::DialRead(const RigReading& reading) {
   if (reading.ok) {
+    rigFailureTold_ = false;
     view_.ShowDial(StationView::Dial{reading.dialHz, reading.mode});
     return;
   }
   // Told once (the poll goes on trying quietly); the frequencies go back to audio.
   view_.ShowDial(std::nullopt);
+  if (std::exchange(rigFailureTold_, false)) return;
   Tell(QMessageBox::Warning, QString::fromLatin1(kRigCaption),
        QString::fromStdString(reading.error) +
            QStringLiteral("\nThe terminal goes on receiving; SEND keys nothing until the rig "
@@ -338,6 +342,7 @@ void Station::LogChar(ReceiveLog::Kind kind, uint8_t c) {
       kind == ReceiveLog::Kind::Sent ? modem_.txCentreFrequency() : modem_.rxCentreFrequency();
   log_->SetMode(std::string(modem_.params().name));
   log_->SetFrequency(static_cast<double>(hz));
+  log_->SetRecording(recordingCapture_ ? QFileInfo(recordingPath_).fileName().toStdString() : "");
   log_->Add(kind, c);
 }
 

@@ -195,6 +195,7 @@ class Station : public QObject,
   std::optional<ReceiveLog> log_;
   ReceiveRecorder recorder_;
   RigSettings rig_;  // what the PTT was last opened with
+  bool rigFailureTold_ = false;
   QTimer logClock_;
   QTimer audioWatch_;
   QTimer cardSearch_;

@@ -1,6 +1,7 @@
-// The status bar: six sunken parts at fixed widths (receive frequency, cursor read-out,
-// tune/CWID, beacon, mode, clock), the last running to the right edge, and a passing note
-// that covers parts 2 to 6 for a few seconds.
+// The status bar: six sunken parts (receive frequency, cursor read-out, tune/CWID, beacon,
+// mode, clock), the first four as wide as their longest texts, the mode line at a fixed
+// width, the clock running to the right edge; and a passing note that covers parts 2 to 6
+// for a few seconds.
 #pragma once
 
 #include <QFrame>
@@ -21,11 +22,17 @@ class StatusBar : public QFrame {
   void ShowNote(const QString& text, int ms);
   QString note() const;
   QSize sizeHint() const override;
+  // Parts 1 to 5 as laid out: 1 to 4 as wide as their longest texts, 5 at the design's.
+  std::array<int, 5> partWidths() const;
+  // Parts 1 and 2 read the dial (kHz, wider) rather than audio frequencies.
+  void SetDialReadouts(bool on);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void Relayout();
+  bool dial_ = false;
   std::array<QLabel*, 6> parts_{};
   QLabel* note_;
   QTimer* noteTimer_;

@@ -14,6 +14,17 @@ int LayoutOffset(int clientHeight) {
   return clientHeight - kDesignClientHeight;
 }
 
+HeightShares ShareHeight(int clientHeight) {
+  const int offset = LayoutOffset(std::max(clientHeight, kSmallestClientHeight));
+  HeightShares shares;
+  if (offset > 0) {
+    shares.waterfall = offset / 3;
+    shares.transmitPane = offset / 6;
+  }
+  shares.receivePane = offset - shares.waterfall - shares.transmitPane;
+  return shares;
+}
+
 long double WaterfallFrequency(int x) {
   return ScreenColumnFrequency(x);  // exact: a multiple of 2^-5 Hz
 }
@@ -56,6 +67,23 @@ std::string FormatOneDecimal(long double value) {
   std::snprintf(buffer, sizeof buffer, "%.1Lf", std::round(value * 10.0L) / 10.0L);
   std::string text = buffer;
   return text == "-0.0" ? "0.0" : text;
+}
+
+std::string FormatFrequency(long double hz, bool onAir) {
+  if (!onAir) return FormatOneDecimal(hz) + " Hz";
+  if (!std::isfinite(hz)) return FormatOneDecimal(hz) + " kHz";
+  // Tenths of a hertz counted whole, so the last digit is never lost to a rounding of kHz.
+  const long double tenths = std::round(hz * 10.0L);
+  const bool negative = tenths < 0;
+  const auto whole = static_cast<unsigned long long>(std::fabs(tenths));
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%s%llu.%04llu kHz", negative ? "-" : "", whole / 10000,
+                whole % 10000);
+  return buffer;
+}
+
+std::string FormatCursorReadout(long double hz, bool onAir, float levelDb) {
+  return "Cursor " + FormatFrequency(hz, onAir) + ", " + FormatOneDecimal(levelDb) + " dB";
 }
 
 std::string FormatSampleRate(long double rate) {

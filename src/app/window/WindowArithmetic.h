@@ -10,11 +10,26 @@ namespace vela::app {
 
 // The client height the control positions are laid out for.
 inline constexpr int kDesignClientHeight = 492;
+// The smallest client height: the receive pane gives up 80 pixels of its 238, so the whole
+// window (menu bar and title included) stays under 500 pixels, which a 1000-pixel screen
+// at 200% scaling still shows with its status bar.
+inline constexpr int kSmallestClientHeight = 412;
 inline constexpr int kFineTuneCentre = 512;
 inline constexpr int kFineTuneRange = 1024;
 
 // Pixels by which the client area is taller (or, negative, shorter) than designed.
 int LayoutOffset(int clientHeight);
+
+// How a client height away from the design is shared out: above it, a sixth to the
+// transmit pane, a third to the waterfall, the rest to the receive pane; below it (down to
+// kSmallestClientHeight) the receive pane alone gives up room. The three add up to
+// LayoutOffset(clientHeight).
+struct HeightShares {
+  int receivePane = 0;
+  int transmitPane = 0;
+  int waterfall = 0;
+};
+HeightShares ShareHeight(int clientHeight);
 
 // Audio frequency under waterfall column x: 250 Hz plus 3.90625 Hz per pixel, the
 // waterfall's own mapping (ScreenColumnFrequency). The same scale serves the cursor
@@ -47,6 +62,13 @@ std::string FormatSampleRate(long double rate);
 std::string FormatWhole(long double value);
 // "0.0": exactly one decimal ("-42.0").
 std::string FormatOneDecimal(long double value);
+
+// Status parts 1 and 2: an audio frequency to the tenth of a hertz ("1000.0 Hz"), or, with
+// a rig reporting its dial, the frequency on air in kilohertz to the tenth of a hertz
+// ("137.3020 kHz"), never shortened.
+std::string FormatFrequency(long double hz, bool onAir);
+// Status part 2, the read-out under the mouse: "Cursor 1012.5 Hz, -42.0 dB".
+std::string FormatCursorReadout(long double hz, bool onAir, float levelDb);
 
 // Status part 6: "8 December 2026 - 09:05:30 UTC" (operators log in UTC), or "... local
 // time" when asked. A month outside 1..12 reads "Octember".
