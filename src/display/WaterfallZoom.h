@@ -93,6 +93,8 @@ class WaterfallSpectrum {
   // The last line's magnitudes, bin by bin (the cursor read-out).
   Magnitudes lastLine() const { return Magnitudes(last_.data(), kWaterfallBins); }
   int zoom() const { return zoom_; }
+  // The last whole-band spectrum, all 513 bins.
+  const Spectrum& whole() const { return whole_; }
 
  private:
   void AddSpectrum();

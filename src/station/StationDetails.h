@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "display/WaterfallZoom.h"
+
 namespace vela {
 
 inline constexpr char kStationFileName[] = "VELAstation.INI";
@@ -31,6 +33,8 @@ struct StationDetails {
   std::string mode;
   bool enhancedReceiver = true;
   bool transmitFollows = true;  // the transmit frequency moves with the receiver's
+  // The waterfall's span (zoom), lines (audio samples a line), gain and range.
+  WaterfallSettings waterfall;
   bool operator==(const StationDetails&) const = default;
 };
 

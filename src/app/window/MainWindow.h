@@ -80,8 +80,6 @@ class MainWindow : public QMainWindow {
 
   // The capture cards the station can offer when the operator chooses one.
   void SetCaptureDevices(QStringList devices) { captureDevices_ = std::move(devices); }
-  // Spectrum magnitudes of the last capture buffer, for the waterfall's cursor read-out.
-  void SetSpectrum(std::vector<float> magnitudes) { spectrum_ = std::move(magnitudes); }
 
   // The controller's state has changed: SEND's caption, the status bar's CWID, tune and
   // beacon notes, and the mode buttons and PTT command (locked while our audio goes out).
@@ -206,7 +204,6 @@ class MainWindow : public QMainWindow {
   float cursorLevel_ = 0;
   std::string cwIdPattern_;
   int cwIdPeriodMs_ = 100;
-  std::vector<float> spectrum_;
   QStringList captureDevices_;
 };
 

@@ -566,8 +566,6 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
   // The main receiver has had this buffer: the scanner only queues it for later.
   if (browser_) browser_->Push(sampleArray.first(kCaptureBufferSamples));
   emit captured(sampleArray.data(), static_cast<int>(kCaptureBufferSamples));
-  const auto magnitudes = waterfall->spectrum().magnitudes();
-  window_.SetSpectrum(std::vector<float>(magnitudes.begin(), magnitudes.end()));
 }
 
 void Station::CaptureError(const std::string& text) {
