@@ -276,7 +276,6 @@ void WaterfallView::SetSettings(const WaterfallSettings& settings) {
                                  settings_.rangeDb};
     action->setChecked(now[static_cast<size_t>(pair.at(0).toInt())] == value);
   }
-  emit settingsChanged(settings_);
 }
 
 void WaterfallView::SetReceiveFrequency(double hz) {

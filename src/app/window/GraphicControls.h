@@ -203,7 +203,6 @@ class WaterfallView : public GraphicControl {
 
  signals:
   void axisChanged(const vela::WaterfallAxis& axis);
-  void settingsChanged(const vela::WaterfallSettings& settings);
 
  protected:
   void PaintContents(QPainter& painter) override;
