@@ -1,5 +1,7 @@
 // The frequency scale above the waterfall, as boxes to fill and labels to write.
 //
+// The scale follows the waterfall's span (its axis). At the whole band:
+//
 // Pixel geometry, for a control of 465 x 15 pixels whose column x sits above waterfall
 // screen column x (the two must share their left edge), so everything here is placed with
 // FrequencyScreenColumn and lines up with the waterfall to the pixel:
@@ -12,6 +14,9 @@
 //   marker;
 // - each signal the band scanner lists is a green block 4 px wide and 3 px high on the
 //   bottom rows, over columns c - 1 .. c + 2 of its centre, under the other two markers.
+// At a narrower span the labels step by the smallest of 1, 2, 2.5 or 5 times a power of ten
+// hertz that leaves 64 columns between them (at the whole band, 250 Hz), with a tick every
+// fifth of that, labels only where they fit whole.
 // For a frequency on a bin, c is even and the pair c, c + 1 is exactly the bin's column pair
 // in the stretched waterfall. Ticks are 1 px wide. Everything is clipped to the control.
 #pragma once
@@ -20,6 +25,7 @@
 #include <span>
 
 #include "display/Pixels.h"
+#include "display/WaterfallZoom.h"
 
 namespace vela {
 
@@ -74,7 +80,7 @@ struct FrequencyScaleLayout {
 // pixels.
 void LayOutFrequencyScale(double receiveHz, double transmitHz, FrequencyScaleLayout& layout,
                           int width = kScaleWidth, int height = kScaleHeight,
-                          std::span<const double> signalHz = {});
+                          std::span<const double> signalHz = {}, const WaterfallAxis& axis = {});
 
 // Paints the layout's boxes (not the labels, which need a font) over the background.
 void PaintFrequencyScale(const FrequencyScaleLayout& layout, PixelImage& image);

@@ -38,7 +38,10 @@ const std::array<Rgb, 257>& WaterfallPalette() {
 }
 
 Rgb WaterfallColour(float magnitude, int paletteSwitch) {
-  float v = magnitude / 3.0f;
+  return WaterfallValueColour(magnitude / 3.0f, paletteSwitch);
+}
+
+Rgb WaterfallValueColour(float v, int paletteSwitch) {
   if (!(v >= 0.0f)) v = 0.0f;  // NaN or negative: no signal
   v = std::min(v, 255.0f);
   if (paletteSwitch == kPaletteColouring) {
@@ -69,6 +72,27 @@ WaterfallImage WaterfallImage::Resized(int height) const {
     for (int x = 0; x < width(); ++x) resized.image_.SetPixel(x, y + 1, Pixel(x, y));
   }
   return resized;
+}
+
+void WaterfallImage::Shift(int columns) {
+  const int w = image_.width();
+  if (columns == 0 || w == 0) return;
+  for (int y = 0; y < image_.height(); ++y) {
+    const auto row = image_.Row(y);
+    if (columns >= w || columns <= -w) {
+      std::fill(row.begin(), row.end(), kBlack);
+    } else if (columns > 0) {
+      std::copy_backward(row.begin(), row.end() - columns, row.end());
+      std::fill(row.begin(), row.begin() + columns, kBlack);
+    } else {
+      std::copy(row.begin() - columns, row.end(), row.begin());
+      std::fill(row.end() + columns, row.end(), kBlack);
+    }
+  }
+}
+
+void WaterfallImage::Clear() {
+  image_.Fill(kBlack);
 }
 
 void WaterfallImage::AddLine(std::span<const Rgb, kWaterfallBins> line) {

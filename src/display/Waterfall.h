@@ -31,6 +31,8 @@ const std::array<Rgb, 257>& WaterfallPalette();
 // Colour of one bin from its magnitude (the spectrum value, already divided by 100).
 // v = magnitude / 3 capped at 255; palette entry floor(v) - 1, black below v = 1.
 Rgb WaterfallColour(float magnitude, int paletteSwitch);
+// The same from the palette value v itself (magnitude / 3 above).
+Rgb WaterfallValueColour(float v, int paletteSwitch);
 
 using WaterfallLineColours = std::array<Rgb, kWaterfallBins>;
 
@@ -52,6 +54,10 @@ class WaterfallImage {
 
   // Sets the line into row 0, then shifts the image down one row; the bottom row is lost.
   void AddLine(std::span<const Rgb, kWaterfallBins> line);
+  // The history moved `columns` image columns right (left when negative), as when the
+  // span's centre moves; columns coming in are black.
+  void Shift(int columns);
+  void Clear();
   // The same history at another height (the window resized): the newest rows, as many as
   // fit, the rest black.
   WaterfallImage Resized(int height) const;

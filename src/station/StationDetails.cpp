@@ -82,6 +82,17 @@ std::string ReadLine(const std::string& line, StationDetails& d) {
     if (value != "enhanced" && value != "standard")
       return "receiver \"" + value + "\" is not enhanced or standard";
     d.enhancedReceiver = value == "enhanced";
+  } else if (key == "wfzoom" || key == "wfline" || key == "wfgain" || key == "wfrange") {
+    WaterfallSettings w = d.waterfall;
+    const auto n = Whole(value, -1000, 100000);
+    int& field = key == "wfzoom"   ? w.zoom
+                 : key == "wfline" ? w.lineSamples
+                 : key == "wfgain" ? w.gainDb
+                                   : w.rangeDb;
+    if (n) field = static_cast<int>(*n);
+    if (!n || !IsWaterfallSettings(w))
+      return key + " \"" + value + "\" is not one of the waterfall's choices";
+    d.waterfall = w;
   } else if (key == "txfollows") {
     if (value != "on" && value != "off") return "txfollows \"" + value + "\" is not on or off";
     d.transmitFollows = value == "on";
@@ -110,7 +121,9 @@ std::string FormatStationDetails(const StationDetails& d) {
       << "\nreportid=" << d.reportId << "\nspots=" << (d.reporting ? "on" : "off")
       << "\nudp=" << (d.loggerLink ? "on" : "off") << "\nudpserver=" << d.loggerServer
       << "\nmode=" << d.mode << "\nreceiver=" << (d.enhancedReceiver ? "enhanced" : "standard")
-      << "\ntxfollows=" << (d.transmitFollows ? "on" : "off") << "\n";
+      << "\ntxfollows=" << (d.transmitFollows ? "on" : "off") << "\nwfzoom=" << d.waterfall.zoom
+      << "\nwfline=" << d.waterfall.lineSamples << "\nwfgain=" << d.waterfall.gainDb
+      << "\nwfrange=" << d.waterfall.rangeDb << "\n";
   if (const auto& p = d.browserPlace) {
     const std::string place = std::to_string(p->x) + ',' + std::to_string(p->y) + ',' +
                               std::to_string(p->width) + ',' + std::to_string(p->height);

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "display/WaterfallZoom.h"
+
 namespace vela {
 
 inline constexpr char kStationFileName[] = "VELAstation.INI";
@@ -41,6 +43,8 @@ struct StationDetails {
   bool enhancedReceiver = true;
   bool transmitFollows = true;              // the transmit frequency moves with the receiver's
   std::optional<WindowPlace> browserPlace;  // the signal browser's; none until it has been open
+  // The waterfall's span (zoom), lines (audio samples a line), gain and range.
+  WaterfallSettings waterfall;
   bool operator==(const StationDetails&) const = default;
 };
 

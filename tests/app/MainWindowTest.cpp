@@ -28,6 +28,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWheelEvent>
+#include <cmath>
+#include <numbers>
+#include <vector>
 
 #include "app/window/FileDrops.h"
 #include "app/window/FindBar.h"
@@ -150,6 +154,18 @@ void Receive(MainWindow& window, const char* text) {
   for (const char* c = text; *c != 0; ++c) {
     window.ShowReceivedChar(static_cast<uint8_t>(*c), QColor(0, 128, 0));
   }
+}
+
+// One capture buffer of tones at 8000 samples a second.
+std::vector<int16_t> Tones(std::initializer_list<double> hz, double amplitude = 4000.0) {
+  static int64_t start = 0;
+  std::vector<int16_t> samples(1024);
+  for (size_t n = 0; n < samples.size(); ++n, ++start) {
+    double v = 0;
+    for (const double f : hz) v += amplitude * std::sin(2 * std::numbers::pi * f * start / 8000.0);
+    samples[n] = static_cast<int16_t>(std::lround(v));
+  }
+  return samples;
 }
 
 }  // namespace
@@ -339,6 +355,7 @@ class MainWindowTest : public QObject {
         {"Display",
          {{"Correlation display", 6666},
           {"Toggle waterfall palette", 2020},
+          {"Waterfall", 2022},
           {"Enhanced receiver", 6667},
           {"Signal browser", 6668},
           {"Mode VELA8", 3010},
@@ -522,6 +539,50 @@ class MainWindowTest : public QObject {
     for (int id = 3000; id <= 3003; ++id) QVERIFY(window_->control(id)->isEnabled());
   }
 
+  // At the narrowest span VELA8's two tones (3.9 Hz apart) are 32 columns apart either side
+  // of the receive frequency; a click on one tunes to it exactly, the picture and the scale's
+  // marker follow it to the centre, and the wheel widens the span again.
+  void waterfallZoomsOnTheReceiveFrequency() {
+    window_->TuneTo(1000, vela::Mode::Vela8);
+    auto* waterfall = window_->waterfall();
+    auto* menu = window_->menuCommand(2022)->menu();
+    QVERIFY(menu != nullptr);
+    for (QAction* action : menu->findChildren<QAction*>()) {
+      if (action->data().toList() == QList<QVariant>{0, 32}) action->trigger();
+    }
+    QCOMPARE(waterfall->settings().zoom, 32);
+    const double tone = 1.953125;  // a quarter of VELA8's 7.8125 baud
+    for (int b = 0; b < 40; ++b)
+      waterfall->AddCaptureBuffer(Tones({1000 - tone, 1000 + tone}, 150));
+    const auto peaks = [waterfall] {
+      const QImage shown = waterfall->grab().toImage();
+      const int y = waterfall->contentsRect().top() + 3;
+      std::vector<int> columns;
+      for (int x = 2; x < 460; x += 2) {
+        const auto level = [&](int c) { return qGray(shown.pixel(c, y)); };
+        if (level(x) > 100 && level(x) > level(x - 2) && level(x) >= level(x + 2))
+          columns.push_back(x);
+      }
+      return columns;
+    };
+    QCOMPARE(peaks(), (std::vector<int>{230 - 16, 230 + 16}));
+    QTest::mouseClick(waterfall, Qt::LeftButton, {}, QPoint(230 + 16, 50));
+    QVERIFY(window_->settings().rxCentreFrequency == 1000 + tone);
+    QCOMPARE(peaks(), (std::vector<int>{230 - 32, 230}));
+    auto* scale = window_->frequencyScale();
+    QCOMPARE(scale->axis(), waterfall->axis());
+    const vela::Rgb red{255, 0, 0};
+    QCOMPARE(scale->image().Pixel(230, scale->image().height() - 1), red);
+    QTest::mouseMove(waterfall, QPoint(230 - 32, 40));
+    QTRY_VERIFY(window_->statusPart(2).startsWith(QStringLiteral("998.0Hz, -")));
+    QWheelEvent out(QPointF(100, 50), waterfall->mapToGlobal(QPointF(100, 50)), {}, {0, -120},
+                    Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(waterfall, &out);
+    QCOMPARE(waterfall->settings().zoom, 16);
+    waterfall->SetSettings({});
+    QCOMPARE(scale->axis(), vela::WaterfallAxis{});
+  }
+
   void waterfallClicksTune() {
     QSignalSpy changes(window_.get(), &MainWindow::settingsChanged);
     auto* waterfall = window_->waterfall();
@@ -546,8 +607,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->statusPart(1), QStringLiteral("957.3 Hz"));
     window_->FineTune(512);
     QCOMPARE(window_->statusPart(1), QStringLiteral("1000.0 Hz"));
-    // The cursor read-out.
-    window_->SetSpectrum(std::vector<float>(465, 1686.0f));
+    // The cursor read-out: the level of the bin drawn under the cursor (250 Hz at column 1).
+    waterfall->AddCaptureBuffer(Tones({250.0}, 392.0));  // 40 dB below full scale
     QTest::mouseMove(waterfall, QPoint(1, 40));
     QTRY_COMPARE(window_->statusPart(2), QStringLiteral("Cursor 253.9 Hz, -40.0 dB"));
 

@@ -202,10 +202,13 @@ TEST_F(SignalShutdownTest, EndsWithAnyDialogOpen) {
 }
 
 // A new station listens with the enhanced receiver and transmits where it receives; the
-// mode and those choices in the station file come back at the next start and are kept.
+// mode, those choices and the waterfall's in the station file come back at the next start
+// and are kept.
 TEST_F(SignalShutdownTest, TheStationFileKeepsTheModeAndTheReceiver) {
   std::ofstream(dir_ / "VELApreferences.INI") << "";
-  const std::string chosen = "mode=VELA125\nreceiver=standard\ntxfollows=off\n";
+  const std::string chosen =
+      "mode=VELA125\nreceiver=standard\ntxfollows=off\nwfzoom=16\nwfline=512\nwfgain=6\n"
+      "wfrange=72\n";
   for (const std::string& before : {std::string(), chosen}) {
     if (!before.empty()) std::ofstream(dir_ / "VELAstation.INI") << "locator=IO91\n" << before;
     {
@@ -215,7 +218,10 @@ TEST_F(SignalShutdownTest, TheStationFileKeepsTheModeAndTheReceiver) {
     }
     const std::string after = ReadAll(dir_ / "VELAstation.INI");
     const std::string expected =
-        before.empty() ? "mode=VELA63\nreceiver=enhanced\ntxfollows=on\n" : chosen;
+        before.empty()
+            ? "mode=VELA63\nreceiver=enhanced\ntxfollows=on\nwfzoom=1\nwfline=1024\nwfgain=0\n"
+              "wfrange=48\n"
+            : chosen;
     EXPECT_NE(after.find(expected), std::string::npos) << after;
     EXPECT_EQ(after.find("locator=IO91") != std::string::npos, !before.empty()) << after;
   }

@@ -27,7 +27,8 @@ TEST(StationDetails, SurviveARestartAndAGarbledFileFallsBackToDefaults) {
                             "VELA125",
                             false,
                             false,
-                            WindowPlace{-1200, 40, 640, 260}};
+                            WindowPlace{-1200, 40, 640, 260},
+                            {32, 256, 12, 24}};
   for (const StationDetails& d : {StationDetails{}, full}) {
     std::string error;
     ASSERT_TRUE(SaveStationDetails(path, d, &error)) << error;
@@ -48,7 +49,8 @@ TEST(StationDetails, SurviveARestartAndAGarbledFileFallsBackToDefaults) {
   for (const std::string garbled :
        {"locator=IO91wmx\n", "dial=47five\n", "sideband=am\n", "offset=\n", "spots=yes\n",
         "reportid=-1\n", "\x01\x02\x03\n", "locator=IO91\nantenna\n", "udp=1\n", "udpserver=\n",
-        "mode=VELA64\n", "receiver=coherent\n", "txfollows=yes\n"}) {
+        "mode=VELA64\n", "receiver=coherent\n", "txfollows=yes\n", "wfzoom=3\n", "wfline=1000\n",
+        "wfgain=+6\n", "wfrange=\n"}) {
     std::ofstream(path, std::ios::binary) << garbled;
     const StationDetailsLoad load = LoadStationDetails(path);
     EXPECT_EQ(load.status, StationDetailsLoad::Status::Garbled) << garbled;

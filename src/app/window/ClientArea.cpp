@@ -1,6 +1,7 @@
 #include "app/window/ClientArea.h"
 
 #include <QButtonGroup>
+#include <QCursor>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -56,7 +57,8 @@ constexpr Description kDescriptions[] = {
     {9321, "", "Label of the squelch bar"},
     {330, "Frequency scale", "Hertz over the waterfall, with the receive and transmit marks"},
     {5100, "Waterfall",
-     "Received spectrum; left click receives there, right click transmits there"},
+     "Received spectrum; left click receives there, right click transmits there, the wheel "
+     "zooms"},
     {699, "", "Sends the callsign in Morse"},
     {3000, "", "7.8 baud, short interleave"},
     {3001, "", "31 baud, short interleave"},
@@ -157,6 +159,10 @@ void ClientArea::BuildDisplays() {
   Place(c.scale, 330, {0, 350, 465, 15});
   c.waterfall = new WaterfallView(this);
   Place(c.waterfall, 5100, {0, 365, 465, 102});
+  // The scale follows the waterfall's span; a right-click on it opens the waterfall's menu.
+  connect(c.waterfall, &WaterfallView::axisChanged, c.scale, &FrequencyScaleView::SetAxis);
+  connect(c.scale, &GraphicControl::rightClicked, c.waterfall,
+          [w = c.waterfall] { w->menu()->popup(QCursor::pos()); });
 }
 
 void ClientArea::BuildModeButtons() {

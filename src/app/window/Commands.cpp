@@ -29,6 +29,7 @@ constexpr CommandEntry kCommands[] = {
     {OutputMode, SoundcardMenu, "I and Q output"},
     {CorrelationDisplay, DisplayMenu, "Correlation display"},
     {WaterfallPalette, DisplayMenu, "Toggle waterfall palette"},
+    {WaterfallMenu, DisplayMenu, "Waterfall"},
     {EnhancedReceiver, DisplayMenu, "Enhanced receiver", true},
     {SignalBrowser, DisplayMenu, "Signal browser"},
     {MenuVela8, DisplayMenu, "Mode VELA8", false, false, "Ctrl+1"},

@@ -63,6 +63,7 @@ enum class CommandId : int {
   OutputMode = 3220,
   CorrelationDisplay = 6666,
   WaterfallPalette = 2020,
+  WaterfallMenu = 2022,  // the waterfall's span, speed, gain and range
   LocalClock = 2021,
   EnhancedReceiver = 6667,
   SignalBrowser = 6668,

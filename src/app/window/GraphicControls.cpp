@@ -1,10 +1,13 @@
 #include "app/window/GraphicControls.h"
 
+#include <QActionGroup>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <utility>
 
 #include "coding/Modes.h"
@@ -143,17 +146,27 @@ FrequencyScaleView::FrequencyScaleView(QWidget* parent)
       image_(kScaleWidth, kScaleHeight, kScaleBackground),
       wrapped_(WrapPixels(image_)) {
   SetFrequencies(kDefaultCentreHz, kDefaultCentreHz);
-  for (int i = 0; i < layout_.labelCount; ++i) {
-    const auto slot = static_cast<size_t>(i);
-    labelText_[slot] = QString::number(layout_.labels[slot].hz);
-  }
+  setToolTip(QStringLiteral("Right-click: the waterfall's span, speed, gain and range"));
+}
+
+void FrequencyScaleView::SetAxis(const WaterfallAxis& axis) {
+  if (axis == axis_) return;
+  axis_ = axis;
+  SetFrequencies(receiveHz_, transmitHz_);
 }
 
 void FrequencyScaleView::SetFrequencies(double receiveHz, double transmitHz) {
   receiveHz_ = receiveHz;
   transmitHz_ = transmitHz;
-  LayOutFrequencyScale(receiveHz, transmitHz, layout_, image_.width(), image_.height(), signalHz_);
+  LayOutFrequencyScale(receiveHz, transmitHz, layout_, image_.width(), image_.height(), signalHz_,
+                       axis_);
   PaintFrequencyScale(layout_, image_);
+  // The labels change only with the span, so their text is made only then.
+  for (int i = 0; i < layout_.labelCount; ++i) {
+    const auto slot = static_cast<size_t>(i);
+    const QString text = QString::number(layout_.labels[slot].hz);
+    if (labelText_[slot] != text) labelText_[slot] = text;
+  }
   update();
 }
 
@@ -203,9 +216,12 @@ constexpr int kWaterfallDesignRows = 100;
 }  // namespace
 
 WaterfallView::WaterfallView(QWidget* parent)
-    : GraphicControl(5100, Qt::black, true, parent), image_(kWaterfallBins, kWaterfallDesignRows) {
+    : GraphicControl(5100, Qt::black, true, parent),
+      receiveHz_(kDefaultCentreHz),
+      image_(kWaterfallBins, kWaterfallDesignRows) {
   setCursor(Qt::CrossCursor);
   Rewrap();
+  BuildMenu();
 }
 
 void WaterfallView::Rewrap() {
@@ -223,15 +239,127 @@ void WaterfallView::resizeEvent(QResizeEvent* event) {
   GraphicControl::resizeEvent(event);
 }
 
-void WaterfallView::AddCaptureBuffer(std::span<const int16_t> samples1024) {
-  ComputeSpectrum(samples1024, spectrum_);
-  WaterfallLine(spectrum_.magnitudes(), paletteSwitch_, line_);
-  image_.AddLine(line_);
-  update(contentsRect());
+void WaterfallView::AddCaptureBuffer(std::span<const int16_t> samples) {
+  bool drawn = false;
+  spectrum_.Push(samples, [this, &drawn](WaterfallSpectrum::Magnitudes magnitudes) {
+    WaterfallLine(magnitudes, levels_, paletteSwitch_, line_);
+    image_.AddLine(line_);
+    drawn = true;
+  });
+  if (drawn) update(contentsRect());
 }
 
 void WaterfallView::SetPaletteSwitch(int paletteSwitch) {
   paletteSwitch_ = paletteSwitch;
+}
+
+float WaterfallView::MagnitudeAt(int x) const {
+  const int bin = x / 2;
+  if (x < 0 || bin >= kWaterfallBins) return 0.0f;
+  return spectrum_.lastLine()[static_cast<size_t>(bin)];
+}
+
+void WaterfallView::SetSettings(const WaterfallSettings& settings) {
+  if (!IsWaterfallSettings(settings) || settings == settings_) return;
+  const bool newSpan = settings.zoom != settings_.zoom;
+  const bool newSpeed = settings.lineSamples != settings_.lineSamples;
+  settings_ = settings;
+  levels_ = WaterfallLevels(settings_);
+  if (newSpan || newSpeed) Reconfigure(newSpan, true);
+  // The menu shows what is in force, however it was set.
+  for (QAction* action : menu_->findChildren<QAction*>()) {
+    const QVariant v = action->data();
+    if (!v.isValid()) continue;
+    const QList<QVariant> pair = v.toList();
+    const int value = pair.at(1).toInt();
+    const std::array<int, 4> now{settings_.zoom, settings_.lineSamples, settings_.gainDb,
+                                 settings_.rangeDb};
+    action->setChecked(now[static_cast<size_t>(pair.at(0).toInt())] == value);
+  }
+}
+
+void WaterfallView::SetReceiveFrequency(double hz) {
+  receiveHz_ = hz;
+  Reconfigure(false, false);
+}
+
+void WaterfallView::Reconfigure(bool newSpan, bool newSpeed) {
+  const WaterfallAxis axis = WaterfallAxisFor(settings_.zoom, receiveHz_);
+  if (!newSpan && !newSpeed && axis == axis_) return;
+  if (newSpan) {
+    // Another span: the old lines would not match the scale.
+    image_.Clear();
+  } else if (axis != axis_) {
+    // The same span moved by whole bins: the history moves with it.
+    image_.Shift(
+        static_cast<int>(std::lround((axis_.leftHz - axis.leftHz) / (2 * axis.hzPerColumn))));
+  }
+  const bool moved = axis != axis_;
+  axis_ = axis;
+  spectrum_.Configure(axis_, settings_.zoom, settings_.lineSamples);
+  update(contentsRect());
+  if (moved) emit axisChanged(axis_);
+}
+
+void WaterfallView::StepSpan(int steps) {
+  const auto at = std::find(kWaterfallZooms.begin(), kWaterfallZooms.end(), settings_.zoom);
+  const auto index = std::clamp<std::ptrdiff_t>((at - kWaterfallZooms.begin()) + steps, 0,
+                                                std::ssize(kWaterfallZooms) - 1);
+  WaterfallSettings s = settings_;
+  s.zoom = kWaterfallZooms[static_cast<size_t>(index)];
+  SetSettings(s);
+}
+
+void WaterfallView::wheelEvent(QWheelEvent* event) {
+  // A notch (15 degrees) a span; a touchpad's small steps add up to one.
+  wheel_ += event->angleDelta().y();
+  while (std::abs(wheel_) >= 120) {
+    StepSpan(wheel_ > 0 ? 1 : -1);
+    wheel_ -= wheel_ > 0 ? 120 : -120;
+  }
+  event->accept();
+}
+
+void WaterfallView::BuildMenu() {
+  menu_ = new QMenu(QStringLiteral("Waterfall"), this);
+  menu_->setObjectName(QStringLiteral("waterfall menu"));
+  // Each item carries (which setting, its value).
+  const auto group = [this](const QString& title, int which, std::span<const int> values,
+                            const std::function<QString(int)>& caption) {
+    QMenu* sub = menu_->addMenu(title);
+    auto* exclusive = new QActionGroup(sub);
+    for (const int value : values) {
+      QAction* action = sub->addAction(caption(value));
+      action->setCheckable(true);
+      action->setData(QList<QVariant>{which, value});
+      exclusive->addAction(action);
+      connect(action, &QAction::triggered, this, [this, which, value] {
+        WaterfallSettings s = settings_;
+        std::array<int*, 4> fields{&s.zoom, &s.lineSamples, &s.gainDb, &s.rangeDb};
+        *fields[static_cast<size_t>(which)] = value;
+        SetSettings(s);
+      });
+    }
+  };
+  group(QStringLiteral("&Span"), 0, kWaterfallZooms, [](int zoom) {
+    if (zoom == 1) return QStringLiteral("Whole band, 250-2050 Hz");
+    const double bin = 8000.0 / kFftSize / zoom;
+    return QStringLiteral("%1 Hz around the receive frequency, %2 Hz a bin")
+        .arg(std::lround(kWaterfallBins * bin))
+        .arg(bin, 0, 'g', 3);
+  });
+  group(QStringLiteral("S&peed"), 1, kWaterfallLineSamples, [](int samples) {
+    return QStringLiteral("%1 lines a second").arg(8000.0 / samples, 0, 'f', 1);
+  });
+  group(QStringLiteral("&Gain"), 2, kWaterfallGainsDb, [](int db) {
+    return QStringLiteral("%1%2 dB").arg(db > 0 ? QStringLiteral("+") : QString()).arg(db);
+  });
+  group(QStringLiteral("&Range"), 3, kWaterfallRangesDb, [](int db) {
+    return db == 48 ? QStringLiteral("48 dB (linear)") : QStringLiteral("%1 dB").arg(db);
+  });
+  const WaterfallSettings start = settings_;
+  settings_.zoom = 0;  // so the first SetSettings checks the items
+  SetSettings(start);
 }
 
 QPoint WaterfallView::PictureAt(QPoint pos) const {

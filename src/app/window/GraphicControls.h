@@ -15,6 +15,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QImage>
+#include <QMenu>
 #include <QPoint>
 #include <QString>
 #include <array>
@@ -27,6 +28,7 @@
 #include "display/LevelBars.h"
 #include "display/Pixels.h"
 #include "display/Waterfall.h"
+#include "display/WaterfallZoom.h"
 #include "rx/Spectrum.h"
 
 namespace vela::app {
@@ -140,6 +142,9 @@ class FrequencyScaleView : public GraphicControl {
 
   // Receive marker (red V) and transmit marker (blue bar), in Hz.
   void SetFrequencies(double receiveHz, double transmitHz);
+  // The waterfall's span below: ticks, labels and marks follow it.
+  void SetAxis(const WaterfallAxis& axis);
+  const WaterfallAxis& axis() const { return axis_; }
   // Where the band scanner hears signals (centres in Hz); none once it stops.
   void SetSignalMarks(std::vector<double> centresHz);
   const std::vector<double>& signalMarks() const { return signalHz_; }
@@ -161,37 +166,66 @@ class FrequencyScaleView : public GraphicControl {
   double receiveHz_ = 0.0;
   double transmitHz_ = 0.0;
   std::vector<double> signalHz_;
+  WaterfallAxis axis_;
 };
 
+// The waterfall: the whole band or a narrower span centred on the receive frequency, at
+// the speed, gain and range the operator chose (its menu: the Display menu's Waterfall, a
+// right-click on the scale; the mouse wheel over it steps the span).
 class WaterfallView : public GraphicControl {
   Q_OBJECT
  public:
   explicit WaterfallView(QWidget* parent = nullptr);
 
-  // One capture buffer (1024 samples at 8000 per second): its spectrum becomes the new top
-  // line. Shorter buffers count as followed by silence.
-  void AddCaptureBuffer(std::span<const int16_t> samples1024);
+  // Capture audio at 8000 samples a second: a new top line for every so many samples (one
+  // per 1024-sample buffer at the normal speed).
+  void AddCaptureBuffer(std::span<const int16_t> samples);
   // 1 = palette colouring, 0 = blue-grey; lines already drawn keep their colours.
   void SetPaletteSwitch(int paletteSwitch);
   int paletteSwitch() const { return paletteSwitch_; }
 
-  // The last buffer's spectrum, for the cursor read-out.
-  const vela::Spectrum& spectrum() const { return spectrum_; }
+  // Span, speed, gain and range; values that are not among the choices are passed over.
+  void SetSettings(const WaterfallSettings& settings);
+  const WaterfallSettings& settings() const { return settings_; }
+  // Where a narrower span centres; its history moves with it.
+  void SetReceiveFrequency(double hz);
+  const WaterfallAxis& axis() const { return axis_; }
+  // The audio frequency column x shows, and the newest line's magnitude there.
+  double FrequencyAt(int x) const { return axis_.Frequency(x); }
+  float MagnitudeAt(int x) const;
+  // One span narrower (+1) or wider (-1).
+  void StepSpan(int steps);
+  QMenu* menu() const { return menu_; }
+
+  // The last whole-band spectrum (at the whole band, the last buffer's).
+  const vela::Spectrum& spectrum() const { return spectrum_.whole(); }
   const WaterfallImage& image() const { return image_; }
+
+ signals:
+  void axisChanged(const vela::WaterfallAxis& axis);
 
  protected:
   void PaintContents(QPainter& painter) override;
   QPoint PictureAt(QPoint pos) const override;
   void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   void Rewrap();
+  void BuildMenu();
+  void Reconfigure(bool newSpan, bool newSpeed);
 
-  vela::Spectrum spectrum_;
+  WaterfallSpectrum spectrum_;
+  WaterfallSettings settings_;
+  WaterfallLevels levels_;
+  WaterfallAxis axis_;
+  double receiveHz_;
   WaterfallLineColours line_{};
   WaterfallImage image_;
   QImage wrapped_;
   int paletteSwitch_ = kPaletteColouring;
+  int wheel_ = 0;  // eighths of a degree not yet stepped
+  QMenu* menu_ = nullptr;
 };
 
 }  // namespace vela::app

@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPaintEvent>
 #include <QPlainTextEdit>
@@ -70,6 +71,8 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   client_->installEventFilter(this);
   const CommandRunner run = [this](int id) { Command(id); };
   BuildMenuBar(menuBar(), this, run);
+  // The waterfall's span, speed, gain and range, under its palette.
+  menuCommand(CommandNumber(CommandId::WaterfallMenu))->setMenu(ui_.waterfall->menu());
   onAir_ = new OnAirIndicator(menuBar());
   menuCommand(CommandNumber(CommandId::ReceiveLog))->setChecked(settings_.receiveLog);
   BuildFunctionKeys(this, run);
@@ -174,6 +177,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::RedrawScale() {
+  ui_.waterfall->SetReceiveFrequency(static_cast<double>(settings_.rxCentreFrequency));
   ui_.scale->SetFrequencies(static_cast<double>(settings_.rxCentreFrequency),
                             static_cast<double>(settings_.txCentreFrequency));
 }
@@ -241,8 +245,6 @@ void MainWindow::ShowNoAudio(bool none) {
 
 void MainWindow::ShowSpectrumBlock(std::span<const int16_t> samples) {
   ui_.waterfall->AddCaptureBuffer(samples);
-  const auto magnitudes = ui_.waterfall->spectrum().magnitudes();
-  spectrum_.assign(magnitudes.begin(), magnitudes.end());
   // The main receiver has had this block: the scanner only queues it for later.
   if (browser_) browser_->Push(samples);
 }
@@ -565,15 +567,14 @@ void MainWindow::SelectMode(Mode mode) {
 }
 
 void MainWindow::WaterfallHover(int x) {
-  cursorFrequency_ = static_cast<float>(WaterfallFrequency(x));
-  if (x >= 0 && x < static_cast<int>(spectrum_.size())) {
-    cursorLevel_ = WaterfallLevel(spectrum_[x]);
-  }
+  // The level of the bin drawn under the cursor, at whatever span.
+  cursorFrequency_ = static_cast<float>(ui_.waterfall->FrequencyAt(x));
+  cursorLevel_ = WaterfallLevel(ui_.waterfall->MagnitudeAt(x));
   RefreshStatus();
 }
 
 void MainWindow::WaterfallClicked(int x) {
-  TuneTo(WaterfallFrequency(x), settings_.mode);
+  TuneTo(ui_.waterfall->FrequencyAt(x), settings_.mode);
 }
 
 void MainWindow::TuneTo(long double f, Mode mode) {
@@ -589,7 +590,7 @@ void MainWindow::TuneTo(long double f, Mode mode) {
 }
 
 void MainWindow::WaterfallRightClicked(int x) {
-  settings_.txCentreFrequency = SettingLimits::ClampTransmitHz(WaterfallFrequency(x));
+  settings_.txCentreFrequency = SettingLimits::ClampTransmitHz(ui_.waterfall->FrequencyAt(x));
   emit settingsChanged(settings_);
   RedrawScale();
   ui_.statusBar->ShowNote(

@@ -83,8 +83,6 @@ class MainWindow : public QMainWindow, public StationView {
 
   // The band scanner's list while it is open, else none.
   SignalBrowser* signalBrowser() const;
-  // Spectrum magnitudes of the last capture buffer, for the waterfall's cursor read-out.
-  void SetSpectrum(std::vector<float> magnitudes) { spectrum_ = std::move(magnitudes); }
 
   // ---- StationView ----
   QString transmitText() const override;
@@ -231,7 +229,6 @@ class MainWindow : public QMainWindow, public StationView {
   float cursorLevel_ = 0;
   std::string cwIdPattern_;
   int cwIdPeriodMs_ = 100;
-  std::vector<float> spectrum_;
   QStringList captureDevices_;
 };
 

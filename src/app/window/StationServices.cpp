@@ -16,6 +16,7 @@
 
 #include "app/dialogs/LogQsoDialog.h"
 #include "app/dialogs/StationDialog.h"
+#include "app/window/GraphicControls.h"
 #include "app/window/MainWindow.h"
 #include "app/window/SignalBrowser.h"
 #include "app/window/Station.h"
@@ -207,6 +208,7 @@ const StationDetails& StationServices::details() {
   details_.mode = ModeTable(settings.mode).name;
   details_.enhancedReceiver = settings.enhancedReceiver;
   details_.transmitFollows = settings.transmitFollows;
+  details_.waterfall = window_.waterfall()->settings();
   return details_;
 }
 

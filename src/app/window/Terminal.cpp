@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/settings/SettingsKeeper.h"
+#include "app/window/GraphicControls.h"
 #include "app/window/MainWindow.h"
 #include "app/window/SignalShutdown.h"
 #include "app/window/Station.h"
@@ -68,13 +69,14 @@ Terminal::Terminal(QString settingsPath, QString recording)
     warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
                 QString::fromStdString(rig.message);
   }
-  // The mode, the receiver and whether transmit follows it are the station's own: they
-  // come back at every start.
+  // The mode, the receiver, whether transmit follows it and the waterfall are the station's own:
+  // they come back at every start.
   stationPath_ = folder + u'/' + QString::fromLatin1(kStationFileName);
   const StationDetailsLoad station = LoadStationDetails(stationPath_.toStdString());
   if (const auto mode = ParseMode(station.details.mode)) window_->SelectMode(*mode);
   window_->SetEnhancedReceiver(station.details.enhancedReceiver);
   window_->SetTransmitFollows(station.details.transmitFollows);
+  window_->waterfall()->SetSettings(station.details.waterfall);
   if (!station.message.empty()) {
     warning_ += (warning_.isEmpty() ? QString() : QStringLiteral("\n")) +
                 QString::fromStdString(station.message);
