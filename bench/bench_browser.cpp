@@ -68,7 +68,7 @@ std::vector<int16_t> ThreeStations(double seconds) {
 // Twenty stations 85 Hz apart, VELA8 and VELA31 between the wider VELA63 ones, a VELA125
 // at the top; each 3 dB over its threshold and sending for the whole time.
 std::vector<int16_t> TwentySignals(double seconds) {
-  const std::string text = cli::SweepText(4000);
+  const std::string text = SweepText(4000);
   const Mode cycle[] = {Mode::Vela8, Mode::Vela31, Mode::Vela8, Mode::Vela63};
   std::vector<test::BandTransmission> band;
   for (int i = 0; i < 20; ++i) {

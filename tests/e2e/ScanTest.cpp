@@ -263,7 +263,7 @@ TEST(Scan, CloseSignalsCountAsOneAndEndedOnesAreDropped) {
 // never a piece of the call ("A3CXX", "PA3C") or two run together ("PA3CPA3CXX").
 TEST(Scan, BandMapShowsOnlyWholeCallsOverASecondPass) {
   const test::BandTransmission sent{Mode::Vela125,      1200.0, -6.0, "PA3CXX",
-                                    cli::SweepText(60), 0.0,    10};
+                                    SweepText(60), 0.0,    10};
   const std::vector<int16_t> band = test::Band({&sent, 1}, 5);
   const ModeParams& m = ModeTable(sent.mode);
   const double frame = m.frameLength / m.symbolRate;
