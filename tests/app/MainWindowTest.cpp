@@ -574,7 +574,7 @@ class MainWindowTest : public QObject {
     const vela::Rgb red{255, 0, 0};
     QCOMPARE(scale->image().Pixel(230, scale->image().height() - 1), red);
     QTest::mouseMove(waterfall, QPoint(230 - 32, 40));
-    QTRY_VERIFY(window_->statusPart(2).startsWith(QStringLiteral("998.0Hz, -")));
+    QTRY_VERIFY(window_->statusPart(2).startsWith(QStringLiteral("Cursor 998.0 Hz, -")));
     QWheelEvent out(QPointF(100, 50), waterfall->mapToGlobal(QPointF(100, 50)), {}, {0, -120},
                     Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QApplication::sendEvent(waterfall, &out);
