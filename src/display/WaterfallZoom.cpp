@@ -55,15 +55,7 @@ std::vector<float> LowPass(int decimation) {
 
 // The zoom FFT's window: the same Blackman as the whole band's, over 512 points.
 const std::array<float, kZoomFft>& ZoomWindow() {
-  static const std::array<float, kZoomFft> table = [] {
-    std::array<float, kZoomFft> w{};
-    for (int i = 0; i < kZoomFft; ++i) {
-      const double t = static_cast<double>(i - kZoomFft / 2) / kZoomFft;
-      w[static_cast<size_t>(i)] =
-          static_cast<float>(0.42 + 0.5 * std::cos(kTwoPi * t) + 0.08 * std::cos(2.0 * kTwoPi * t));
-    }
-    return w;
-  }();
+  static const std::array<float, kZoomFft> table = BlackmanWindow<kZoomFft>();
   return table;
 }
 

@@ -4,6 +4,7 @@
 // precision and length always gives the same bits.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
@@ -11,6 +12,18 @@
 #include <utility>
 
 namespace vela {
+
+// The spectra's window: Blackman over N points, centred on sample N/2 (w[0] is 0, w[N/2] is 1).
+template <size_t N>
+std::array<float, N> BlackmanWindow() {
+  constexpr double twoPi = 2.0 * std::numbers::pi;
+  std::array<float, N> w{};
+  for (size_t i = 0; i < N; ++i) {
+    const double t = (static_cast<double>(i) - static_cast<double>(N / 2)) / static_cast<double>(N);
+    w[i] = static_cast<float>(0.42 + 0.5 * std::cos(twoPi * t) + 0.08 * std::cos(2.0 * twoPi * t));
+  }
+  return w;
+}
 
 // The sign of the twiddle angle: X[k] = sum x[n] e^{sign 2 pi i n k / N}.
 enum class FftSign { Negative = -1, Positive = 1 };

@@ -8,16 +8,7 @@
 namespace vela {
 
 const std::array<float, kFftSize>& SpectrumWindow() {
-  static const std::array<float, kFftSize> table = [] {
-    std::array<float, kFftSize> w{};
-    const double twoPi = 2.0 * std::numbers::pi;
-    for (int i = 0; i < kFftSize; ++i) {
-      const double t = static_cast<double>(i - kFftSize / 2) / kFftSize;
-      w[static_cast<size_t>(i)] =
-          static_cast<float>(0.42 + 0.5 * std::cos(twoPi * t) + 0.08 * std::cos(2.0 * twoPi * t));
-    }
-    return w;
-  }();
+  static const std::array<float, kFftSize> table = BlackmanWindow<kFftSize>();
   return table;
 }
 
