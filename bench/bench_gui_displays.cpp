@@ -116,6 +116,25 @@ struct Run {
   long characters = 0;
 };
 
+// Hands `seconds` of the traffic (looped) to `buffer` a capture buffer at a time, timed.
+template <typename PerBuffer>
+Run TimeBuffers(const std::vector<int16_t>& traffic, double seconds, PerBuffer buffer) {
+  const auto buffers = static_cast<long>(seconds * kCaptureRate / kFftSize);
+  const std::span<const int16_t> all(traffic);
+  size_t at = 0;
+  QElapsedTimer wall;
+  const double thread0 = ThreadSeconds();
+  wall.start();
+  for (long b = 0; b < buffers; ++b) {
+    buffer(all.subspan(at, kFftSize));
+    at = at + kFftSize >= all.size() ? 0 : at + kFftSize;
+  }
+  Run run;
+  run.wallSeconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
+  run.threadSeconds = ThreadSeconds() - thread0;
+  return run;
+}
+
 // Plays `seconds` of audio (the traffic over and over) through a fresh modem, and through
 // the displays when `panel` is given.
 Run Receive(const std::vector<int16_t>& traffic, double seconds, Panel* panel) {
@@ -126,24 +145,13 @@ Run Receive(const std::vector<int16_t>& traffic, double seconds, Panel* panel) {
   modem.SetRxSampleRate(kCaptureRate);
   modem.SetRxCentreFrequency(1000.0L);
 
-  const auto buffers = static_cast<long>(seconds * kCaptureRate / kFftSize);
-  const std::span<const int16_t> all(traffic);
-  size_t at = 0;
-  QElapsedTimer wall;
-  const double thread0 = ThreadSeconds();
-  wall.start();
-  for (long b = 0; b < buffers; ++b) {
-    const auto block = all.subspan(at, kFftSize);
-    at = at + kFftSize >= all.size() ? 0 : at + kFftSize;
+  Run run = TimeBuffers(traffic, seconds, [&](std::span<const int16_t> block) {
     modem.ProcessSamples(block);
     if (panel) {
       panel->waterfall->AddCaptureBuffer(block);
       QApplication::processEvents();
     }
-  }
-  Run run;
-  run.wallSeconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-  run.threadSeconds = ThreadSeconds() - thread0;
+  });
   run.characters = events.characters;
   return run;
 }
@@ -163,21 +171,10 @@ Run WaterfallAlone(const std::vector<int16_t>& traffic, double seconds,
   waterfall->SetSettings(settings);
   window.show();
   QApplication::processEvents();
-  const auto buffers = static_cast<long>(seconds * kCaptureRate / kFftSize);
-  const std::span<const int16_t> all(traffic);
-  size_t at = 0;
-  QElapsedTimer wall;
-  const double thread0 = ThreadSeconds();
-  wall.start();
-  for (long b = 0; b < buffers; ++b) {
-    waterfall->AddCaptureBuffer(all.subspan(at, kFftSize));
-    at = at + kFftSize >= all.size() ? 0 : at + kFftSize;
+  return TimeBuffers(traffic, seconds, [&](std::span<const int16_t> block) {
+    waterfall->AddCaptureBuffer(block);
     QApplication::processEvents();
-  }
-  Run run;
-  run.wallSeconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
-  run.threadSeconds = ThreadSeconds() - thread0;
-  return run;
+  });
 }
 
 }  // namespace
@@ -222,8 +219,8 @@ int main(int argc, char** argv) {
   // the fastest speed (31 lines a second), each for 20 minutes of audio.
   constexpr double kWaterfallSeconds = 1200.0;
   for (const WaterfallSettings& settings :
-       {WaterfallSettings{}, WaterfallSettings{kWaterfallZooms.back(),
-                                               kWaterfallLineSamples.back(), 0, 48}}) {
+       {WaterfallSettings{},
+        WaterfallSettings{kWaterfallZooms.back(), kWaterfallLineSamples.back(), 0, 48}}) {
     const Run run = WaterfallAlone(traffic, kWaterfallSeconds, settings);
     std::printf("waterfall, zoom %2d, %5.1f lines/s: thread %5.2f%% of one core (wall %5.2f%%)\n",
                 settings.zoom, kCaptureRate / settings.lineSamples,

@@ -262,8 +262,7 @@ TEST(Scan, CloseSignalsCountAsOneAndEndedOnesAreDropped) {
 // the calls at the end: whatever was cut, the station is one row, and the call it shows is
 // never a piece of the call ("A3CXX", "PA3C") or two run together ("PA3CPA3CXX").
 TEST(Scan, BandMapShowsOnlyWholeCallsOverASecondPass) {
-  const test::BandTransmission sent{Mode::Vela125,      1200.0, -6.0, "PA3CXX",
-                                    SweepText(60), 0.0,    10};
+  const test::BandTransmission sent{Mode::Vela125, 1200.0, -6.0, "PA3CXX", SweepText(60), 0.0, 10};
   const std::vector<int16_t> band = test::Band({&sent, 1}, 5);
   const ModeParams& m = ModeTable(sent.mode);
   const double frame = m.frameLength / m.symbolRate;
