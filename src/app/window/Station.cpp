@@ -113,7 +113,7 @@ void Station::ApplyWindowSettings() {
 }
 
 void Station::OpenPtt(bool chosen) {
-  view_.ShowDial(std::nullopt);
+  core_.DialRead(std::nullopt);
   transmit_.SetTimeLimit(std::chrono::minutes(view_.settings().rig.txLimitMinutes));
   if (devices_.ptt == nullptr) return;
   rig_ = view_.settings().rig;
@@ -138,11 +138,11 @@ void Station::OpenPtt(bool chosen) {
 void Station::DialRead(const RigReading& reading) {
   if (reading.ok) {
     rigFailureTold_ = false;
-    view_.ShowDial(StationView::Dial{reading.dialHz, reading.mode});
+    core_.DialRead(DialReading{reading.dialHz, reading.mode});
     return;
   }
   // Told once (the poll goes on trying quietly); the frequencies go back to audio.
-  view_.ShowDial(std::nullopt);
+  core_.DialRead(std::nullopt);
   if (std::exchange(rigFailureTold_, false)) return;
   Tell(QMessageBox::Warning, QString::fromLatin1(kRigCaption),
        QString::fromStdString(reading.error) +
@@ -366,6 +366,14 @@ void Station::RecordReceiveAudio(const QString& path) {
 }
 
 void Station::Captured(std::span<const int16_t> samples) {
+  if (core_.scanning() && !std::exchange(scannerTurnPending_, true)) {
+    // Behind whatever the devices have posted meanwhile: the capture buffers and the
+    // transmitter's refills waiting are served first.
+    QTimer::singleShot(0, this, [this] {
+      scannerTurnPending_ = false;
+      core_.RunScanners();
+    });
+  }
   if (!recorder_.recording()) return;
   recorder_.Captured(samples);
   if (const auto error = recorder_.TakeError())
@@ -501,7 +509,6 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
   ShowNoAudio(false);
   audioWatch_.start();
   view_.ShowSpectrumBlock(sampleArray.first(kCaptureBufferSamples));
-  emit captured(sampleArray.data(), static_cast<int>(kCaptureBufferSamples));
 }
 
 void Station::CaptureError(const std::string& text) {
