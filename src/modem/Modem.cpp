@@ -55,6 +55,7 @@ struct Modem::Impl : ReceiverEvents {
   bool squelchOpen = false;
   bool paused = false;
   VaricodeRxDecoder rx;
+  long double copyFrequency = kDefaultCentreHz;
 
   bool shortInterleave() const { return ModeTable(mode).interleave == InterleaveLength::Short; }
   FrameBuilder& builder() { return shortInterleave() ? shortBuilder : longBuilder; }
@@ -77,6 +78,7 @@ struct Modem::Impl : ReceiverEvents {
     squelchOpen = SquelchOpen(confidence(), squelch);
   }
   void DecodedBit(int bit) override { rx.Bit(bit, squelchOpen, paused, events); }
+  void HeardOn(long double centreFrequency) override { copyFrequency = centreFrequency; }
   void EyeStep(int subSymbol, long double phaseStep) override {
     events.EyeStep(subSymbol, phaseStep);
   }
@@ -108,6 +110,9 @@ void Modem::SetRxCentreFrequency(long double fc) {
 }
 long double Modem::rxCentreFrequency() const {
   return impl_->config().centreFrequency;
+}
+long double Modem::copyFrequency() const {
+  return impl_->copyFrequency;
 }
 void Modem::SetSquelch(int threshold) {
   impl_->squelch = threshold;

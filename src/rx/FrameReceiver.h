@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "rx/Demodulator.h"
 #include "rx/EnhancedDemodulator.h"
@@ -21,9 +23,9 @@ template <class Demod, class Rule>
 class FrameReceiver final : public Receiver, private DemodulatorOutput {
  public:
   // Decodes through a decoder of its own...
-  FrameReceiver() : decoder_(&ownDecoder_) {}
+  FrameReceiver() : decoder_(&ownDecoder_) { StartTuning(); }
   // ...or through `decoder`, which must outlive it.
-  explicit FrameReceiver(ViterbiDecoder& decoder) : decoder_(&decoder) {}
+  explicit FrameReceiver(ViterbiDecoder& decoder) : decoder_(&decoder) { StartTuning(); }
   FrameReceiver(const FrameReceiver&) = delete;
   FrameReceiver& operator=(const FrameReceiver&) = delete;
 
@@ -50,6 +52,24 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   FrameSync<Rule>& ActiveSync();
   // Symbols the decoder holds back after the frame sync: a frame when it iterates.
   int DecoderDelay() const;
+
+  // Which receive frequency the copy was heard on. A retune reaches the decisions once the
+  // audio mixed on the new frequency has come through the demodulator; a frame read counts
+  // as heard where its middle symbol was; its bits come out of the decoder a frame or two
+  // later.
+  void StartTuning();
+  // The frame just read lay at `loc` of its sync's window, `frameLength` symbols long.
+  void FrameHeard(int loc, int frameLength);
+  // HeardOn() to the events, when it differs from what they were last told.
+  void TellHeardOn(long double centreFrequency);
+  struct Tuning {
+    int64_t fromDecision;  // the first decision demodulated at `centreFrequency`
+    long double centreFrequency;
+  };
+  std::vector<Tuning> tunings_;  // oldest first; the first is in force at the oldest frame
+  int64_t decisions_ = 0;
+  std::array<long double, 3> heard_{};  // the last three frames read, the newest first
+  std::optional<long double> told_;
 
   ReceiverConfig config_;
   Demod demod_;

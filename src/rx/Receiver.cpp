@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "rx/FrameReceiver.h"
@@ -10,6 +11,9 @@ namespace {
 bool Usable(long double value) {
   return std::isfinite(static_cast<double>(value));
 }
+// Retunes remembered until the frames read catch up with them: far more than an operator
+// stepping the fine tune makes in the two frames a long frame sync holds.
+constexpr size_t kTuningsKept = 64;
 }  // namespace
 
 template <class Demod, class Rule>
@@ -26,6 +30,12 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
   if (Usable(config.centreFrequency) && config.centreFrequency != config_.centreFrequency) {
     config_.centreFrequency = config.centreFrequency;
     demod_.SetCentreFrequency(config.centreFrequency);
+    // The audio from the next sample on is mixed on the new frequency; it is decided on
+    // once it is through the look-ahead (the filters' few symbols aside).
+    const int64_t from = decisions_ + Latency() + 1;
+    if (tunings_.size() > 1 && tunings_.back().fromDecision >= from) tunings_.pop_back();
+    if (tunings_.size() >= kTuningsKept) tunings_.erase(tunings_.begin());
+    tunings_.push_back({from, config.centreFrequency});
   }
   config_.noiseBlanker = config.noiseBlanker;
   config_.iterations = config.iterations < 0 ? DefaultIterations(config_.mode) : config.iterations;
@@ -61,6 +71,33 @@ void FrameReceiver<Demod, Rule>::Reset() {
   for (IterativeDecoder& d : iterative_) d.Reset();
   decoder_->Reset();
   railAfter_ = 0.0f;
+  StartTuning();
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::StartTuning() {
+  decisions_ = 0;
+  tunings_.assign(1, {std::numeric_limits<int64_t>::min(), config_.centreFrequency});
+  heard_.fill(config_.centreFrequency);
+  told_.reset();
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::FrameHeard(int loc, int frameLength) {
+  // The window holds the last 2L decisions; the frame read is the L from `loc` on. Frames'
+  // middles never go back, so retunes before this one's are done with.
+  const int64_t middle = decisions_ - 2 * frameLength + 1 + loc + (frameLength - 1) / 2;
+  size_t done = 0;
+  while (done + 1 < tunings_.size() && tunings_[done + 1].fromDecision <= middle) ++done;
+  tunings_.erase(tunings_.begin(), tunings_.begin() + static_cast<std::ptrdiff_t>(done));
+  heard_ = {tunings_.front().centreFrequency, heard_[0], heard_[1]};
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::TellHeardOn(long double centreFrequency) {
+  if (told_ == centreFrequency) return;
+  told_ = centreFrequency;
+  out_->HeardOn(centreFrequency);
 }
 
 template <>
@@ -86,17 +123,29 @@ FrameSync<Rule>& FrameReceiver<Demod, Rule>::ActiveSync() {
 
 template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::Decision(long double value) {
+  ++decisions_;
   FrameSync<Rule>& sync = ActiveSync();
   if (!sync.Add(value, railAfter_)) return;
   const FrameResult frame = sync.result();
   out_->Frame(frame);
+  FrameHeard(frame.syncLocation, sync.geometry().frameLength);
   if (Rule::kSoftFrame && config_.iterations > 0) {
     IterativeDecoder& decoder = iterative_[&sync == syncs_.data() ? 0 : 1];
-    for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle))
-      out_->DecodedBit(bit);
+    const auto bits = decoder.Frame(sync.rails(), frame.syncLocation, frame.idle);
+    if (!bits.empty()) TellHeardOn(heard_[1]);  // they are the frame before's
+    for (uint8_t bit : bits) out_->DecodedBit(bit);
     return;
   }
-  DecodeFrame(frame.coded, *decoder_, [this](int bit) { out_->DecodedBit(bit); });
+  // The Viterbi decoder's first bits out finish the frame before (two before, for the
+  // short interleave's frames of 48 bits).
+  const int perFrame = static_cast<int>(frame.coded.size() / 2);
+  int out = 0;
+  DecodeFrame(frame.coded, *decoder_, [&](int bit) {
+    const int back = out < kViterbiDelay ? (kViterbiDelay - out + perFrame - 1) / perFrame : 0;
+    ++out;
+    TellHeardOn(heard_[static_cast<size_t>(std::min(back, 2))]);
+    out_->DecodedBit(bit);
+  });
 }
 
 template class FrameReceiver<Demodulator, HardSync>;

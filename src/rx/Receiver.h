@@ -42,6 +42,11 @@ class ReceiverEvents {
   // Once per frame period, after the sync search; its decoded bits follow.
   virtual void Frame(const FrameResult& /*frame*/) {}
   virtual void DecodedBit(int /*bit*/) {}
+  // The receive centre frequency the decoded bits that follow were heard on: told before
+  // the first bit, then whenever the bits come from audio heard on another one. The frame
+  // sync and the decoder hold bits back a frame or two, so after a retune the old
+  // frequency's copy is still coming out for a while.
+  virtual void HeardOn(long double /*centreFrequency*/) {}
 };
 
 class Receiver {
