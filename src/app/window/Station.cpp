@@ -85,7 +85,6 @@ void Station::StopCapture() {
 }
 
 void Station::ApplySettings(const OperatorSettings& settings) {
-  if (settings.rxCentreFrequency != modem_.rxCentreFrequency()) view_.StartNewLine();
   ApplyToModem(modem_, settings);
   SetReceiveLogEnabled(settings.receiveLog);
 }
@@ -302,6 +301,11 @@ void Station::ShowNotices() {
 // ---- What the modem reports ----
 
 void Station::RxChar(uint8_t c) {
+  // A retune starts a new line where the copy heard on the new frequency begins: what the
+  // receiver still held of the old station ends that station's line.
+  const long double heardOn = modem_.copyFrequency();
+  if (paneHeardOn_ && *paneHeardOn_ != heardOn) view_.StartNewLine();
+  paneHeardOn_ = heardOn;
   view_.ShowReceivedChar(c, kReceivedColour);
   LogChar(ReceiveLog::Kind::Received, c);
   emit copied(false, c);
@@ -337,9 +341,10 @@ void Station::FlushReceiveLog() {
 
 void Station::LogChar(ReceiveLog::Kind kind, uint8_t c) {
   if (!log_) return;
-  // What we send is logged on the frequency it goes out on; what we hear on ours.
+  // What we send is logged on the frequency it goes out on; what we hear on the one it was
+  // heard on, which after a retune lags the dial while the old station's last words come out.
   const long double hz =
-      kind == ReceiveLog::Kind::Sent ? modem_.txCentreFrequency() : modem_.rxCentreFrequency();
+      kind == ReceiveLog::Kind::Sent ? modem_.txCentreFrequency() : modem_.copyFrequency();
   log_->SetMode(std::string(modem_.params().name));
   log_->SetFrequency(static_cast<double>(hz));
   log_->SetRecording(recordingCapture_ ? QFileInfo(recordingPath_).fileName().toStdString() : "");

@@ -197,6 +197,8 @@ class Station : public QObject,
   bool quietCardStart_ = false;
   QString quietCardProblem_;
   void LogChar(ReceiveLog::Kind kind, uint8_t c);
+  // The frequency the receive pane's last copy was heard on (none yet).
+  std::optional<long double> paneHeardOn_;
   void FlushLog(bool all);
   std::optional<ReceiveLog> log_;
   ReceiveRecorder recorder_;
