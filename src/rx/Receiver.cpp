@@ -31,11 +31,16 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
     config_.centreFrequency = config.centreFrequency;
     demod_.SetCentreFrequency(config.centreFrequency);
     // The audio from the next sample on is mixed on the new frequency; it is decided on
-    // once it is through the look-ahead (the filters' few symbols aside).
+    // once it is through the look-ahead (the filters' few symbols aside). Tuned before
+    // anything was decided, all of it is heard there.
     const int64_t from = decisions_ + Latency() + 1;
-    if (tunings_.size() > 1 && tunings_.back().fromDecision >= from) tunings_.pop_back();
-    if (tunings_.size() >= kTuningsKept) tunings_.erase(tunings_.begin());
-    tunings_.push_back({from, config.centreFrequency});
+    if (decisions_ == 0) {
+      StartTuning();
+    } else {
+      if (tunings_.size() > 1 && tunings_.back().fromDecision >= from) tunings_.pop_back();
+      if (tunings_.size() >= kTuningsKept) tunings_.erase(tunings_.begin());
+      tunings_.push_back({from, config.centreFrequency});
+    }
   }
   config_.noiseBlanker = config.noiseBlanker;
   config_.iterations = config.iterations < 0 ? DefaultIterations(config_.mode) : config.iterations;
@@ -85,7 +90,8 @@ void FrameReceiver<Demod, Rule>::StartTuning() {
 template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::FrameHeard(int loc, int frameLength) {
   // The window holds the last 2L decisions; the frame read is the L from `loc` on. Frames'
-  // middles never go back, so retunes before this one's are done with.
+  // middles never go back (in one interleave length), so retunes before this one's are done
+  // with.
   const int64_t middle = decisions_ - 2 * frameLength + 1 + loc + (frameLength - 1) / 2;
   size_t done = 0;
   while (done + 1 < tunings_.size() && tunings_[done + 1].fromDecision <= middle) ++done;
