@@ -410,7 +410,7 @@ void StationServices::SendLine() {
   wsjtx::Decode decode;
   decode.time = std::chrono::system_clock::now();
   decode.snr = station_.modem().signalLevel();
-  decode.audioHz = static_cast<uint32_t>(std::lround(static_cast<double>(s.rxCentreFrequency)));
+  decode.audioHz = static_cast<uint32_t>(std::lround(static_cast<double>(lineHeardOn_)));
   decode.mode = ModeName(s.mode).toStdString();
   decode.text = Windows1252ToVisibleUtf8(line);
   decode.offAir = station_.decodingRecording();
@@ -434,6 +434,10 @@ void StationServices::Copied(bool secondary, quint8 c) {
     SendLine();
     return;
   }
+  // A retune ends the line where copy from the new frequency begins, as in the pane.
+  const long double heardOn = station_.modem().copyFrequency();
+  if (heardOn != lineHeardOn_) SendLine();
+  lineHeardOn_ = heardOn;
   line_.push_back(static_cast<char>(c));
   lineTouched_ = QDateTime::currentDateTimeUtc();
   if (line_.size() >= 200) SendLine();

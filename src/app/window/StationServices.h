@@ -128,9 +128,10 @@ class StationServices : public QObject {
   bool clearFromLogger_ = false;
   bool paneEmpty_ = true;
 
-  std::string secondary_;    // the main receiver's latest secondary text
-  std::string primaryTail_;  // and primary text
-  std::string line_;         // the line being copied
+  std::string secondary_;        // the main receiver's latest secondary text
+  std::string primaryTail_;      // and primary text
+  std::string line_;             // the line being copied
+  long double lineHeardOn_ = 0;  // and the frequency it was heard on
   QDateTime lineTouched_;
   std::string mainCall_;
   std::map<std::string, QDateTime> firstHeard_;  // this session, UTC
