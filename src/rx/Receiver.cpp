@@ -47,6 +47,7 @@ void FrameReceiver<Demod, Rule>::Flush(ReceiverEvents& out) {
       symbols * static_cast<double>(config_.sampleRate) / ModeTable(config_.mode).symbolRate));
   const std::vector<int16_t> silence(samples, 0);
   Process(silence, out);
+  Release(true);
 }
 
 template <class Demod, class Rule>
@@ -61,6 +62,11 @@ void FrameReceiver<Demod, Rule>::Reset() {
   for (IterativeDecoder& d : iterative_) d.Reset();
   decoder_->Reset();
   railAfter_ = 0.0f;
+  inDecoder_.clear();
+  waiting_.clear();
+  decoderUsed_ = -1;
+  frames_ = 0;
+  lastHeard_ = -1;
 }
 
 template <>
@@ -85,18 +91,67 @@ FrameSync<Rule>& FrameReceiver<Demod, Rule>::ActiveSync() {
 }
 
 template <class Demod, class Rule>
+int64_t FrameReceiver<Demod, Rule>::OverEndFrames() const {
+  const ModeParams& mode = ModeTable(config_.mode);
+  const double frameSeconds = mode.frameLength / mode.symbolRate;
+  return std::max<int64_t>(2, static_cast<int64_t>(std::ceil(10.0 / frameSeconds)));
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::BitsIn(int decoder, const FrameResult& frame) {
+  if (decoder != decoderUsed_) {
+    // Another decoder: what the last one held never comes out of this one. The Viterbi
+    // decoder's first bits are those from before its start.
+    inDecoder_.assign(decoder == 2 ? kViterbiDelay : 0, -1);
+    decoderUsed_ = decoder;
+  }
+  const int64_t index = frames_++;
+  if (frame.heard) lastHeard_ = index;
+  inDecoder_.insert(inDecoder_.end(), frame.coded.size() / 2, frame.heard ? -1 : index);
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::BitOut(int bit) {
+  int64_t frame = -1;
+  if (!inDecoder_.empty()) {
+    frame = inDecoder_.front();
+    inDecoder_.pop_front();
+  }
+  waiting_.push_back({frame, bit});
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::Release(bool end) {
+  // A frame not heard is part of a fade if a frame after it was heard, and comes after
+  // the over's end once enough frames after it were not: its text is then noise's junk,
+  // and so is a character it completes (the last one of an over, cut off by the carrier
+  // going down). Its bits still go on, so the characters after it split where they should.
+  while (!waiting_.empty()) {
+    const FrameBit b = waiting_.front();
+    const bool heard = b.frame < 0 || lastHeard_ > b.frame;
+    if (!heard && !end && frames_ - b.frame <= OverEndFrames()) return;
+    out_->Heard(heard);
+    out_->DecodedBit(b.bit);
+    waiting_.pop_front();
+  }
+}
+
+template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::Decision(long double value) {
   FrameSync<Rule>& sync = ActiveSync();
   if (!sync.Add(value, railAfter_)) return;
   const FrameResult frame = sync.result();
   out_->Frame(frame);
+  const int shortOrLong = &sync == syncs_.data() ? 0 : 1;
   if (Rule::kSoftFrame && config_.iterations > 0) {
-    IterativeDecoder& decoder = iterative_[&sync == syncs_.data() ? 0 : 1];
-    for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle))
-      out_->DecodedBit(bit);
-    return;
+    IterativeDecoder& decoder = iterative_[static_cast<size_t>(shortOrLong)];
+    BitsIn(shortOrLong, frame);
+    for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle)) BitOut(bit);
+  } else {
+    BitsIn(2, frame);
+    DecodeFrame(frame.coded, *decoder_, [this](int bit) { BitOut(bit); });
   }
-  DecodeFrame(frame.coded, *decoder_, [this](int bit) { out_->DecodedBit(bit); });
+  Release(false);
 }
 
 template class FrameReceiver<Demodulator, HardSync>;
