@@ -64,11 +64,13 @@ bool NeverBuiltFrame(std::span<const float> coded) {
 constexpr double kClearSync = 4.0;        // normalised PN correlation; noise's peaks reach 3
 constexpr double kNoiseCertainty = 0.55;  // mean |tanh(llr/2)|: noise under 0.5
 
-bool PlainlyNoise(std::span<const float> window, const FrameGeometry& geometry, int loc,
-                  std::span<const float> coded) {
+bool ClearSync(std::span<const float> window, const FrameGeometry& geometry, int loc) {
   double energy = 0.0;
   const double sum = SoftSync::Sum(window, geometry, loc, &energy);
-  if (energy > 0.0 && sum > kClearSync * std::sqrt(energy)) return false;
+  return energy > 0.0 && sum > kClearSync * std::sqrt(energy);
+}
+
+bool UnsureAsNoise(std::span<const float> coded) {
   double sure = 0.0;
   for (float v : coded) sure += std::abs(std::tanh(0.5 * v));
   return sure < kNoiseCertainty * static_cast<double>(coded.size());
@@ -225,8 +227,9 @@ bool FrameSync<Rule>::Add(long double value, float railAfter) {
       ReadAsIdle(coded_);
       idle_ = true;
       heard_ = false;
-    } else if (!idle_ && PlainlyNoise(window_, *geometry_, syncLocation_, coded_)) {
-      heard_ = false;
+    } else if (!ClearSync(window_, *geometry_, syncLocation_)) {
+      // Noise may chance to read as a never-built frame; a real one's sync is clear.
+      heard_ = !idle_ && !UnsureAsNoise(coded_);
     }
   } else {
     DeinterleaveFrame(length_, window_, syncLocation_, Rule::kUnsent, coded_);
