@@ -22,6 +22,7 @@
 #include "app/window/SignalBrowser.h"
 #include "cli/Sweep.h"
 #include "station/CaptureCycle.h"
+#include "station/StationCore.h"
 #include "support/Band.h"
 
 namespace {
@@ -111,6 +112,11 @@ int main(int argc, char** argv) {
     scannerBusy = ThreadSeconds() - start;
   }
 
+  // The station's scanner, as the window asks for it, heard through the capture path's end.
+  StationCore core;
+  core.SetMainReceiver(false);
+  const BandScanner& scanner = core.AddScanner(
+      app::SignalBrowser::ScanFor(kNominalRxRate, kDefaultSquelch), app::SignalBrowser::kRunBudget);
   app::MainWindow window(app::Preferences::Defaults());
   window.ShowDial(app::MainWindow::Dial{135700.0, "USB"});
   window.show();
@@ -119,13 +125,15 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
     QThread::msleep(20);
   }
-  auto* browser = new app::SignalBrowser(window, 8000.0L);
+  auto* browser = new app::SignalBrowser(window, scanner);
   browser->show();
   QCoreApplication::processEvents();
 
   const double start = ThreadSeconds();
   for (size_t at = 0; at < band.size(); at += kCaptureBufferSamples) {
-    browser->Push(std::span(band).subspan(at, kCaptureBufferSamples));
+    core.CaptureSamples(std::span(band).subspan(at, kCaptureBufferSamples));
+    core.RunScanners();
+    browser->ScannerRan();
     QCoreApplication::processEvents();
   }
   const double busy = ThreadSeconds() - start;

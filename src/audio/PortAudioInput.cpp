@@ -173,12 +173,7 @@ void PortAudioInput::Reset() {
 
 void PortAudioInput::Close() {
   HaltStream();
-  if (stream_ != nullptr) {
-    const QuietStderr quiet;
-    Pa_CloseStream(stream_);
-    system_.StreamClosed();
-    stream_ = nullptr;
-  }
+  system_.CloseStream(stream_);
   {
     std::lock_guard lock(mutex_);
     head_ = count_ = 0;

@@ -14,10 +14,7 @@ PortAudioOutput::PortAudioOutput(PortAudioSystem& system) : system_(system) {
 
 PortAudioOutput::~PortAudioOutput() {
   HaltStream();
-  if (stream_ != nullptr) {
-    Pa_CloseStream(stream_);
-    system_.StreamClosed();
-  }
+  system_.CloseStream(stream_);
   if (converter_ != nullptr) src_delete(converter_);
 }
 
@@ -144,12 +141,7 @@ void PortAudioOutput::Reset() {
 
 void PortAudioOutput::Close() {
   HaltStream();
-  if (stream_ != nullptr) {
-    const QuietStderr quiet;
-    Pa_CloseStream(stream_);
-    system_.StreamClosed();
-    stream_ = nullptr;
-  }
+  system_.CloseStream(stream_);
   if (converter_ != nullptr) {
     src_delete(converter_);
     converter_ = nullptr;

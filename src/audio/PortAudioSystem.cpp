@@ -132,6 +132,14 @@ PortAudioSystem::PortAudioSystem() {
   Initialise();
 }
 
+void PortAudioSystem::CloseStream(void*& stream) {
+  if (stream == nullptr) return;
+  const QuietStderr quiet;
+  Pa_CloseStream(stream);
+  --openStreams_;
+  stream = nullptr;
+}
+
 bool PortAudioSystem::Rescan() {
   if (openStreams_ > 0) return false;
   if (ok_) Pa_Terminate();

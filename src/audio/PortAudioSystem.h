@@ -75,9 +75,10 @@ class PortAudioSystem {
   // server started) since, it starts again. Only while no stream is open; false otherwise
   // or when it will not start.
   bool Rescan();
-  // The input and output keep count of their open streams.
+  // The input and output keep count of their open streams, and close them here (quietly:
+  // the host's plugins chatter on standard error); a null stream is left alone.
   void StreamOpened() { ++openStreams_; }
-  void StreamClosed() { --openStreams_; }
+  void CloseStream(void*& stream);
 
  private:
   void Initialise();

@@ -21,6 +21,7 @@
 #include "coding/Modes.h"
 #include "scan/BandScanner.h"
 #include "station/CaptureCycle.h"
+#include "station/StationCore.h"
 
 namespace vela::cli {
 
@@ -36,19 +37,19 @@ void Print(const std::string& utf8) {
   std::fflush(stdout);
 }
 
-class ScanPrinter : public ScanEvents {
+class ScanPrinter : public StationSubscriber {
  public:
-  void SignalListed(const ScanSignal& s) override {
+  void SignalListed(const BandScanner& scanner, const ScanSignal& s) override {
     Print(ScanHeadline(s) + "\n");
-    Spot(s);
+    Spot(scanner, s);
   }
-  void SignalChanged(const ScanSignal& s) override {
+  void SignalChanged(const BandScanner& scanner, const ScanSignal& s) override {
     Show(s, false);
-    Spot(s);
+    Spot(scanner, s);
   }
-  void SignalDropped(const ScanSignal& s) override {
+  void SignalDropped(const BandScanner& scanner, const ScanSignal& s) override {
     Show(s, true);
-    Spot(s);
+    Spot(scanner, s);
     char line[96];
     std::snprintf(line, sizeof line, "lost freq %.2f mode %s call ", s.centreHz,
                   std::string(ModeTable(s.mode).name).c_str());
@@ -81,26 +82,15 @@ class ScanPrinter : public ScanEvents {
     }
   }
   // Every station with a call (the reporter keeps each to once a band in a while).
-  void Spot(const ScanSignal& s) {
-    if (spots != nullptr && scanner != nullptr) spots->Heard(s, *scanner);
+  void Spot(const BandScanner& scanner, const ScanSignal& s) {
+    if (spots != nullptr) spots->Heard(s, scanner);
   }
+  void CaptureError(const std::string& text) override { error = text; }
   std::map<int, size_t> shown_;
 
  public:
   CliSpots* spots = nullptr;
-  const BandScanner* scanner = nullptr;
-};
-
-class ScanSink : public CaptureSink {
- public:
-  explicit ScanSink(BandScanner& scanner) : scanner_(scanner) {}
-  void CaptureSamples(std::span<const int16_t> samples) override { scanner_.Push(samples); }
-  void SpectrumStep(std::span<const int16_t>) override {}
-  void CaptureError(const std::string& text) override { error = text; }
   std::string error;
-
- private:
-  BandScanner& scanner_;
 };
 
 }  // namespace
@@ -122,14 +112,15 @@ int ListenScan(const Options& opt, char** argv) {
   std::optional<CliSpots> spots;
   if (const auto settings = SpotOptions(opt, opt.Has("spot"), false)) spots.emplace(*settings);
   ScanPrinter printer;
-  BandScanner scanner(config, &printer);
-  printer.scanner = &scanner;
   if (spots) printer.spots = &*spots;
+  StationCore core;
+  core.SetMainReceiver(false);
+  core.Subscribe(printer);
+  BandScanner& scanner = core.AddScanner(config, kScanBudget);
   PortAudioInput input(system);
-  ScanSink sink(scanner);
-  CaptureCycle capture(input, sink);
+  CaptureCycle capture(input, core);
   if (!capture.StartCapture(device, rate)) {
-    throw IoError(sink.error + (input.error().empty() ? "" : ": " + input.error()));
+    throw IoError(printer.error + (input.error().empty() ? "" : ": " + input.error()));
   }
   CatchStopSignals();
   QTimer tick;
@@ -137,7 +128,7 @@ int ListenScan(const Options& opt, char** argv) {
   tick.callOnTimeout([&] {
     // Standard output that cannot be written ends the run (main reports it, status 1).
     if (stopSignal != 0 || !capture.running() || std::ferror(stdout)) QCoreApplication::quit();
-    scanner.Run(kScanBudget);
+    core.RunScanners();
     if (wasScanning && !scanner.scanning()) {
       std::fprintf(stderr, "vela-modem: scan %.1f s behind: search paused, copying goes on\n",
                    scanner.lagSeconds());
@@ -156,7 +147,7 @@ int ListenScan(const Options& opt, char** argv) {
   Print("\n");
   for (const ScanSignal& s : scanner.Heard()) Print(ScanHeadline(s) + "\n" + IndentedText(s.text));
   if (spots) spots->Finish();
-  if (!sink.error.empty()) throw IoError("capture stopped: " + sink.error);
+  if (!printer.error.empty()) throw IoError("capture stopped: " + printer.error);
   if (input.overruns() > 0) {
     std::fprintf(stderr, "vela-modem: %lld capture overruns (audio lost)\n",
                  static_cast<long long>(input.overruns()));

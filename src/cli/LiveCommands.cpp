@@ -83,11 +83,14 @@ class ListenEvents : public StationSubscriber {
   }
   // Spots: a scanner over the receive frequency alone measures the station's S/N and reads
   // its call by the same rule as the band scan.
-  void Captured(std::span<const int16_t> samples) override {
-    if (scanner != nullptr) scanner->Push(samples);
+  void SignalListed(const BandScanner& scanner, const ScanSignal& s) override { Spot(scanner, s); }
+  void SignalChanged(const BandScanner& scanner, const ScanSignal& s) override { Spot(scanner, s); }
+  void SignalDropped(const BandScanner& scanner, const ScanSignal& s) override { Spot(scanner, s); }
+  void Spot(const BandScanner& scanner, const ScanSignal& s) {
+    if (spots != nullptr) spots->Heard(s, scanner);
   }
   void CaptureError(const std::string& text) override { error = text; }
-  BandScanner* scanner = nullptr;
+  CliSpots* spots = nullptr;
   std::string error;
 
   std::string secondary;
@@ -99,24 +102,6 @@ class ListenEvents : public StationSubscriber {
   double audioHz = 0;
   std::function<int()> level;
   std::string line;
-};
-
-// What the scanner over the receive frequency hears, to the reporter.
-class ListenSpots : public ScanEvents {
- public:
-  explicit ListenSpots(CliSpots& spots) : spots_(spots) {}
-  void SignalListed(const ScanSignal& s) override { Spot(s); }
-  void SignalChanged(const ScanSignal& s) override { Spot(s); }
-  void SignalDropped(const ScanSignal& s) override { Spot(s); }
-
- private:
-  void Spot(const ScanSignal& s) {
-    if (scanner != nullptr) spots_.Heard(s, *scanner);
-  }
-  CliSpots& spots_;
-
- public:
-  const BandScanner* scanner = nullptr;
 };
 
 // What send shows and does around the station core: the echo printed, the over ended once
@@ -339,11 +324,10 @@ int RunListen(int argc, char** argv) {
   core.Apply(settings);
   PortAudioInput input(system);
   std::optional<CliSpots> spots;
-  std::optional<ListenSpots> spotEvents;
-  std::optional<BandScanner> scanner;
+  BandScanner* scanner = nullptr;
   if (spotSettings) {
     spots.emplace(*spotSettings);
-    spotEvents.emplace(*spots);
+    events.spots = &*spots;
     ScanConfig config;
     config.modes = {mode};
     config.fromHz = std::max(1.0, freq - reach);
@@ -351,9 +335,7 @@ int RunListen(int argc, char** argv) {
     config.sampleRate = rate;
     config.squelch = squelch;
     config.textLimit = 4096;
-    scanner.emplace(config, &*spotEvents);
-    spotEvents->scanner = &*scanner;
-    events.scanner = &*scanner;
+    scanner = &core.AddScanner(config, std::chrono::milliseconds(50));
   }
   CaptureCycle capture(input, core);
   if (!capture.StartCapture(device, rate)) {
@@ -383,7 +365,7 @@ int RunListen(int argc, char** argv) {
       failure = std::string("standard output: ") + std::strerror(stdoutError);
     if (stopSignal != 0 || !capture.running() || !failure.empty()) QCoreApplication::quit();
     if (scanner) {
-      scanner->Run(std::chrono::milliseconds(50));
+      core.RunScanners();
       spots->reporter().Poll();
       spots->Say();
     }

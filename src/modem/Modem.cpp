@@ -56,6 +56,7 @@ struct Modem::Impl : ReceiverEvents {
   bool heard = true;  // the frame the decoded bits come from
   bool paused = false;
   VaricodeRxDecoder rx;
+  long double copyFrequency = kDefaultCentreHz;
 
   bool shortInterleave() const { return ModeTable(mode).interleave == InterleaveLength::Short; }
   FrameBuilder& builder() { return shortInterleave() ? shortBuilder : longBuilder; }
@@ -79,6 +80,7 @@ struct Modem::Impl : ReceiverEvents {
   }
   void Heard(bool h) override { heard = h; }
   void DecodedBit(int bit) override { rx.Bit(bit, squelchOpen && heard, paused, events); }
+  void HeardOn(long double centreFrequency) override { copyFrequency = centreFrequency; }
   void EyeStep(int subSymbol, long double phaseStep) override {
     events.EyeStep(subSymbol, phaseStep);
   }
@@ -110,6 +112,9 @@ void Modem::SetRxCentreFrequency(long double fc) {
 }
 long double Modem::rxCentreFrequency() const {
   return impl_->config().centreFrequency;
+}
+long double Modem::copyFrequency() const {
+  return impl_->copyFrequency;
 }
 void Modem::SetSquelch(int threshold) {
   impl_->squelch = threshold;

@@ -36,6 +36,11 @@ class Modem {
   long double rxSampleRate() const;
   void SetRxCentreFrequency(long double fc);
   long double rxCentreFrequency() const;
+  // The receive centre frequency the copy now coming out (received and secondary text) was
+  // heard on. After a retune the receiver still brings out what it heard before for a frame
+  // or two (sync, de-interleaving and decoding hold it back); this follows the copy, not
+  // the dial.
+  long double copyFrequency() const;
   void SetSquelch(int threshold);
   int squelch() const;
   void SetPause(bool on);

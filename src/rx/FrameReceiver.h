@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -23,9 +24,9 @@ template <class Demod, class Rule>
 class FrameReceiver final : public Receiver, private DemodulatorOutput {
  public:
   // Decodes through a decoder of its own...
-  FrameReceiver() : decoder_(&ownDecoder_) {}
+  FrameReceiver() : decoder_(&ownDecoder_) { StartTuning(); }
   // ...or through `decoder`, which must outlive it.
-  explicit FrameReceiver(ViterbiDecoder& decoder) : decoder_(&decoder) {}
+  explicit FrameReceiver(ViterbiDecoder& decoder) : decoder_(&decoder) { StartTuning(); }
   FrameReceiver(const FrameReceiver&) = delete;
   FrameReceiver& operator=(const FrameReceiver&) = delete;
 
@@ -56,11 +57,29 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   // Viterbi decoder); a bit out of it waits, if its frame was not heard, for the frames
   // after to tell a fade from the over's end.
   void BitsIn(int decoder, const FrameResult& frame);
-  void BitOut(int bit);
+  void BitOut(int bit, long double heardOn);
   // Hands on the waiting bits whose fate is known; `end`: all of them (the input's end).
   void Release(bool end);
   // Frames of nothing heard that end an over: about 10 s, and at least two frames.
   int64_t OverEndFrames() const;
+
+  // Which receive frequency the copy was heard on. A retune reaches the decisions once the
+  // audio mixed on the new frequency has come through the demodulator; a frame read counts
+  // as heard where its middle symbol was; its bits come out of the decoder a frame or two
+  // later.
+  void StartTuning();
+  // The frame just read lay at `loc` of its sync's window, `frameLength` symbols long.
+  void FrameHeard(int loc, int frameLength);
+  // HeardOn() to the events, when it differs from what they were last told.
+  void TellHeardOn(long double centreFrequency);
+  struct Tuning {
+    int64_t fromDecision;  // the first decision demodulated at `centreFrequency`
+    long double centreFrequency;
+  };
+  std::vector<Tuning> tunings_;  // oldest first; the first is in force at the oldest frame
+  int64_t decisions_ = 0;
+  std::array<long double, 3> heard_{};  // the last three frames read, the newest first
+  std::optional<long double> told_;
 
   ReceiverConfig config_;
   Demod demod_;
@@ -80,6 +99,7 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   struct FrameBit {
     int64_t frame;
     int bit;
+    long double heardOn;  // the receive frequency it was heard on
   };
   std::deque<int64_t> inDecoder_;
   std::deque<FrameBit> waiting_;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "rx/FrameReceiver.h"
@@ -10,6 +11,9 @@ namespace {
 bool Usable(long double value) {
   return std::isfinite(static_cast<double>(value));
 }
+// Retunes remembered until the frames read catch up with them: far more than an operator
+// stepping the fine tune makes in the two frames a long frame sync holds.
+constexpr size_t kTuningsKept = 64;
 }  // namespace
 
 template <class Demod, class Rule>
@@ -26,6 +30,17 @@ void FrameReceiver<Demod, Rule>::Configure(const ReceiverConfig& config) {
   if (Usable(config.centreFrequency) && config.centreFrequency != config_.centreFrequency) {
     config_.centreFrequency = config.centreFrequency;
     demod_.SetCentreFrequency(config.centreFrequency);
+    // The audio from the next sample on is mixed on the new frequency; it is decided on
+    // once it is through the look-ahead (the filters' few symbols aside). Tuned before
+    // anything was decided, all of it is heard there.
+    const int64_t from = decisions_ + Latency() + 1;
+    if (decisions_ == 0) {
+      StartTuning();
+    } else {
+      if (tunings_.size() > 1 && tunings_.back().fromDecision >= from) tunings_.pop_back();
+      if (tunings_.size() >= kTuningsKept) tunings_.erase(tunings_.begin());
+      tunings_.push_back({from, config.centreFrequency});
+    }
   }
   config_.noiseBlanker = config.noiseBlanker;
   config_.iterations = config.iterations < 0 ? DefaultIterations(config_.mode) : config.iterations;
@@ -67,6 +82,34 @@ void FrameReceiver<Demod, Rule>::Reset() {
   decoderUsed_ = -1;
   frames_ = 0;
   lastHeard_ = -1;
+  StartTuning();
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::StartTuning() {
+  decisions_ = 0;
+  tunings_.assign(1, {std::numeric_limits<int64_t>::min(), config_.centreFrequency});
+  heard_.fill(config_.centreFrequency);
+  told_.reset();
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::FrameHeard(int loc, int frameLength) {
+  // The window holds the last 2L decisions; the frame read is the L from `loc` on. Frames'
+  // middles never go back (in one interleave length), so retunes before this one's are done
+  // with.
+  const int64_t middle = decisions_ - 2 * frameLength + 1 + loc + (frameLength - 1) / 2;
+  size_t done = 0;
+  while (done + 1 < tunings_.size() && tunings_[done + 1].fromDecision <= middle) ++done;
+  tunings_.erase(tunings_.begin(), tunings_.begin() + static_cast<std::ptrdiff_t>(done));
+  heard_ = {tunings_.front().centreFrequency, heard_[0], heard_[1]};
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::TellHeardOn(long double centreFrequency) {
+  if (told_ == centreFrequency) return;
+  told_ = centreFrequency;
+  out_->HeardOn(centreFrequency);
 }
 
 template <>
@@ -111,13 +154,13 @@ void FrameReceiver<Demod, Rule>::BitsIn(int decoder, const FrameResult& frame) {
 }
 
 template <class Demod, class Rule>
-void FrameReceiver<Demod, Rule>::BitOut(int bit) {
+void FrameReceiver<Demod, Rule>::BitOut(int bit, long double heardOn) {
   int64_t frame = -1;
   if (!inDecoder_.empty()) {
     frame = inDecoder_.front();
     inDecoder_.pop_front();
   }
-  waiting_.push_back({frame, bit});
+  waiting_.push_back({frame, bit, heardOn});
 }
 
 template <class Demod, class Rule>
@@ -130,6 +173,7 @@ void FrameReceiver<Demod, Rule>::Release(bool end) {
     const FrameBit b = waiting_.front();
     const bool heard = b.frame < 0 || lastHeard_ > b.frame;
     if (!heard && !end && frames_ - b.frame <= OverEndFrames()) return;
+    TellHeardOn(b.heardOn);
     out_->Heard(heard);
     out_->DecodedBit(b.bit);
     waiting_.pop_front();
@@ -138,18 +182,30 @@ void FrameReceiver<Demod, Rule>::Release(bool end) {
 
 template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::Decision(long double value) {
+  ++decisions_;
   FrameSync<Rule>& sync = ActiveSync();
   if (!sync.Add(value, railAfter_)) return;
   const FrameResult frame = sync.result();
   out_->Frame(frame);
+  FrameHeard(frame.syncLocation, sync.geometry().frameLength);
   const int shortOrLong = &sync == syncs_.data() ? 0 : 1;
   if (Rule::kSoftFrame && config_.iterations > 0) {
     IterativeDecoder& decoder = iterative_[static_cast<size_t>(shortOrLong)];
     BitsIn(shortOrLong, frame);
-    for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle)) BitOut(bit);
+    // They are the frame before's.
+    for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle))
+      BitOut(bit, heard_[1]);
   } else {
     BitsIn(2, frame);
-    DecodeFrame(frame.coded, *decoder_, [this](int bit) { BitOut(bit); });
+    // The Viterbi decoder's first bits out finish the frame before (two before, for the
+    // short interleave's frames of 48 bits).
+    const int perFrame = static_cast<int>(frame.coded.size() / 2);
+    int out = 0;
+    DecodeFrame(frame.coded, *decoder_, [&](int bit) {
+      const int back = out < kViterbiDelay ? (kViterbiDelay - out + perFrame - 1) / perFrame : 0;
+      ++out;
+      BitOut(bit, heard_[static_cast<size_t>(std::min(back, 2))]);
+    });
   }
   Release(false);
 }

@@ -47,6 +47,11 @@ class ReceiverEvents {
   // Before each decoded bit: false when it comes from after an over's end (or from
   // digital silence), where any text it completes is junk to hold back.
   virtual void Heard(bool /*heard*/) {}
+  // The receive centre frequency the decoded bits that follow were heard on: told before
+  // the first bit, then whenever the bits come from audio heard on another one. The frame
+  // sync and the decoder hold bits back a frame or two, so after a retune the old
+  // frequency's copy is still coming out for a while.
+  virtual void HeardOn(long double /*centreFrequency*/) {}
 };
 
 class Receiver {

@@ -28,9 +28,41 @@ void StationCore::SendText(std::string text, int tailFrames) {
   textDone_ = false;
 }
 
+void StationCore::DialRead(const std::optional<DialReading>& dial) {
+  if (dial == dial_) return;
+  dial_ = dial;
+  Publish([&](StationSubscriber& s) { s.DialChanged(dial_); });
+}
+
+// ---- Band scanners ----
+
+BandScanner& StationCore::AddScanner(const ScanConfig& config, std::chrono::microseconds budget) {
+  scanners_.push_back(std::make_unique<Scanner>(*this, config, budget));
+  return scanners_.back()->scanner;
+}
+
+void StationCore::RemoveScanner(const BandScanner& scanner) {
+  std::erase_if(scanners_, [&](const auto& s) { return &s->scanner == &scanner; });
+}
+
+void StationCore::RunScanners() {
+  for (const auto& entry : scanners_) {
+    BandScanner& scanner = entry->scanner;
+    scanner.Run(entry->budget);
+    Publish([&](StationSubscriber& s) { s.ScannerRan(scanner); });
+  }
+}
+
 // ---- What the receiver hears ----
 
 void StationCore::CaptureSamples(std::span<const int16_t> samples) {
+  if (!transmit_.state().onAir()) {
+    for (const auto& s : scanners_) s->scanner.Push(samples);
+  }
+  if (!mainReceiver_) {
+    Publish([&](StationSubscriber& s) { s.Captured(samples); });
+    return;
+  }
   modem_.ProcessSamples(samples);
   stats_.syncPeak = modem_.syncPeak();
   stats_.syncLocation = modem_.syncLocation();

@@ -1,12 +1,13 @@
-// The station core: one Modem, its transmit controller and the capture path's end, shared by
-// the window and the command line. It is driven by plain calls (the controller's commands,
-// the settings, a text to send) and by device events (captured buffers, output buffers
-// played), and publishes what the station hears and does to any number of subscribers: the
-// window, the receive log, the command line's printer, a band scanner's feeder. The Modem
-// is the transmit source and the capture sink through this class alone. Everything runs on
-// the thread that drives the modem.
+// The station core: one Modem, its transmit controller, the capture path's end and, when
+// asked, band scanners, shared by the window and the command line. It is driven by plain
+// calls (the controller's commands, the settings, a text to send, the rig's dial as read) and
+// by device events (captured buffers, output buffers played), and publishes what the station
+// hears and does to any number of subscribers: the window, the receive log, spots, the
+// command line's printer. The Modem is the transmit source and the capture sink through this
+// class alone. Everything runs on the thread that drives the modem.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,12 +18,21 @@
 #include "modem/Modem.h"
 #include "modem/ModemEvents.h"
 #include "modem/TextTransmission.h"
+#include "scan/BandScanner.h"
 #include "station/CaptureCycle.h"
 #include "station/ReceiveStats.h"
 #include "station/StationSettings.h"
 #include "station/TransmitController.h"
 
 namespace vela {
+
+// The rig's dial as read: the frequency on air the receiver's audio is heard against, and
+// the rig's mode ("USB", "LSB" ...).
+struct DialReading {
+  double hz = 0;
+  std::string mode;
+  bool operator==(const DialReading&) const = default;
+};
 
 // What the station publishes. Every call has an empty default: a subscriber takes what it
 // shows. Characters, echo and frames are told as they happen; the displays' figures once a
@@ -53,6 +63,15 @@ class StationSubscriber : public TextEvents {
   // The text given to SendText() has gone out whole, tail frames included (or the echo
   // never showed it: see StationCore::textFailed()).
   virtual void TextSent() {}
+
+  // A band scanner of the core's has listed a signal, heard more of one, or dropped one.
+  virtual void SignalListed(const BandScanner& /*scanner*/, const ScanSignal& /*signal*/) {}
+  virtual void SignalChanged(const BandScanner& /*scanner*/, const ScanSignal& /*signal*/) {}
+  virtual void SignalDropped(const BandScanner& /*scanner*/, const ScanSignal& /*signal*/) {}
+  // A scanner has had its turn: its list may have changed.
+  virtual void ScannerRan(const BandScanner& /*scanner*/) {}
+  // The rig's dial as read, or none once it cannot be (frequencies are audio only then).
+  virtual void DialChanged(const std::optional<DialReading>& /*dial*/) {}
 };
 
 // What only the program around the station can do: run the identifier's element clock and
@@ -94,6 +113,23 @@ class StationCore : public CaptureSink,
   bool textFailed() const { return text_ && text_->failed(); }
 
   void MorseTick() { transmit_.MorseTick(); }
+
+  // The rig's dial, as its poll reads it: subscribers hear of each change.
+  void DialRead(const std::optional<DialReading>& dial);
+  const std::optional<DialReading>& dial() const { return dial_; }
+
+  // A band scanner over the captured audio, owned here until RemoveScanner(). It hears every
+  // buffer after the main receiver, except while we are on the air (our own signal would
+  // swamp the band), and works through them in RunScanners() turns of `budget` each; what it
+  // finds goes to the subscribers. Its owner may also Run() or Flush() it directly.
+  BandScanner& AddScanner(const ScanConfig& config, std::chrono::microseconds budget);
+  // Not from inside that scanner's own events.
+  void RemoveScanner(const BandScanner& scanner);
+  // One turn for each scanner.
+  void RunScanners();
+  bool scanning() const { return !scanners_.empty(); }
+  // Off, only the scanners hear the captured audio: a band scan with no main receiver.
+  void SetMainReceiver(bool on) { mainReceiver_ = on; }
 
   // CaptureSink: the capture cycles hand their buffers here.
   void CaptureSamples(std::span<const int16_t> samples) override;
@@ -146,6 +182,27 @@ class StationCore : public CaptureSink,
   };
   NoOutput noOutput_;
   StationHost noHost_;
+
+  // A scanner and what passes its findings on.
+  struct Scanner : ScanEvents {
+    Scanner(StationCore& core, const ScanConfig& config, std::chrono::microseconds budget)
+        : core(core), scanner(config, this), budget(budget) {}
+    void SignalListed(const ScanSignal& s) override {
+      core.Publish([&](StationSubscriber& sub) { sub.SignalListed(scanner, s); });
+    }
+    void SignalChanged(const ScanSignal& s) override {
+      core.Publish([&](StationSubscriber& sub) { sub.SignalChanged(scanner, s); });
+    }
+    void SignalDropped(const ScanSignal& s) override {
+      core.Publish([&](StationSubscriber& sub) { sub.SignalDropped(scanner, s); });
+    }
+    StationCore& core;
+    BandScanner scanner;
+    std::chrono::microseconds budget;
+  };
+  std::vector<std::unique_ptr<Scanner>> scanners_;
+  std::optional<DialReading> dial_;
+  bool mainReceiver_ = true;
 
   StationHost& host_;
   Modem modem_;

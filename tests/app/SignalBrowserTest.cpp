@@ -200,13 +200,13 @@ class SignalBrowserTest : public QObject {
 
     // While our own signal goes out the list rests and cannot tune.
     window_->Command(kTune);
-    QTRY_VERIFY(station_->transmitter().state().onAir());
+    QTRY_VERIFY(station_->transmitState().onAir());
     QCOMPARE(browser->note()->text(), QStringLiteral("Paused while transmitting"));
     DoubleClick(browser->list()->viewport(),
                 browser->list()->visualItemRect(RowOf(kBand[0])).center());
     QCOMPARE(static_cast<double>(station_->modem().rxCentreFrequency()), 1000.0);
     window_->Command(kTune);
-    QTRY_VERIFY(!station_->transmitter().state().outputOpen());
+    QTRY_VERIFY(!station_->transmitState().outputOpen());
     QVERIFY(browser->note()->text().startsWith(QStringLiteral("Scanning")));
 
     // Choosing the item again brings the one window back, however it was put away.

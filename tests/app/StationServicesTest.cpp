@@ -284,12 +284,12 @@ class StationServicesTest : public QObject {
     logger.Reply(FreeText("tu 73", false));
     QTRY_COMPARE_WITH_TIMEOUT(window_->transmitPane()->toPlainText(),
                               QStringLiteral("cq cq de g3xyz tu 73"), kWaitMs);
-    QVERIFY(!station_->transmitter().state().outputOpen());  // not asked to send
-    window_->Command(110);                                   // F9
+    QVERIFY(!station_->transmitState().outputOpen());  // not asked to send
+    window_->Command(110);                             // F9
     QTRY_VERIFY_WITH_TIMEOUT(ptt.keyed, kWaitMs);
     air.Play(4);
     logger.Reply(vela::test::LoggerSocket::Halt());
-    QTRY_VERIFY_WITH_TIMEOUT(!station_->transmitter().state().outputOpen(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!station_->transmitState().outputOpen(), kWaitMs);
     QVERIFY(!ptt.keyed);
     QCOMPARE(air.closes, 1);
   }

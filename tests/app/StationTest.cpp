@@ -232,6 +232,7 @@ struct ScriptedView : vela::app::StationView {
   void ShowCorrelationRow(int, std::span<const float>) override {}
   void ShowFrame(const vela::FrameReport&) override { ++frames; }
   void ShowNoAudio(bool) override {}
+  void ShowScan(const vela::BandScanner&) override {}
   void ShowTransmitState(const vela::TransmitState& now, const vela::TransmitState&) override {
     state = now;
   }
@@ -330,7 +331,7 @@ class StationTest : public QObject {
     window_->Command(699);
     scripted_->Pump();
     QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
-    QCOMPARE(station_->transmitter().state().phase, vela::OutputPhase::Draining);
+    QCOMPARE(station_->transmitState().phase, vela::OutputPhase::Draining);
   }
 
   WavFileInput* recordingInput() const { return static_cast<WavFileInput*>(input_.get()); }
@@ -558,13 +559,13 @@ class StationTest : public QObject {
     OpenOnRecording(Path("quiet.wav"));
     const size_t before = ptt_.log.size();
     window_->Command(3912);
-    QVERIFY(station_->transmitter().state().tuning());
+    QVERIFY(station_->transmitState().tuning());
     QTRY_VERIFY(output_->framesWritten() > 32000);
     QVERIFY(window_->outputDeviceOpen());
     QVERIFY(!window_->close());  // held until the output has closed
     QVERIFY(window_->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), 10000);
-    QCOMPARE(station_->transmitter().state().phase, vela::OutputPhase::Idle);
+    QCOMPARE(station_->transmitState().phase, vela::OutputPhase::Idle);
     const std::vector<std::string> keying{"DTR on", "RTS on", "DTR off", "RTS off"};
     QCOMPARE(ptt_.Since(before), keying);
     // The recording of the carrier was finished: it reads back, with signal in it.
@@ -1107,7 +1108,7 @@ class StationTest : public QObject {
       QVERIFY2(keyed(), qPrintable(QString::number(command)));
       if (command == 699) {
         QTRY_VERIFY_WITH_TIMEOUT(!window_->cwIdActive(), 20000);
-        QVERIFY(PlayUntil([&] { return !station_->transmitter().state().onAir(); }));
+        QVERIFY(PlayUntil([&] { return !station_->transmitState().onAir(); }));
       } else {
         scripted_->Play(20);
         window_->Command(command);

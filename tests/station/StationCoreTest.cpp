@@ -1,10 +1,14 @@
 // Two station cores on scripted devices, no Qt: one sends, the other listens to its audio.
-// Every subscriber hears the same copy; one that has left hears nothing more; a whole text
-// goes out once and says so once; the end marker in the pane ends the over by itself.
+// Every subscriber hears the same copy, and what the listener's band scanner finds, and each
+// change of the dial; one that has left hears nothing more; a whole text goes out once and
+// says so once; the end marker in the pane ends the over by itself.
 #include "station/StationCore.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,11 +24,17 @@ struct Heard : StationSubscriber {
   int textsSent = 0;
   int64_t captured = 0;
   TransmitState last;
+  std::vector<ScanSignal> listed;
+  int scannerTurns = 0;
+  std::vector<std::optional<DialReading>> dials;
   void RxChar(uint8_t c) override { rx += static_cast<char>(c); }
   void EchoChar(uint8_t c) override { echo += static_cast<char>(c); }
   void TextSent() override { ++textsSent; }
   void Captured(std::span<const int16_t> s) override { captured += static_cast<int64_t>(s.size()); }
   void TransmitStateChanged(const TransmitState& now, const TransmitState&) override { last = now; }
+  void SignalListed(const BandScanner&, const ScanSignal& s) override { listed.push_back(s); }
+  void ScannerRan(const BandScanner&) override { ++scannerTurns; }
+  void DialChanged(const std::optional<DialReading>& dial) override { dials.push_back(dial); }
 };
 
 // Plays the over to its end: every buffer handed back, SEND pressed again once the text is
@@ -74,13 +84,37 @@ TEST(StationCore, OneOverReachesEverySubscriberOfTheFarStation) {
     far.Subscribe(first);
     far.Subscribe(second);
     far.Subscribe(first);  // twice is once
+    ScanConfig scan;
+    scan.modes = {mode};
+    scan.fromHz = 800.0;
+    scan.toHz = 1200.0;
+    const BandScanner& scanner = far.AddScanner(scan, std::chrono::seconds(5));
+    const auto deliver = [&] {
+      input.Deliver();
+      far.RunScanners();
+    };
     CaptureCycle capture(input, far);
     ASSERT_TRUE(capture.StartCapture(0, 8000.0L));
-    while (input.seconds() * 2 < static_cast<double>(air.size()) / 8000.0) input.Deliver();
+    while (input.seconds() * 2 < static_cast<double>(air.size()) / 8000.0) deliver();
     far.Unsubscribe(second);
     const std::string secondHeard = second.rx;
-    while (input.seconds() < static_cast<double>(air.size()) / 8000.0) input.Deliver();
+    far.DialRead(DialReading{137000.0, "USB"});
+    far.DialRead(DialReading{137000.0, "USB"});  // no change, no news
+    while (input.seconds() < static_cast<double>(air.size()) / 8000.0) deliver();
+    far.DialRead(std::nullopt);
     capture.StopCapture();
+    ASSERT_EQ(first.listed.size(), 1u);
+    EXPECT_EQ(first.listed[0].mode, mode);
+    EXPECT_LT(std::abs(first.listed[0].centreHz - 1000.0), 2.0);
+    ASSERT_EQ(scanner.listed().size(), 1u);
+    EXPECT_NE(scanner.listed()[0].text.find("G3XYZ k"), std::string::npos);
+    EXPECT_GT(first.scannerTurns, second.scannerTurns);
+    EXPECT_EQ(first.dials, (std::vector<std::optional<DialReading>>{DialReading{137000.0, "USB"},
+                                                                    std::nullopt}));
+    const int turns = first.scannerTurns;
+    far.RemoveScanner(scanner);
+    far.RunScanners();
+    EXPECT_EQ(first.scannerTurns, turns);
     EXPECT_NE(first.rx.find(text), std::string::npos) << first.rx;
     EXPECT_EQ(second.rx, secondHeard);
     EXPECT_GT(second.captured, 0);

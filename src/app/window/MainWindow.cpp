@@ -99,7 +99,10 @@ MainWindow::MainWindow(const Preferences& preferences, std::unique_ptr<OperatorP
   resize(727, 512);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The browser's scanner is the station's: given back while both are still here.
+  delete browser_.data();
+}
 
 // ---- Building ----
 
@@ -245,8 +248,10 @@ void MainWindow::ShowNoAudio(bool none) {
 
 void MainWindow::ShowSpectrumBlock(std::span<const int16_t> samples) {
   ui_.waterfall->AddCaptureBuffer(samples);
-  // The main receiver has had this block: the scanner only queues it for later.
-  if (browser_) browser_->Push(samples);
+}
+
+void MainWindow::ShowScan(const BandScanner& scanner) {
+  if (browser_ && &browser_->scanner() == &scanner) browser_->ScannerRan();
 }
 
 void MainWindow::ShowCorrelationRow(int row, std::span<const float> correlationPerOffset) {
@@ -288,7 +293,15 @@ SignalBrowser* MainWindow::signalBrowser() const {
 
 void MainWindow::OpenSignalBrowser() {
   if (!browser_) {
-    browser_ = new SignalBrowser(*this, settings_.rxSampleRate);
+    if (station_ == nullptr) return;
+    // The scanner lives and runs only while the browser is open.
+    const BandScanner* scanner = &station_->AddScanner(
+        SignalBrowser::ScanFor(settings_.rxSampleRate, settings_.squelchLevel),
+        SignalBrowser::kRunBudget);
+    browser_ = new SignalBrowser(*this, *scanner);
+    connect(browser_, &QObject::destroyed, this, [this, scanner] {
+      if (station_) station_->RemoveScanner(*scanner);
+    });
     browser_->SetTransmitting(transmitState_.onAir());
   }
   browser_->show();
@@ -513,6 +526,8 @@ void MainWindow::InsertIntoTransmitPane(const QString& text) {
 
 void MainWindow::AttachStation(StationControl* station) {
   station_ = station;
+  // A station that goes takes the browser's scanner with it.
+  if (!station_) delete browser_.data();
   if (station_) station_->SetMorseIdentifier(cwIdPattern_, cwIdPeriodMs_);
 }
 

@@ -106,6 +106,7 @@ class MainWindow : public QMainWindow, public StationView {
   // The rig's dial as last read, or nothing when no rig reports one: status part 1 and
   // the waterfall's read-out then give the frequency on air (with the converter offset).
   void ShowDial(const std::optional<Dial>& dial) override;
+  void ShowScan(const BandScanner& scanner) override;
   // The capture cards the station can offer when the operator chooses one.
   void SetCaptureDevices(QStringList devices) override { captureDevices_ = std::move(devices); }
   void ShowReceiveRecordingStopped() override;

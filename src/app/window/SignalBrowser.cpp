@@ -37,14 +37,6 @@ QString FromAirBytes(std::string_view bytes) {
   return DecodeWindows1252(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-ScanConfig BrowserScan(long double sampleRate, int squelch) {
-  ScanConfig config;
-  config.sampleRate = sampleRate;
-  config.squelch = squelch;
-  config.textLimit = 4096;  // enough for the last line; an evening's copy stays small
-  return config;
-}
-
 QString TimeOfDay(double utc) {
   return QDateTime::fromMSecsSinceEpoch(std::llround(utc * 1000.0), Qt::UTC)
       .toString(QStringLiteral("HH:mm:ss"));
@@ -77,11 +69,19 @@ class NewestEnd : public QStyledItemDelegate {
 
 }  // namespace
 
-SignalBrowser::SignalBrowser(MainWindow& window, long double sampleRate)
+ScanConfig SignalBrowser::ScanFor(long double sampleRate, int squelch) {
+  ScanConfig config;
+  config.sampleRate = sampleRate;
+  config.squelch = squelch;
+  config.textLimit = 4096;  // enough for the last line; an evening's copy stays small
+  return config;
+}
+
+SignalBrowser::SignalBrowser(MainWindow& window, const BandScanner& scanner)
     : QWidget(&window, Qt::Window),
       window_(window),
       scale_(window.frequencyScale()),
-      scanner_(BrowserScan(sampleRate, window.settings().squelchLevel)),
+      scanner_(scanner),
       list_(new QTreeWidget(this)),
       note_(new QLabel(this)),
       clear_(new QPushButton(QStringLiteral("&Clear"), this)) {
@@ -183,14 +183,6 @@ void SignalBrowser::hideEvent(QHideEvent* event) {
   emit placeChanged(geometry());
 }
 
-void SignalBrowser::Push(std::span<const int16_t> samples) {
-  scanner_.Push(samples);
-  if (runPending_) return;
-  runPending_ = true;
-  // Behind whatever the devices have posted meanwhile.
-  QTimer::singleShot(0, this, [this] { RunScanner(); });
-}
-
 void SignalBrowser::MarkReported(std::function<bool(const std::string& call)> reported) {
   reported_ = std::move(reported);
   shownMap_ = 0;
@@ -217,9 +209,7 @@ void SignalBrowser::SetTransmitting(bool on) {
   ShowNote();
 }
 
-void SignalBrowser::RunScanner() {
-  runPending_ = false;
-  scanner_.Run(kRunBudget);
+void SignalBrowser::ScannerRan() {
   const std::optional<MainWindow::Dial>& dial = window_.dial();
   std::optional<std::pair<double, std::string>> dialNow;
   if (dial) dialNow.emplace(dial->hz, dial->mode);

@@ -7,14 +7,12 @@
 // a row; its menu also logs a QSO with the station and copies what it sent. Marks on the
 // waterfall's scale show where the stations on now are.
 //
-// The scanner lives and runs only while the window is open: it is of use only to an
-// operator looking at the list, and a closed window costs nothing. It runs on the window's
-// thread, like every other receiver: the core has no locks and needs none, and the scanner
-// costs a few per cent of a core. Its work is posted behind the events already queued, so the
-// capture buffers and the transmitter's refills waiting are served first, and each turn is
-// held to a short budget; a computer too slow for that leaves audio queued, the scanner stops
-// looking for new signals until it has caught up (those found go on being copied), and the
-// window says so.
+// The scanner is the station's, asked for when the window opens and given back when it closes:
+// it is of use only to an operator looking at the list, and a closed window costs nothing. It
+// runs on the window's thread, like every other receiver: the core has no locks and needs
+// none, and the scanner costs a few per cent of a core. Each turn is held to a short budget;
+// a computer too slow for that leaves audio queued, the scanner stops looking for new
+// signals until it has caught up (those found go on being copied), and the window says so.
 #pragma once
 
 #include <QHash>
@@ -62,14 +60,18 @@ class SignalBrowser : public QWidget {
   // Scanner time per capture buffer (128 ms of audio): at most about a tenth of a core.
   static constexpr std::chrono::microseconds kRunBudget{12000};
 
-  // Listens at the receiver's sample rate (the sound card's clock correction).
-  SignalBrowser(MainWindow& window, long double sampleRate);
+  // What the browser's scanner listens for: the waterfall's band at the receiver's sample rate
+  // (the sound card's clock correction), each signal's copy under the receiver's squelch.
+  static ScanConfig ScanFor(long double sampleRate, int squelch);
+
+  // Shows what `scanner` finds; it must outlive the window.
+  SignalBrowser(MainWindow& window, const BandScanner& scanner);
   ~SignalBrowser() override;
   SignalBrowser(const SignalBrowser&) = delete;
   SignalBrowser& operator=(const SignalBrowser&) = delete;
 
-  // A capture buffer the main receiver has had; the scanner gets to it later.
-  void Push(std::span<const int16_t> samples);
+  // The scanner has had a turn: the list and the marks follow it.
+  void ScannerRan();
   // Our own signal would swamp the band: the capture rests meanwhile, and the list says so
   // and cannot tune.
   void SetTransmitting(bool on);
@@ -103,7 +105,6 @@ class SignalBrowser : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
-  void RunScanner();
   void Refresh();
   void ShowRow(QTreeWidgetItem& item, const HeardStation& station) const;
   const HeardStation* StationOf(const QTreeWidgetItem* item) const;
@@ -114,7 +115,7 @@ class SignalBrowser : public QWidget {
 
   MainWindow& window_;
   QPointer<FrequencyScaleView> scale_;
-  BandScanner scanner_;
+  const BandScanner& scanner_;
   BandMap map_;
   QTreeWidget* list_;
   QLabel* note_;
@@ -122,7 +123,6 @@ class SignalBrowser : public QWidget {
   QHash<int, QTreeWidgetItem*> rows_;  // by station key
   uint64_t shownMap_ = 0;
   std::function<bool(const std::string& call)> reported_;
-  bool runPending_ = false;
   bool transmitting_ = false;
   uint64_t shownRevision_ = 0;
   // The dial the RF column was worked out from: a new one redraws it.

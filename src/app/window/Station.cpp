@@ -85,7 +85,6 @@ void Station::StopCapture() {
 }
 
 void Station::ApplySettings(const OperatorSettings& settings) {
-  if (settings.rxCentreFrequency != modem_.rxCentreFrequency()) view_.StartNewLine();
   ApplyToModem(modem_, settings);
   SetReceiveLogEnabled(settings.receiveLog);
 }
@@ -113,7 +112,7 @@ void Station::ApplyWindowSettings() {
 }
 
 void Station::OpenPtt(bool chosen) {
-  view_.ShowDial(std::nullopt);
+  core_.DialRead(std::nullopt);
   transmit_.SetTimeLimit(std::chrono::minutes(view_.settings().rig.txLimitMinutes));
   if (devices_.ptt == nullptr) return;
   rig_ = view_.settings().rig;
@@ -138,11 +137,11 @@ void Station::OpenPtt(bool chosen) {
 void Station::DialRead(const RigReading& reading) {
   if (reading.ok) {
     rigFailureTold_ = false;
-    view_.ShowDial(StationView::Dial{reading.dialHz, reading.mode});
+    core_.DialRead(DialReading{reading.dialHz, reading.mode});
     return;
   }
   // Told once (the poll goes on trying quietly); the frequencies go back to audio.
-  view_.ShowDial(std::nullopt);
+  core_.DialRead(std::nullopt);
   if (std::exchange(rigFailureTold_, false)) return;
   Tell(QMessageBox::Warning, QString::fromLatin1(kRigCaption),
        QString::fromStdString(reading.error) +
@@ -302,6 +301,11 @@ void Station::ShowNotices() {
 // ---- What the modem reports ----
 
 void Station::RxChar(uint8_t c) {
+  // A retune starts a new line where the copy heard on the new frequency begins: what the
+  // receiver still held of the old station ends that station's line.
+  const long double heardOn = modem_.copyFrequency();
+  if (paneHeardOn_ && *paneHeardOn_ != heardOn) view_.StartNewLine();
+  paneHeardOn_ = heardOn;
   view_.ShowReceivedChar(c, kReceivedColour);
   LogChar(ReceiveLog::Kind::Received, c);
   emit copied(false, c);
@@ -337,9 +341,10 @@ void Station::FlushReceiveLog() {
 
 void Station::LogChar(ReceiveLog::Kind kind, uint8_t c) {
   if (!log_) return;
-  // What we send is logged on the frequency it goes out on; what we hear on ours.
+  // What we send is logged on the frequency it goes out on; what we hear on the one it was
+  // heard on, which after a retune lags the dial while the old station's last words come out.
   const long double hz =
-      kind == ReceiveLog::Kind::Sent ? modem_.txCentreFrequency() : modem_.rxCentreFrequency();
+      kind == ReceiveLog::Kind::Sent ? modem_.txCentreFrequency() : modem_.copyFrequency();
   log_->SetMode(std::string(modem_.params().name));
   log_->SetFrequency(static_cast<double>(hz));
   log_->SetRecording(recordingCapture_ ? QFileInfo(recordingPath_).fileName().toStdString() : "");
@@ -366,6 +371,14 @@ void Station::RecordReceiveAudio(const QString& path) {
 }
 
 void Station::Captured(std::span<const int16_t> samples) {
+  if (core_.scanning() && !std::exchange(scannerTurnPending_, true)) {
+    // Behind whatever the devices have posted meanwhile: the capture buffers and the
+    // transmitter's refills waiting are served first.
+    QTimer::singleShot(0, this, [this] {
+      scannerTurnPending_ = false;
+      core_.RunScanners();
+    });
+  }
   if (!recorder_.recording()) return;
   recorder_.Captured(samples);
   if (const auto error = recorder_.TakeError())
@@ -501,7 +514,6 @@ void Station::SpectrumStep(std::span<const int16_t> sampleArray) {
   ShowNoAudio(false);
   audioWatch_.start();
   view_.ShowSpectrumBlock(sampleArray.first(kCaptureBufferSamples));
-  emit captured(sampleArray.data(), static_cast<int>(kCaptureBufferSamples));
 }
 
 void Station::CaptureError(const std::string& text) {

@@ -115,14 +115,18 @@ class Station : public QObject,
   }
   bool RequestExit() override { return transmit_.RequestExit(); }
   bool exitRequested() const override { return transmit_.exitRequested(); }
+  const TransmitState& transmitState() const override { return transmit_.state(); }
+  const BandScanner& AddScanner(const ScanConfig& config,
+                                std::chrono::microseconds budget) override {
+    return core_.AddScanner(config, budget);
+  }
+  void RemoveScanner(const BandScanner& scanner) override { core_.RemoveScanner(scanner); }
 
  signals:
   // A played recording has reached its end and the receiver is back on the sound card.
   void recordingFinished(const QString& path);
   // What the main receiver copies, a byte at a time (our own echo is not told).
   void copied(bool secondary, quint8 c);
-  // A capture buffer the receiver has had (8000 samples a second), for the spots' own ear.
-  void captured(const int16_t* samples, int count);
   void onAirChanged(bool onAir);
 
  private:
@@ -141,6 +145,8 @@ class Station : public QObject,
   void SpectrumStep(std::span<const int16_t> sampleArray) override;
   void Captured(std::span<const int16_t> samples) override;
   void CaptureError(const std::string& text) override;
+  void ScannerRan(const BandScanner& scanner) override { view_.ShowScan(scanner); }
+  void DialChanged(const std::optional<DialReading>& dial) override { view_.ShowDial(dial); }
 
   // StationHost
   void SetMorseClock(int periodMs) override;
@@ -191,11 +197,14 @@ class Station : public QObject,
   bool quietCardStart_ = false;
   QString quietCardProblem_;
   void LogChar(ReceiveLog::Kind kind, uint8_t c);
+  // The frequency the receive pane's last copy was heard on (none yet).
+  std::optional<long double> paneHeardOn_;
   void FlushLog(bool all);
   std::optional<ReceiveLog> log_;
   ReceiveRecorder recorder_;
   RigSettings rig_;  // what the PTT was last opened with
   bool rigFailureTold_ = false;
+  bool scannerTurnPending_ = false;
   QTimer logClock_;
   QTimer audioWatch_;
   QTimer cardSearch_;

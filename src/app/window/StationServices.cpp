@@ -63,7 +63,6 @@ StationServices::StationServices(MainWindow& window, Station& station, const QSt
   loadMessage_ = load.message;
   BuildMenu();
   connect(&station_, &Station::copied, this, &StationServices::Copied);
-  connect(&station_, &Station::captured, this, &StationServices::Captured);
   connect(&station_, &Station::onAirChanged, this, [this](bool on) {
     onAir_ = on;
     if (reporter_) reporter_->SetTransmitting(on);
@@ -95,6 +94,7 @@ StationServices::~StationServices() {
   if (reporter_) reporter_->Flush();
   SendLine();
   udp_.reset();  // Close
+  DropEar();
   delete menu_.data();
 }
 
@@ -270,7 +270,7 @@ void StationServices::StopReporting() {
   reporter_->Flush();
   reporter_.reset();
   sink_.reset();
-  ear_.reset();
+  DropEar();
   if (SignalBrowser* browser = window_.signalBrowser()) browser->MarkReported({});
   markedBrowser_ = nullptr;
 }
@@ -288,26 +288,13 @@ void StationServices::RebuildEar() {
   config.sampleRate = s.rxSampleRate;
   config.squelch = s.squelchLevel;
   config.textLimit = 4096;
-  ear_ = std::make_unique<BandScanner>(config);
+  DropEar();
+  ear_ = &station_.AddScanner(config, kEarBudget);
 }
 
-void StationServices::Captured(const int16_t* samples, int count) {
-  if (!ear_ || onAir_) return;
-  ear_->Push(std::span(samples, static_cast<size_t>(count)));
-  RunEar();
-}
-
-void StationServices::RunEar() {
-  if (earPending_) return;
-  earPending_ = true;
-  // Behind what the devices have posted meanwhile, as the signal browser's scanner runs; a
-  // turn at a time until it has caught up, so a busy moment costs it no signal.
-  QTimer::singleShot(0, this, [this] {
-    earPending_ = false;
-    if (!ear_) return;
-    ear_->Run(kEarBudget);
-    if (ear_->lagSeconds() > 0.0) RunEar();
-  });
+void StationServices::DropEar() {
+  if (ear_ != nullptr) station_.RemoveScanner(*ear_);
+  ear_ = nullptr;
 }
 
 void StationServices::SettingsChanged(const OperatorSettings& s) {
@@ -394,13 +381,13 @@ void StationServices::StartLogger() {
 }
 
 void StationServices::HaltTx(bool autoTxOnly) {
-  TransmitController& tx = station_.transmitter();
+  StationControl& tx = station_;
   // The beacon repeats by itself: halted in either case.
-  if (tx.state().beacon) tx.ToggleBeacon();
+  if (tx.transmitState().beacon) tx.ToggleBeacon();
   if (autoTxOnly) return;
-  if (tx.state().sending()) tx.Send();
-  if (tx.state().tuning()) tx.ToggleTune();
-  if (tx.state().identifying()) tx.ToggleCwId();
+  if (tx.transmitState().sending()) tx.Send();
+  if (tx.transmitState().tuning()) tx.ToggleTune();
+  if (tx.transmitState().identifying()) tx.ToggleCwId();
   Note(QStringLiteral("Transmission halted by the logger"), 5000);
 }
 
@@ -413,7 +400,7 @@ void StationServices::FreeText(const std::string& utf8, bool send) {
   QTextCursor cursor(pane->document());
   cursor.movePosition(QTextCursor::End);
   cursor.insertText((pane->document()->isEmpty() ? QString() : QStringLiteral(" ")) + text);
-  if (send && !station_.transmitter().state().sending()) station_.transmitter().Send();
+  if (send && !station_.transmitState().sending()) station_.Send();
 }
 
 void StationServices::SendLine() {
@@ -472,7 +459,7 @@ void StationServices::Poll() {
   // A line the station stopped in the middle of goes out after a pause, as the log does.
   if (!line_.empty() && lineTouched_.secsTo(QDateTime::currentDateTimeUtc()) >= 4) SendLine();
   if (udp_) {
-    const TransmitState& tx = station_.transmitter().state();
+    const TransmitState& tx = station_.transmitState();
     const net::Dial dial = CurrentDial();
     wsjtx::Status status;
     status.dialHz =

@@ -90,8 +90,7 @@ class StationServices : public QObject {
   void PlaceBrowser();
   std::optional<QString> Log(const QsoRecord& record);
   void Copied(bool secondary, quint8 c);
-  void Captured(const int16_t* samples, int count);
-  void RunEar();
+  void DropEar();
   void SettingsChanged(const OperatorSettings& settings);
   void Poll();
   void ReportHeard(const BandScanner& scanner);
@@ -116,11 +115,10 @@ class StationServices : public QObject {
 
   std::unique_ptr<net::UdpSpotSink> sink_;
   std::unique_ptr<net::SpotReporter> reporter_;
-  std::string reportedAs_;  // the call, locator and antenna the reporter sends
-  std::unique_ptr<BandScanner> ear_;
+  std::string reportedAs_;            // the call, locator and antenna the reporter sends
+  const BandScanner* ear_ = nullptr;  // the station's, while spots are reported
   Mode earMode_ = kDefaultMode;
   double earHz_ = 0;
-  bool earPending_ = false;
   int64_t datagramsShown_ = 0;
   QPointer<SignalBrowser> markedBrowser_;
   QPointer<SignalBrowser> placedBrowser_;

@@ -9,13 +9,16 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 
 #include "modem/ModemEvents.h"
+#include "scan/BandScanner.h"
 #include "station/ReceiveStats.h"
+#include "station/StationCore.h"
 #include "station/TransmitController.h"
 
 namespace vela::app {
@@ -25,10 +28,7 @@ struct OperatorSettings;
 class StationView {
  public:
   // The rig's dial as last read: the frequencies on air follow from it.
-  struct Dial {
-    double hz = 0;
-    std::string mode;
-  };
+  using Dial = DialReading;
 
   virtual ~StationView() = default;
 
@@ -47,13 +47,15 @@ class StationView {
   virtual void StartNewLine() = 0;
   // Once a captured buffer: the bars and the eye.
   virtual void ShowReceiveStats(const ReceiveStats& stats) = 0;
-  // Each half-overlapped block of 2048 samples, for the waterfall and the band scanner.
+  // Each half-overlapped block of 2048 samples, for the waterfall.
   virtual void ShowSpectrumBlock(std::span<const int16_t> samples) = 0;
   // Once a frame: the Correlation window's row and the frame's sync figures.
   virtual void ShowCorrelationRow(int row, std::span<const float> correlationPerOffset) = 0;
   virtual void ShowFrame(const FrameReport& report) = 0;
   // The capture has no audio (a silent or lost card): the displays say so.
   virtual void ShowNoAudio(bool none) = 0;
+  // A band scanner the view asked for (StationControl::AddScanner) has had its turn.
+  virtual void ShowScan(const BandScanner& scanner) = 0;
 
   // ---- What the station does ----
   virtual void ShowTransmitState(const TransmitState& now, const TransmitState& before) = 0;
@@ -89,6 +91,12 @@ class StationControl {
   // CloseWhenReady() follows once it has).
   virtual bool RequestExit() = 0;
   virtual bool exitRequested() const = 0;
+  virtual const TransmitState& transmitState() const = 0;
+  // A band scanner over the receive audio, the station's until RemoveScanner(): it gets a
+  // turn of `budget` after each captured buffer, told through StationView::ShowScan().
+  virtual const BandScanner& AddScanner(const ScanConfig& config,
+                                        std::chrono::microseconds budget) = 0;
+  virtual void RemoveScanner(const BandScanner& scanner) = 0;
 };
 
 }  // namespace vela::app

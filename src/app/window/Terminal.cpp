@@ -41,7 +41,7 @@ Terminal::Terminal(QString settingsPath, QString recording)
           SignalShutdown::Steps{[this] {
                                   if (!station_) return true;
                                   station_->RequestExit();  // PTT drops with the stop
-                                  return !station_->transmitter().state().outputOpen();
+                                  return !station_->transmitState().outputOpen();
                                 },
                                 [this] {
                                   if (station_) station_->FlushReceiveLog();
