@@ -53,6 +53,7 @@ struct Modem::Impl : ReceiverEvents {
   int64_t framesProcessed = 0;
   int squelch = kDefaultSquelch;
   bool squelchOpen = false;
+  bool heard = true;  // the frame the decoded bits come from
   bool paused = false;
   VaricodeRxDecoder rx;
   long double copyFrequency = kDefaultCentreHz;
@@ -77,7 +78,8 @@ struct Modem::Impl : ReceiverEvents {
     events.FrameProcessed({framesProcessed++, syncLocation, syncPeak, confidence()});
     squelchOpen = SquelchOpen(confidence(), squelch);
   }
-  void DecodedBit(int bit) override { rx.Bit(bit, squelchOpen, paused, events); }
+  void Heard(bool h) override { heard = h; }
+  void DecodedBit(int bit) override { rx.Bit(bit, squelchOpen && heard, paused, events); }
   void HeardOn(long double centreFrequency) override { copyFrequency = centreFrequency; }
   void EyeStep(int subSymbol, long double phaseStep) override {
     events.EyeStep(subSymbol, phaseStep);
@@ -135,6 +137,7 @@ void Modem::SetReceiver(ReceiverKind kind) {
   impl_->receiver->Configure(config);
   impl_->syncPeak = 0.0;
   impl_->syncLocation = 0;
+  impl_->heard = true;
 }
 void Modem::SetNoiseBlanker(bool on) {
   impl_->Reconfigure(&ReceiverConfig::noiseBlanker, on);

@@ -381,9 +381,16 @@ double EnhancedDemodulator::CarrierPhase(int64_t centre, double tau, double freq
 }
 
 void EnhancedDemodulator::EstimateRailStatistics(int64_t centre) {
-  // Rail amplitude and noise from the second and fourth moments over the window.
+  // Rail amplitude and noise from the second and fourth moments over the window. Digital
+  // silence after a signal (the input muted, a recording's end) reads exactly 0 and tells
+  // nothing of the rails: counted, it makes the last of the signal read weaker and noisier
+  // than it was, and copy there turns to junk. (Before the first samples, where the window
+  // also reads 0, counting it keeps the first estimates from a handful of values.)
   RailMoments moments;
-  for (int k = 0; k < kWindow; ++k) moments.Add(Rail(centre - kWindow / 2 + k));
+  for (int k = 0; k < kWindow; ++k) {
+    const double r = Rail(centre - kWindow / 2 + k);
+    if (r != 0.0 || k < kWindow / 2) moments.Add(r);
+  }
   const auto estimate = moments.Result();
   amplitude_ = estimate.amplitude;
   noiseVar_ = estimate.noiseVar;

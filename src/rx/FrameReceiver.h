@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <vector>
@@ -52,6 +53,15 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   FrameSync<Rule>& ActiveSync();
   // Symbols the decoder holds back after the frame sync: a frame when it iterates.
   int DecoderDelay() const;
+  // A frame's data bits go into the decoder `decoder` (0, 1: the iterative ones, 2: the
+  // Viterbi decoder); a bit out of it waits, if its frame was not heard, for the frames
+  // after to tell a fade from the over's end.
+  void BitsIn(int decoder, const FrameResult& frame);
+  void BitOut(int bit, long double heardOn);
+  // Hands on the waiting bits whose fate is known; `end`: all of them (the input's end).
+  void Release(bool end);
+  // Frames of nothing heard that end an over: about 10 s, and at least two frames.
+  int64_t OverEndFrames() const;
 
   // Which receive frequency the copy was heard on. A retune reaches the decisions once the
   // audio mixed on the new frequency has come through the demodulator; a frame read counts
@@ -83,6 +93,19 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   ViterbiDecoder* decoder_;
   ReceiverEvents* out_ = nullptr;
   float railAfter_ = 0.0f;
+  // The frame each bit in the decoder comes from (oldest first; -1: heard, whatever the
+  // frames after say), and which decoder they went into (they start again when that
+  // changes). Bits out of the decoder wait in `waiting_` with theirs.
+  struct FrameBit {
+    int64_t frame;
+    int bit;
+    long double heardOn;  // the receive frequency it was heard on
+  };
+  std::deque<int64_t> inDecoder_;
+  std::deque<FrameBit> waiting_;
+  int decoderUsed_ = -1;
+  int64_t frames_ = 0;      // frames searched
+  int64_t lastHeard_ = -1;  // the last of them heard
 };
 
 using StandardReceiver = FrameReceiver<Demodulator, HardSync>;

@@ -56,6 +56,26 @@ bool NeverBuiltFrame(std::span<const float> coded) {
   return sure > 0.0 && sum > kNeverBuilt * sure;
 }
 
+// A frame in which nothing but noise was heard: no clear PN match at its own offset, and
+// its data no surer on the whole than noise taken for a signal reads. Such frames follow
+// an over's end for as long as the correlation carried over from it keeps the sync
+// confident, and make up digital silence. A deep fade within an over reads the same, yet
+// a frame in it may still decode: the receiver tells the two apart by the frames after.
+constexpr double kClearSync = 4.0;        // normalised PN correlation; noise's peaks reach 3
+constexpr double kNoiseCertainty = 0.55;  // mean |tanh(llr/2)|: noise under 0.5
+
+bool ClearSync(std::span<const float> window, const FrameGeometry& geometry, int loc) {
+  double energy = 0.0;
+  const double sum = SoftSync::Sum(window, geometry, loc, &energy);
+  return energy > 0.0 && sum > kClearSync * std::sqrt(energy);
+}
+
+bool UnsureAsNoise(std::span<const float> coded) {
+  double sure = 0.0;
+  for (float v : coded) sure += std::abs(std::tanh(0.5 * v));
+  return sure < kNoiseCertainty * static_cast<double>(coded.size());
+}
+
 }  // namespace
 
 bool ReadSoftFrame(InterleaveLength length, std::span<const float> window,
@@ -181,6 +201,7 @@ void FrameSync<Rule>::Reset() {
   syncPeak_ = 0.0;
   syncLocation_ = 0;
   idle_ = false;
+  heard_ = true;
 }
 
 template <class Rule>
@@ -199,11 +220,16 @@ bool FrameSync<Rule>::Add(long double value, float railAfter) {
   rule_.Search(window_, *geometry_, correlations_, syncPeak_, syncLocation_);
   if constexpr (Rule::kSoftFrame) {
     idle_ = ReadSoftFrame(length_, window_, rails_, syncLocation_, scratch_, coded_);
+    heard_ = true;
     // Nothing heard: its decoded bits come out in the next frame's time, maybe with the
     // squelch open, so they had better be the idle stream's nothing than noise's junk.
     if (syncPeak_ == 0.0) {
       ReadAsIdle(coded_);
       idle_ = true;
+      heard_ = false;
+    } else if (!ClearSync(window_, *geometry_, syncLocation_)) {
+      // Noise may chance to read as a never-built frame; a real one's sync is clear.
+      heard_ = !idle_ && !UnsureAsNoise(coded_);
     }
   } else {
     DeinterleaveFrame(length_, window_, syncLocation_, Rule::kUnsent, coded_);
@@ -213,7 +239,7 @@ bool FrameSync<Rule>::Add(long double value, float railAfter) {
 
 template <class Rule>
 FrameResult FrameSync<Rule>::result() const {
-  return {length_, searches_, syncPeak_, syncLocation_, correlations_, coded_, idle_};
+  return {length_, searches_, syncPeak_, syncLocation_, correlations_, coded_, idle_, heard_};
 }
 
 template class FrameSync<HardSync>;

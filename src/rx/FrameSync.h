@@ -28,6 +28,9 @@ struct FrameResult {
   std::span<const float> correlations;  // every offset 0..L, on the same 0..961 scale
   std::span<const float> coded;         // the frame's code symbols in encoder order (+ve = 1)
   bool idle = false;  // read as the idle stream: nothing heard, or a never-built first frame
+  // Something was heard at the frame's offset; false after an over's end, in a deep fade
+  // and on digital silence (the frame is decoded all the same; its text may be junk).
+  bool heard = true;
 };
 
 // How sure the idle stream read in place of a frame without text is.
@@ -143,6 +146,7 @@ class FrameSync {
   double syncPeak_ = 0.0;
   int syncLocation_ = 0;
   bool idle_ = false;
+  bool heard_ = true;
   std::vector<float> correlations_;
   std::vector<float> coded_;
 };

@@ -62,6 +62,7 @@ void FrameReceiver<Demod, Rule>::Flush(ReceiverEvents& out) {
       symbols * static_cast<double>(config_.sampleRate) / ModeTable(config_.mode).symbolRate));
   const std::vector<int16_t> silence(samples, 0);
   Process(silence, out);
+  Release(true);
 }
 
 template <class Demod, class Rule>
@@ -76,6 +77,11 @@ void FrameReceiver<Demod, Rule>::Reset() {
   for (IterativeDecoder& d : iterative_) d.Reset();
   decoder_->Reset();
   railAfter_ = 0.0f;
+  inDecoder_.clear();
+  waiting_.clear();
+  decoderUsed_ = -1;
+  frames_ = 0;
+  lastHeard_ = -1;
   StartTuning();
 }
 
@@ -128,6 +134,53 @@ FrameSync<Rule>& FrameReceiver<Demod, Rule>::ActiveSync() {
 }
 
 template <class Demod, class Rule>
+int64_t FrameReceiver<Demod, Rule>::OverEndFrames() const {
+  const ModeParams& mode = ModeTable(config_.mode);
+  const double frameSeconds = mode.frameLength / mode.symbolRate;
+  return std::max<int64_t>(2, static_cast<int64_t>(std::ceil(10.0 / frameSeconds)));
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::BitsIn(int decoder, const FrameResult& frame) {
+  if (decoder != decoderUsed_) {
+    // Another decoder: what the last one held never comes out of this one. The Viterbi
+    // decoder's first bits are those from before its start.
+    inDecoder_.assign(decoder == 2 ? kViterbiDelay : 0, -1);
+    decoderUsed_ = decoder;
+  }
+  const int64_t index = frames_++;
+  if (frame.heard) lastHeard_ = index;
+  inDecoder_.insert(inDecoder_.end(), frame.coded.size() / 2, frame.heard ? -1 : index);
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::BitOut(int bit, long double heardOn) {
+  int64_t frame = -1;
+  if (!inDecoder_.empty()) {
+    frame = inDecoder_.front();
+    inDecoder_.pop_front();
+  }
+  waiting_.push_back({frame, bit, heardOn});
+}
+
+template <class Demod, class Rule>
+void FrameReceiver<Demod, Rule>::Release(bool end) {
+  // A frame not heard is part of a fade if a frame after it was heard, and comes after
+  // the over's end once enough frames after it were not: its text is then noise's junk,
+  // and so is a character it completes (the last one of an over, cut off by the carrier
+  // going down). Its bits still go on, so the characters after it split where they should.
+  while (!waiting_.empty()) {
+    const FrameBit b = waiting_.front();
+    const bool heard = b.frame < 0 || lastHeard_ > b.frame;
+    if (!heard && !end && frames_ - b.frame <= OverEndFrames()) return;
+    TellHeardOn(b.heardOn);
+    out_->Heard(heard);
+    out_->DecodedBit(b.bit);
+    waiting_.pop_front();
+  }
+}
+
+template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::Decision(long double value) {
   ++decisions_;
   FrameSync<Rule>& sync = ActiveSync();
@@ -135,23 +188,26 @@ void FrameReceiver<Demod, Rule>::Decision(long double value) {
   const FrameResult frame = sync.result();
   out_->Frame(frame);
   FrameHeard(frame.syncLocation, sync.geometry().frameLength);
+  const int shortOrLong = &sync == syncs_.data() ? 0 : 1;
   if (Rule::kSoftFrame && config_.iterations > 0) {
-    IterativeDecoder& decoder = iterative_[&sync == syncs_.data() ? 0 : 1];
-    const auto bits = decoder.Frame(sync.rails(), frame.syncLocation, frame.idle);
-    if (!bits.empty()) TellHeardOn(heard_[1]);  // they are the frame before's
-    for (uint8_t bit : bits) out_->DecodedBit(bit);
-    return;
+    IterativeDecoder& decoder = iterative_[static_cast<size_t>(shortOrLong)];
+    BitsIn(shortOrLong, frame);
+    // They are the frame before's.
+    for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle))
+      BitOut(bit, heard_[1]);
+  } else {
+    BitsIn(2, frame);
+    // The Viterbi decoder's first bits out finish the frame before (two before, for the
+    // short interleave's frames of 48 bits).
+    const int perFrame = static_cast<int>(frame.coded.size() / 2);
+    int out = 0;
+    DecodeFrame(frame.coded, *decoder_, [&](int bit) {
+      const int back = out < kViterbiDelay ? (kViterbiDelay - out + perFrame - 1) / perFrame : 0;
+      ++out;
+      BitOut(bit, heard_[static_cast<size_t>(std::min(back, 2))]);
+    });
   }
-  // The Viterbi decoder's first bits out finish the frame before (two before, for the
-  // short interleave's frames of 48 bits).
-  const int perFrame = static_cast<int>(frame.coded.size() / 2);
-  int out = 0;
-  DecodeFrame(frame.coded, *decoder_, [&](int bit) {
-    const int back = out < kViterbiDelay ? (kViterbiDelay - out + perFrame - 1) / perFrame : 0;
-    ++out;
-    TellHeardOn(heard_[static_cast<size_t>(std::min(back, 2))]);
-    out_->DecodedBit(bit);
-  });
+  Release(false);
 }
 
 template class FrameReceiver<Demodulator, HardSync>;

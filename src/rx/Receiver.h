@@ -39,9 +39,14 @@ class ReceiverEvents {
   virtual void EyeStep(int /*subSymbol*/, long double /*phaseStep*/) {}
   // Every tenth quarter symbol: time to redraw the S/N and confidence bars.
   virtual void Refresh(int /*signalLevel*/) {}
-  // Once per frame period, after the sync search; its decoded bits follow.
+  // Once per frame period, after the sync search; its decoded bits follow (those of a
+  // frame in which nothing was heard once the frames after it tell a fade, whose copy may
+  // be good, from the end of the over, after which it is noise).
   virtual void Frame(const FrameResult& /*frame*/) {}
   virtual void DecodedBit(int /*bit*/) {}
+  // Before each decoded bit: false when it comes from after an over's end (or from
+  // digital silence), where any text it completes is junk to hold back.
+  virtual void Heard(bool /*heard*/) {}
   // The receive centre frequency the decoded bits that follow were heard on: told before
   // the first bit, then whenever the bits come from audio heard on another one. The frame
   // sync and the decoder hold bits back a frame or two, so after a retune the old

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -206,6 +207,30 @@ TEST(EnhancedReceiver, FreshStartShowsNoJunkAndPullsInAQuarterBaudOff) {
       const auto noisy = Channel(clean, test::EnhancedThreshold(c.mode) + 3.0, 5, offset);
       EXPECT_LE(Cer(text, Receive(c.mode, ReceiverKind::Enhanced, noisy).pane), 0.01)
           << name << " " << offset << " Hz";
+    }
+  }
+}
+
+// After an over the sync stays confident for a while on what it carries over from it, and
+// for ever on digital silence: neither 60 s of band noise nor 60 s of silence after the over
+// shows anything beyond its text, 3 dB over the 1% threshold and far above it.
+TEST(EnhancedReceiver, NothingShownAfterAnOversEnd) {
+  const std::string text = SweepText(60);
+  for (Mode mode : {Mode::Vela8, Mode::Vela31, Mode::Vela63, Mode::Vela125}) {
+    const std::string name(ModeTable(mode).name);
+    auto over = Transmit(mode, text);
+    const size_t length = over.size();
+    over.resize(length + 60 * 8000, 0);
+    for (double above : {3.0, 25.0}) {
+      for (uint64_t seed : {1, 2}) {
+        std::vector<int16_t> after = Channel(over, test::EnhancedThreshold(mode) + above, seed);
+        for (const std::string what : {"noise", "silence"}) {
+          if (what == "silence")
+            std::fill(after.begin() + static_cast<std::ptrdiff_t>(length), after.end(), 0);
+          EXPECT_EQ(Receive(mode, ReceiverKind::Enhanced, after).pane, text)
+              << name << " +" << above << " dB, seed " << seed << ", " << what;
+        }
+      }
     }
   }
 }
