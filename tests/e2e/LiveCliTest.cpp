@@ -402,9 +402,10 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
         "pactl set-default-sink vela; pactl set-default-source vela.monitor'");
   const std::string modem = env + VELA_MODEM_BIN;
   // Real time on a shared machine: a stall of the test host can drop audio, so a copy gets
-  // three tries. The listener gets 4 s to open the server's source before the transmitter
-  // starts, and the words checked come after a lead-in, as an operator's would; the
-  // listener runs 22 s, the transmission about 10.
+  // three tries. The transmitter starts a second after both listeners are recording from the
+  // server (a loaded machine can take several seconds to start them), and the words checked
+  // come after a lead-in, as an operator's would; the listeners run 26 s, the transmission
+  // about 10.
   // A scanning listener runs beside the tuned one: it prints the signal as it is listed and
   // sums up at the end, with the text.
   // Both report the station to their own spots server as they stop.
@@ -430,10 +431,13 @@ TEST(LiveCliPulse, SendInOneProcessIsCopiedByListenInAnother) {
                std::string::npos;
   };
   for (int attempt = 0; attempt < 3 && !copied(); ++attempt) {
-    heard = Shell("(" + env + "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --scan --device 0" +
+    heard = Shell("(" + env + "timeout -s INT 26 " + VELA_MODEM_BIN + " listen --scan --device 0" +
                   spot(scanSpots) + " >" + dir + "/scan.txt 2>/dev/null) & (" + env +
-                  "timeout -s INT 22 " + VELA_MODEM_BIN + " listen --mode 125 --device 0" +
-                  spot(mainSpots) + " 2>/dev/null) & sleep 4; " + modem +
+                  "timeout -s INT 26 " + VELA_MODEM_BIN + " listen --mode 125 --device 0" +
+                  spot(mainSpots) + " 2>/dev/null) & " + env +
+                  "sh -c 'for i in $(seq 1 120); do [ $(pactl list short source-outputs "
+                  "2>/dev/null | wc -l) -ge 2 ] && break; sleep 0.1; done; sleep 1'; " +
+                  modem +
                   " send --mode 125 --device 0 --text 'CQ CQ CQ pulse copy de G3XYZ' "
                   "--secondary 'G3XYZ ' --tail-frames 6 >/dev/null 2>&1; wait");
     std::ifstream in(dir + "/scan.txt");
