@@ -38,13 +38,15 @@ class Rigctld {
     return port;
   }
 
-  // Starts rigctld on `port` (0: a free one, tried again on another if taken meanwhile).
+  // Starts rigctld on `port` (0: a free one, tried again on another if taken meanwhile). A
+  // start that fails at once (a port taken, a fork refused on a busy machine) is tried again
+  // after a pause, so one bad moment does not fail the test.
   explicit Rigctld(int port = 0) {
-    for (int attempt = 0; attempt < 5 && pid_ <= 0; ++attempt) {
+    for (int attempt = 0; attempt < 8 && pid_ <= 0; ++attempt) {
+      if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(250));
       port_ = port != 0 ? port : FreePort();
       Start();
       if (!WaitListening()) Kill();
-      if (port != 0 && pid_ <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
   }
   ~Rigctld() { Kill(); }
