@@ -9,13 +9,14 @@ namespace vela {
 
 namespace {
 
-// log(1 + e^-d) in steps of 1/16 up to d = 8, beyond which it is under 0.0004.
+// log(1 + e^-d) in steps of 1/16 up to d = 8, beyond which it is under 0.0004 and taken as
+// nothing: the last entry, 0, stands for every d from 8 on.
 constexpr int kSteps = 16;
 constexpr int kEntries = 8 * kSteps;
 
-const std::array<float, kEntries>& CorrectionTable() {
-  static const std::array<float, kEntries> table = [] {
-    std::array<float, kEntries> t{};
+const std::array<float, kEntries + 1>& CorrectionTable() {
+  static const std::array<float, kEntries + 1> table = [] {
+    std::array<float, kEntries + 1> t{};
     for (int i = 0; i < kEntries; ++i)
       t[static_cast<size_t>(i)] =
           static_cast<float>(std::log1p(std::exp(-(i + 0.5) / static_cast<double>(kSteps))));
@@ -24,12 +25,13 @@ const std::array<float, kEntries>& CorrectionTable() {
   return table;
 }
 
-// log(e^a + e^b).
-inline float MaxStar(float a, float b, const std::array<float, kEntries>& correction) {
+// log(e^a + e^b), without a branch: the decoder spends most of its time here, and which
+// side of d = 8 a pair of metrics falls on is noise's to decide.
+inline float MaxStar(float a, float b, const std::array<float, kEntries + 1>& correction) {
+  constexpr auto kLast = static_cast<float>(kEntries / kSteps);
   const float d = std::abs(a - b);
-  const float m = std::max(a, b);
-  if (!(d < static_cast<float>(kEntries / kSteps))) return m;
-  return m + correction[static_cast<size_t>(d * kSteps)];
+  const float clamped = d < kLast ? d : kLast;  // a NaN takes the last entry too
+  return std::max(a, b) + correction[static_cast<size_t>(clamped * kSteps)];
 }
 
 constexpr float kNone = -1e30f;
