@@ -39,17 +39,12 @@ void Print(const std::string& utf8) {
 
 class ScanPrinter : public StationSubscriber {
  public:
-  void SignalListed(const BandScanner& scanner, const ScanSignal& s) override {
+  void SignalListed(const BandScanner&, const ScanSignal& s) override {
     Print(ScanHeadline(s) + "\n");
-    Spot(scanner, s);
   }
-  void SignalChanged(const BandScanner& scanner, const ScanSignal& s) override {
-    Show(s, false);
-    Spot(scanner, s);
-  }
-  void SignalDropped(const BandScanner& scanner, const ScanSignal& s) override {
+  void SignalChanged(const BandScanner&, const ScanSignal& s) override { Show(s, false); }
+  void SignalDropped(const BandScanner&, const ScanSignal& s) override {
     Show(s, true);
-    Spot(scanner, s);
     char line[96];
     std::snprintf(line, sizeof line, "lost freq %.2f mode %s call ", s.centreHz,
                   std::string(ModeTable(s.mode).name).c_str());
@@ -81,15 +76,10 @@ class ScanPrinter : public StationSubscriber {
       shown += take;
     }
   }
-  // Every station with a call (the reporter keeps each to once a band in a while).
-  void Spot(const BandScanner& scanner, const ScanSignal& s) {
-    if (spots != nullptr) spots->Heard(s, scanner);
-  }
   void CaptureError(const std::string& text) override { error = text; }
   std::map<int, size_t> shown_;
 
  public:
-  CliSpots* spots = nullptr;
   std::string error;
 };
 
@@ -112,10 +102,10 @@ int ListenScan(const Options& opt, char** argv) {
   std::optional<CliSpots> spots;
   if (const auto settings = SpotOptions(opt, opt.Has("spot"), false)) spots.emplace(*settings);
   ScanPrinter printer;
-  if (spots) printer.spots = &*spots;
   StationCore core;
   core.SetMainReceiver(false);
   core.Subscribe(printer);
+  if (spots) core.Subscribe(*spots);  // declared first: it outlives the core
   BandScanner& scanner = core.AddScanner(config, kScanBudget);
   PortAudioInput input(system);
   CaptureCycle capture(input, core);

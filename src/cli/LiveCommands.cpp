@@ -81,16 +81,7 @@ class ListenEvents : public StationSubscriber {
     if (udp) SendDecodeLine(*udp, Windows1252ToUtf8(line), mode, audioHz, level(), false);
     line.clear();
   }
-  // Spots: a scanner over the receive frequency alone measures the station's S/N and reads
-  // its call by the same rule as the band scan.
-  void SignalListed(const BandScanner& scanner, const ScanSignal& s) override { Spot(scanner, s); }
-  void SignalChanged(const BandScanner& scanner, const ScanSignal& s) override { Spot(scanner, s); }
-  void SignalDropped(const BandScanner& scanner, const ScanSignal& s) override { Spot(scanner, s); }
-  void Spot(const BandScanner& scanner, const ScanSignal& s) {
-    if (spots != nullptr) spots->Heard(s, scanner);
-  }
   void CaptureError(const std::string& text) override { error = text; }
-  CliSpots* spots = nullptr;
   std::string error;
 
   std::string secondary;
@@ -327,7 +318,9 @@ int RunListen(int argc, char** argv) {
   BandScanner* scanner = nullptr;
   if (spotSettings) {
     spots.emplace(*spotSettings);
-    events.spots = &*spots;
+    // A scanner over the receive frequency alone measures the station's S/N and reads its
+    // call by the same rule as the band scan.
+    core.Subscribe(*spots);
     ScanConfig config;
     config.modes = {mode};
     config.fromHz = std::max(1.0, freq - reach);
@@ -380,6 +373,7 @@ int RunListen(int argc, char** argv) {
       watchdog.Beat();
     }
     scanner->Flush();
+    core.Unsubscribe(*spots);
     spots->Finish();
     watchdog.Beat();
   }

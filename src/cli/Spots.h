@@ -9,6 +9,7 @@
 #include "net/SpotReporter.h"
 #include "net/UdpSpotSink.h"
 #include "scan/BandScanner.h"
+#include "station/StationCore.h"
 
 namespace vela::cli {
 
@@ -30,8 +31,10 @@ struct SpotSettings {
 // UsageError for anything wrong, spot options without spots included.
 std::optional<SpotSettings> SpotOptions(const Options& opt, bool on, bool needDial);
 
-// A reporter sending to the settings' server, its one-line notices on standard error.
-class CliSpots {
+// A reporter sending to the settings' server, its one-line notices on standard error. As a
+// station core's subscriber it reports every station its scanners list, hear more of or drop
+// (the reporter keeps each to once a band in a while).
+class CliSpots : public StationSubscriber {
  public:
   explicit CliSpots(const SpotSettings& settings, net::ReporterConfig config = {});
   net::SpotReporter& reporter() { return *reporter_; }
@@ -41,6 +44,13 @@ class CliSpots {
   // A station a scanner lists, heard when the scanner had it (its input ending now).
   void Heard(const ScanSignal& signal, const BandScanner& scanner) {
     Heard(signal, scanner.seconds() - signal.lastHeard);
+  }
+  void SignalListed(const BandScanner& scanner, const ScanSignal& s) override { Heard(s, scanner); }
+  void SignalChanged(const BandScanner& scanner, const ScanSignal& s) override {
+    Heard(s, scanner);
+  }
+  void SignalDropped(const BandScanner& scanner, const ScanSignal& s) override {
+    Heard(s, scanner);
   }
   // Notices and failures so far, on standard error.
   void Say();
