@@ -78,7 +78,8 @@ class FrameReceiver final : public Receiver, private DemodulatorOutput {
   };
   std::vector<Tuning> tunings_;  // oldest first; the first is in force at the oldest frame
   int64_t decisions_ = 0;
-  std::array<long double, 3> heard_{};  // the last three frames read, the newest first
+  // The frequency each of the last three frames read was heard on, the newest first.
+  std::array<long double, 3> heardOn_{};
   std::optional<long double> told_;
 
   ReceiverConfig config_;

@@ -89,7 +89,7 @@ template <class Demod, class Rule>
 void FrameReceiver<Demod, Rule>::StartTuning() {
   decisions_ = 0;
   tunings_.assign(1, {std::numeric_limits<int64_t>::min(), config_.centreFrequency});
-  heard_.fill(config_.centreFrequency);
+  heardOn_.fill(config_.centreFrequency);
   told_.reset();
 }
 
@@ -102,7 +102,7 @@ void FrameReceiver<Demod, Rule>::FrameHeard(int loc, int frameLength) {
   size_t done = 0;
   while (done + 1 < tunings_.size() && tunings_[done + 1].fromDecision <= middle) ++done;
   tunings_.erase(tunings_.begin(), tunings_.begin() + static_cast<std::ptrdiff_t>(done));
-  heard_ = {tunings_.front().centreFrequency, heard_[0], heard_[1]};
+  heardOn_ = {tunings_.front().centreFrequency, heardOn_[0], heardOn_[1]};
 }
 
 template <class Demod, class Rule>
@@ -194,7 +194,7 @@ void FrameReceiver<Demod, Rule>::Decision(long double value) {
     BitsIn(shortOrLong, frame);
     // They are the frame before's.
     for (uint8_t bit : decoder.Frame(sync.rails(), frame.syncLocation, frame.idle))
-      BitOut(bit, heard_[1]);
+      BitOut(bit, heardOn_[1]);
   } else {
     BitsIn(2, frame);
     // The Viterbi decoder's first bits out finish the frame before (two before, for the
@@ -204,7 +204,7 @@ void FrameReceiver<Demod, Rule>::Decision(long double value) {
     DecodeFrame(frame.coded, *decoder_, [&](int bit) {
       const int back = out < kViterbiDelay ? (kViterbiDelay - out + perFrame - 1) / perFrame : 0;
       ++out;
-      BitOut(bit, heard_[static_cast<size_t>(std::min(back, 2))]);
+      BitOut(bit, heardOn_[static_cast<size_t>(std::min(back, 2))]);
     });
   }
   Release(false);
